@@ -1,0 +1,42 @@
+# The one entry point: make deps | build | test | demo | bench | fuzz | clean
+BUILD_DIR ?= build
+FUZZ_BUILD_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+JOBS ?= $(shell nproc)
+
+# Debian packages the build, the tests and the tools need.
+PACKAGES := cmake ninja-build g++ clang pkg-config qt6-base-dev libplist-dev libcups2-dev zlib1g-dev \
+	googletest libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev openssl findutils psmisc xvfb
+
+.PHONY: deps build test demo bench fuzz clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:" $$missing; \
+		SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
+		$$SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
+		$$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja
+
+build: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@echo "The demo (a generated sample system and the catalogue on it) arrives with the catalogue."
+
+bench: build
+	@echo "Benchmarks arrive with the runner, the BOM reader and the removal lists."
+
+fuzz: deps
+	@echo "The BOM reader's fuzz target arrives with the BOM tools."
+
+clean:
+	rm -rf $(BUILD_DIR) $(FUZZ_BUILD_DIR)

@@ -1,0 +1,245 @@
+#include "platform/FileManager.h"
+
+#include "platform/Path.h"
+#include "platform/SystemRoot.h"
+#include "platform/UniqueFd.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <memory>
+#include <random>
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+FileType typeOf(mode_t mode) {
+    switch (mode & S_IFMT) {
+    case S_IFREG:
+        return FileType::Regular;
+    case S_IFDIR:
+        return FileType::Directory;
+    case S_IFLNK:
+        return FileType::SymbolicLink;
+    case S_IFCHR:
+        return FileType::CharacterSpecial;
+    case S_IFBLK:
+        return FileType::BlockSpecial;
+    case S_IFSOCK:
+        return FileType::Socket;
+    case S_IFIFO:
+        return FileType::Fifo;
+    default:
+        return FileType::Unknown;
+    }
+}
+
+// Names in a folder opened for reading; takes ownership of `fd`.
+std::optional<std::vector<std::string>> listNames(UniqueFd fd) {
+    DirHandle dir(::fdopendir(fd.get()));
+    if (!dir) {
+        return std::nullopt;
+    }
+    fd.release();
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool removeAt(int dirfd, const std::string& name) {
+    struct stat st {};
+    if (::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return ::unlinkat(dirfd, name.c_str(), 0) == 0;
+    }
+    bool removedAll = true;
+    UniqueFd folder(::openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.valid()) {
+        return false;
+    }
+    const int folderFd = folder.get();
+    UniqueFd listing(::dup(folderFd));
+    std::optional<std::vector<std::string>> names = listNames(std::move(listing));
+    if (!names) {
+        return false;
+    }
+    for (const std::string& child : *names) {
+        removedAll = removeAt(folderFd, child) && removedAll;
+    }
+    return ::unlinkat(dirfd, name.c_str(), AT_REMOVEDIR) == 0 && removedAll;
+}
+
+void collectSubpaths(int dirfd, const std::string& prefix, std::vector<std::string>& out) {
+    UniqueFd listing(::dup(dirfd));
+    std::optional<std::vector<std::string>> names = listNames(std::move(listing));
+    if (!names) {
+        return;
+    }
+    for (const std::string& name : *names) {
+        const std::string relative = prefix.empty() ? name : prefix + "/" + name;
+        out.push_back(relative);
+        UniqueFd child(::openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (child.valid()) {
+            collectSubpaths(child.get(), relative, out);
+        }
+    }
+}
+
+std::string temporaryName(const std::string& name) {
+    static std::atomic<unsigned> counter{0};
+    std::random_device device;
+    return "." + name + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++) + "." +
+           std::to_string(device() % 100000);
+}
+
+bool writeAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool FileManager::removeItemAtPathCDA(const std::string& path) {
+    std::string name;
+    UniqueFd parent = SystemRoot::openParent(path, name);
+    if (!parent.valid() || name == "." || name == ".." || name == "/") {
+        return false;
+    }
+    return removeAt(parent.get(), name);
+}
+
+std::optional<std::vector<std::string>> FileManager::contentsOfDirectoryAtPathCDA(const std::string& path) {
+    UniqueFd folder = SystemRoot::openInRoot(path, O_RDONLY | O_DIRECTORY);
+    if (!folder.valid()) {
+        return std::nullopt;
+    }
+    return listNames(std::move(folder));
+}
+
+std::optional<FileAttributes> FileManager::attributesOfItemAtPathCDA(const std::string& path,
+                                                                    bool /*traverseLink*/) {
+    std::string name;
+    UniqueFd parent = SystemRoot::openParent(path, name);
+    if (!parent.valid()) {
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return std::nullopt;
+    }
+    FileAttributes attributes;
+    attributes.type = typeOf(st.st_mode);
+    attributes.size = static_cast<uint64_t>(st.st_size);
+    attributes.mode = st.st_mode;
+    attributes.uid = st.st_uid;
+    attributes.gid = st.st_gid;
+    attributes.modificationTime = st.st_mtim.tv_sec;
+    return attributes;
+}
+
+bool FileManager::fileExistsAtPath(const std::string& path) {
+    return SystemRoot::openInRoot(path, O_PATH).valid();
+}
+
+bool FileManager::isReadableFileAtPath(const std::string& path) {
+    UniqueFd item = SystemRoot::openInRoot(path, O_PATH);
+    if (!item.valid()) {
+        return false;
+    }
+    if (::faccessat(item.get(), "", R_OK, AT_EMPTY_PATH | AT_EACCESS) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    const std::string magic = "/proc/self/fd/" + std::to_string(item.get());
+    return ::access(magic.c_str(), R_OK) == 0;
+}
+
+std::optional<std::vector<std::string>> FileManager::subpathsAtPath(const std::string& path) {
+    UniqueFd folder = SystemRoot::openInRoot(path, O_RDONLY | O_DIRECTORY);
+    if (!folder.valid()) {
+        return std::nullopt;
+    }
+    std::vector<std::string> out;
+    collectSubpaths(folder.get(), "", out);
+    return out;
+}
+
+std::optional<std::string> FileManager::contentsAtPath(const std::string& path, size_t maxSize) {
+    UniqueFd file = SystemRoot::openInRoot(path, O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    if (!file.valid()) {
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > maxSize) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<size_t>(n));
+        if (bytes.size() > maxSize) {
+            return std::nullopt;
+        }
+    }
+    return bytes;
+}
+
+bool FileManager::writeFileAtomically(const std::string& path, const std::string& bytes) {
+    std::string name;
+    UniqueFd parent = SystemRoot::openParent(path, name);
+    if (!parent.valid() || name == "." || name == "..") {
+        return false;
+    }
+    const std::string temporary = temporaryName(name);
+    UniqueFd file(::openat(parent.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                           0644));
+    if (!file.valid()) {
+        return false;
+    }
+    const bool written = writeAll(file.get(), bytes) && ::fsync(file.get()) == 0;
+    file.reset();
+    if (!written || ::renameat(parent.get(), temporary.c_str(), parent.get(), name.c_str()) != 0) {
+        ::unlinkat(parent.get(), temporary.c_str(), 0);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/FileAttributes.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+/// File-manager operations on system paths (see SystemRoot), with one fixed signature for every caller.
+///
+/// Lookups stay inside the system root. Listings are sorted by name so that every run sees the same order.
+class FileManager {
+public:
+    /// Removes a file, a symbolic link itself, or a folder with everything in it; links are never
+    /// followed. false when the item is missing or anything could not be removed. "/" is never removed.
+    static bool removeItemAtPathCDA(const std::string& path);
+
+    /// Names of a folder's entries (hidden ones included, not recursive); nullopt when it cannot be listed.
+    static std::optional<std::vector<std::string>> contentsOfDirectoryAtPathCDA(const std::string& path);
+
+    /// Attributes of the item itself: a symbolic link is described, not followed, whatever `traverseLink`
+    /// says. nullopt when there is no such item.
+    static std::optional<FileAttributes> attributesOfItemAtPathCDA(const std::string& path, bool traverseLink);
+
+    /// True when an item exists at the path, following a symbolic link (a dangling link does not exist).
+    static bool fileExistsAtPath(const std::string& path);
+
+    /// True when the item, following a symbolic link, may be read by this process.
+    static bool isReadableFileAtPath(const std::string& path);
+
+    /// Every item below a folder, as paths relative to it, parents before their children; symbolic links
+    /// are listed but not entered. nullopt when the path is not a folder that can be listed.
+    static std::optional<std::vector<std::string>> subpathsAtPath(const std::string& path);
+
+    /// The bytes of a file (following a symbolic link); nullopt when it cannot be read or is larger than
+    /// `maxSize`.
+    static std::optional<std::string> contentsAtPath(const std::string& path, size_t maxSize = 64u << 20);
+
+    /// Replaces the file at `path` by `bytes` through a new file in the same folder and a rename; a
+    /// symbolic link at `path` is replaced, not followed. false when anything fails.
+    static bool writeFileAtomically(const std::string& path, const std::string& bytes);
+};

@@ -1,0 +1,158 @@
+#include "platform/Localization.h"
+
+#include "platform/Bundle.h"
+#include "platform/Path.h"
+#include "platform/StringsTable.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+namespace {
+
+std::vector<std::string> bundleLanguages(const std::string& resourceFolder) {
+    std::vector<std::string> languages;
+    DIR* dir = ::opendir(resourceFolder.c_str());
+    if (dir == nullptr) {
+        return languages;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() > 6 && name.compare(name.size() - 6, 6, ".lproj") == 0) {
+            languages.push_back(name.substr(0, name.size() - 6));
+        }
+    }
+    ::closedir(dir);
+    std::sort(languages.begin(), languages.end());
+    return languages;
+}
+
+std::optional<std::string> readHostText(const std::string& hostPath) {
+    std::ifstream in(hostPath, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+} // namespace
+
+std::vector<std::string> Localization::preferredLanguagesFromEnvironment() {
+    std::vector<std::string> languages;
+    // "fr_FR.UTF-8@euro" gives "fr_FR"; "C" and "POSIX" name no language.
+    auto add = [&](std::string_view locale) {
+        std::string normalized(locale.substr(0, locale.find_first_of(".@")));
+        std::replace(normalized.begin(), normalized.end(), '-', '_');
+        if (normalized.empty() || normalized == "C" || normalized == "POSIX" ||
+            std::find(languages.begin(), languages.end(), normalized) != languages.end()) {
+            return;
+        }
+        languages.push_back(std::move(normalized));
+    };
+    if (const char* list = std::getenv("LANGUAGE"); list != nullptr) {
+        std::string_view rest = list;
+        while (!rest.empty()) {
+            const size_t colon = rest.find(':');
+            add(rest.substr(0, colon));
+            if (colon == std::string_view::npos) {
+                break;
+            }
+            rest.remove_prefix(colon + 1);
+        }
+    }
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        if (const char* value = std::getenv(variable); value != nullptr && *value != '\0') {
+            add(value);
+            break;
+        }
+    }
+    return languages;
+}
+
+std::string Localization::chooseLanguage(const std::vector<std::string>& available,
+                                         const std::vector<std::string>& preferred) {
+    auto has = [&](const std::string& language) {
+        return std::find(available.begin(), available.end(), language) != available.end();
+    };
+    for (const std::string& wanted : preferred) {
+        if (has(wanted)) {
+            return wanted;
+        }
+        const std::string base = wanted.substr(0, wanted.find('_'));
+        if (has(base)) {
+            return base;
+        }
+        // "zh" alone still finds "zh_CN".
+        for (const std::string& language : available) {
+            if (language.substr(0, language.find('_')) == base) {
+                return language;
+            }
+        }
+    }
+    if (has("en")) {
+        return "en";
+    }
+    return available.empty() ? std::string() : available.front();
+}
+
+Localization Localization::load(const Bundle& bundle, const std::vector<std::string>& preferredLanguages) {
+    const std::string resources = bundle.resourcePath();
+    const std::string language = chooseLanguage(bundleLanguages(resources), preferredLanguages);
+    if (language.empty()) {
+        return Localization();
+    }
+    std::optional<std::string> bytes =
+        readHostText(path::join(resources, language + ".lproj/Localizable.strings"));
+    if (!bytes) {
+        return Localization(language, {});
+    }
+    std::optional<std::map<std::string, std::string>> table = StringsTable::parse(*bytes);
+    return Localization(language, table ? std::move(*table) : std::map<std::string, std::string>());
+}
+
+const Localization& Localization::shared() {
+    static const Localization texts = [] {
+        std::optional<Bundle> bundle = Bundle::mainBundle();
+        return bundle ? load(*bundle, preferredLanguagesFromEnvironment()) : Localization();
+    }();
+    return texts;
+}
+
+std::string Localization::localizedString(const std::string& key) const {
+    auto found = mTable.find(key);
+    return found == mTable.end() ? key : found->second;
+}
+
+std::string Localization::formatWithArgument(const std::string& text, const std::string& argument) {
+    std::string out;
+    bool used = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size()) {
+            if (text[i + 1] == '%') {
+                out += '%';
+                ++i;
+                continue;
+            }
+            if (!used && text[i + 1] == '@') {
+                out += argument;
+                used = true;
+                ++i;
+                continue;
+            }
+            if (!used && text.compare(i, 4, "%1$@") == 0) {
+                out += argument;
+                used = true;
+                i += 3;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}

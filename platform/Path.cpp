@@ -1,0 +1,135 @@
+#include "platform/Path.h"
+
+namespace path {
+
+std::string standardize(std::string_view path) {
+    if (path.empty()) {
+        return {};
+    }
+    const bool absolute = path.front() == '/';
+    std::vector<std::string_view> kept;
+    size_t pos = 0;
+    while (pos <= path.size()) {
+        size_t slash = path.find('/', pos);
+        if (slash == std::string_view::npos) {
+            slash = path.size();
+        }
+        std::string_view part = path.substr(pos, slash - pos);
+        pos = slash + 1;
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            if (!kept.empty() && kept.back() != "..") {
+                kept.pop_back();
+            } else if (!absolute) {
+                kept.push_back(part);
+            }
+            continue;
+        }
+        kept.push_back(part);
+    }
+    std::string out;
+    if (absolute) {
+        out = "/";
+    }
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (i > 0) {
+            out += '/';
+        }
+        out += kept[i];
+    }
+    if (out.empty() && !absolute) {
+        // "." or "a/.." stand for the current folder.
+        return ".";
+    }
+    return out;
+}
+
+std::string join(std::string_view base, std::string_view component) {
+    if (base.empty()) {
+        return std::string(component);
+    }
+    if (component.empty()) {
+        return std::string(base);
+    }
+    std::string out(base);
+    while (out.size() > 1 && out.back() == '/') {
+        out.pop_back();
+    }
+    size_t start = 0;
+    while (start < component.size() && component[start] == '/') {
+        ++start;
+    }
+    if (out != "/") {
+        out += '/';
+    }
+    out.append(component.substr(start));
+    return out;
+}
+
+std::string lastComponent(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.remove_suffix(1);
+    }
+    if (path == "/") {
+        return "/";
+    }
+    const size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string deletingLastComponent(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.remove_suffix(1);
+    }
+    const size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) {
+        return {};
+    }
+    if (slash == 0) {
+        return "/";
+    }
+    std::string_view head = path.substr(0, slash);
+    while (head.size() > 1 && head.back() == '/') {
+        head.remove_suffix(1);
+    }
+    return std::string(head);
+}
+
+std::vector<std::string> components(std::string_view path) {
+    std::vector<std::string> parts;
+    if (!path.empty() && path.front() == '/') {
+        parts.emplace_back("/");
+    }
+    size_t pos = 0;
+    while (pos < path.size()) {
+        size_t slash = path.find('/', pos);
+        if (slash == std::string_view::npos) {
+            slash = path.size();
+        }
+        if (slash > pos) {
+            parts.emplace_back(path.substr(pos, slash - pos));
+        }
+        pos = slash + 1;
+    }
+    return parts;
+}
+
+std::string fromComponents(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const std::string& part : parts) {
+        out = out.empty() ? part : join(out, part);
+    }
+    return out;
+}
+
+bool isInFolder(std::string_view path, std::string_view folder) {
+    if (path == folder) {
+        return true;
+    }
+    return path.size() > folder.size() && path.substr(0, folder.size()) == folder &&
+           path[folder.size()] == '/';
+}
+
+} // namespace path

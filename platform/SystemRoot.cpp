@@ -1,0 +1,137 @@
+#include "platform/SystemRoot.h"
+
+#include "platform/Path.h"
+#include "platform/SystemVersion.h"
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <mutex>
+
+namespace {
+
+struct RootState {
+    std::mutex lock;
+    std::string hostRoot = "/";
+    UniqueFd fd;
+};
+
+RootState& state() {
+    static RootState s;
+    return s;
+}
+
+int rootFd() {
+    RootState& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (!s.fd.valid()) {
+        s.fd.reset(::open(s.hostRoot.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    return s.fd.get();
+}
+
+// The system path relative to the root, as openat2 wants it ("." for the root itself).
+std::string relativeToRoot(const std::string& systemPath) {
+    std::string standard = path::standardize(path::join("/", systemPath));
+    if (standard == "/") {
+        return ".";
+    }
+    return standard.substr(1);
+}
+
+std::optional<std::string> fdPath(int fd) {
+    char buffer[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t length = ::readlink(link.c_str(), buffer, sizeof buffer);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) {
+        return std::nullopt;
+    }
+    return std::string(buffer, static_cast<size_t>(length));
+}
+
+} // namespace
+
+bool SystemRoot::set(const std::string& hostFolder) {
+    char resolved[PATH_MAX];
+    if (::realpath(hostFolder.c_str(), resolved) == nullptr) {
+        return false;
+    }
+    UniqueFd fd(::open(resolved, O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid()) {
+        return false;
+    }
+    {
+        RootState& s = state();
+        std::lock_guard<std::mutex> guard(s.lock);
+        s.hostRoot = resolved;
+        s.fd = std::move(fd);
+    }
+    // The version number belongs to the system at the root.
+    forgetCachedOSVersion();
+    return true;
+}
+
+std::string SystemRoot::hostRoot() {
+    RootState& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.hostRoot;
+}
+
+UniqueFd SystemRoot::openInRoot(const std::string& systemPath, int flags) {
+    const int root = rootFd();
+    if (root < 0) {
+        return UniqueFd();
+    }
+    const std::string relative = relativeToRoot(systemPath);
+    open_how how{};
+    how.flags = static_cast<unsigned long long>(flags | O_CLOEXEC);
+    how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
+    long fd = ::syscall(SYS_openat2, root, relative.c_str(), &how, sizeof how);
+    if (fd < 0 && errno == ENOSYS) {
+        // Kernels before 5.6: plain lookup below the root.
+        fd = ::openat(root, relative.c_str(), flags | O_CLOEXEC);
+    }
+    return UniqueFd(static_cast<int>(fd));
+}
+
+UniqueFd SystemRoot::openParent(const std::string& systemPath, std::string& name) {
+    const std::string standard = path::standardize(path::join("/", systemPath));
+    if (standard == "/") {
+        name = ".";
+        return openInRoot("/", O_PATH | O_DIRECTORY);
+    }
+    name = path::lastComponent(standard);
+    return openInRoot(path::deletingLastComponent(standard), O_PATH | O_DIRECTORY);
+}
+
+std::string SystemRoot::hostPath(const std::string& systemPath) {
+    const std::string standard = path::standardize(path::join("/", systemPath));
+    std::string name;
+    UniqueFd parent = openParent(standard, name);
+    if (parent.valid()) {
+        if (std::optional<std::string> folder = fdPath(parent.get())) {
+            return name == "." ? *folder : path::join(*folder, name);
+        }
+    }
+    return standard == "/" ? hostRoot() : path::join(hostRoot(), standard);
+}
+
+std::optional<std::string> SystemRoot::systemPathBelow(const std::string& hostLine, const std::string& hostStart,
+                                                       const std::string& systemStart) {
+    if (hostStart == "/") {
+        if (hostLine.empty() || hostLine.front() != '/') {
+            return std::nullopt;
+        }
+        return hostLine == "/" ? systemStart : path::join(systemStart, hostLine);
+    }
+    if (!path::isInFolder(hostLine, hostStart)) {
+        return std::nullopt;
+    }
+    return systemStart + hostLine.substr(hostStart.size());
+}

@@ -1,0 +1,51 @@
+#include "platform/Utf8.h"
+
+namespace utf8 {
+
+std::optional<size_t> characterCount(std::string_view text) {
+    size_t count = 0;
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        size_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead < 0x80) {
+            length = 1;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) {
+                low = 0xA0;
+            } else if (lead == 0xED) {
+                high = 0x9F;
+            }
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) {
+                low = 0x90;
+            } else if (lead == 0xF4) {
+                high = 0x8F;
+            }
+        } else {
+            return std::nullopt;
+        }
+        if (i + length > text.size()) {
+            return std::nullopt;
+        }
+        for (size_t k = 1; k < length; ++k) {
+            const auto byte = static_cast<unsigned char>(text[i + k]);
+            const unsigned char min = k == 1 ? low : 0x80;
+            const unsigned char max = k == 1 ? high : 0xBF;
+            if (byte < min || byte > max) {
+                return std::nullopt;
+            }
+        }
+        i += length;
+        ++count;
+    }
+    return count;
+}
+
+} // namespace utf8
