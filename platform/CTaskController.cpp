@@ -8,7 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/pidfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -133,7 +133,7 @@ std::optional<CTaskController::RunResult> CTaskController::run(const std::string
     errWrite.reset();
     ::fcntl(outRead.get(), F_SETFL, O_NONBLOCK);
     ::fcntl(errRead.get(), F_SETFL, O_NONBLOCK);
-    UniqueFd exitWatch(::pidfd_open(pid, 0));
+    UniqueFd exitWatch(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
 
     RunResult result;
     bool exited = false;

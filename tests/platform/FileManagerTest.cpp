@@ -1,0 +1,122 @@
+#include "platform/FileManager.h"
+
+#include "platform/SystemRoot.h"
+#include "tests/support/TestSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+TEST(FileManager, AttributesDescribeTheLinkItself) {
+    TestSystem system;
+    system.writeFile("/Library/a.txt", "hello");
+    system.makeLink("/Library/link", "a.txt");
+    system.makeFolder("/Library/folder");
+
+    auto file = FileManager::attributesOfItemAtPathCDA("/Library/a.txt", false);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->type, FileType::Regular);
+    EXPECT_EQ(file->size, 5u);
+    auto link = FileManager::attributesOfItemAtPathCDA("/Library/link", /*traverseLink=*/true);
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->type, FileType::SymbolicLink);
+    EXPECT_EQ(FileManager::attributesOfItemAtPathCDA("/Library/folder", false)->type, FileType::Directory);
+    EXPECT_FALSE(FileManager::attributesOfItemAtPathCDA("/Library/missing", false));
+}
+
+TEST(FileManager, ListingsAreSortedAndIncludeHiddenEntries) {
+    TestSystem system;
+    system.writeFile("/Prefs/b.plist");
+    system.writeFile("/Prefs/.hidden");
+    system.writeFile("/Prefs/a.plist");
+    system.makeFolder("/Prefs/sub");
+    system.writeFile("/Prefs/sub/inner");
+    system.makeLink("/Prefs/linkdir", "sub");
+
+    const std::vector<std::string> names = {".hidden", "a.plist", "b.plist", "linkdir", "sub"};
+    EXPECT_EQ(FileManager::contentsOfDirectoryAtPathCDA("/Prefs"), names);
+    EXPECT_FALSE(FileManager::contentsOfDirectoryAtPathCDA("/Prefs/a.plist"));
+    EXPECT_FALSE(FileManager::contentsOfDirectoryAtPathCDA("/Nothing"));
+
+    // A link is listed but not entered.
+    const std::vector<std::string> below = {".hidden", "a.plist", "b.plist", "linkdir", "sub", "sub/inner"};
+    EXPECT_EQ(FileManager::subpathsAtPath("/Prefs"), below);
+    EXPECT_FALSE(FileManager::subpathsAtPath("/Prefs/a.plist"));
+}
+
+TEST(FileManager, RemovalNeverFollowsLinks) {
+    TestSystem system;
+    system.writeFile("/Keep/precious.txt", "keep");
+    system.writeFile("/Remove/file.txt");
+    system.makeLink("/Remove/to-keep", "../Keep");
+    system.makeLink("/Remove/absolute-to-keep", "/Keep");
+    system.makeFolder("/Remove/deep/er/est");
+
+    EXPECT_TRUE(FileManager::removeItemAtPathCDA("/Remove"));
+    EXPECT_FALSE(system.exists("/Remove"));
+    EXPECT_EQ(system.read("/Keep/precious.txt"), "keep");
+
+    system.makeLink("/lonely-link", "/Keep");
+    EXPECT_TRUE(FileManager::removeItemAtPathCDA("/lonely-link"));
+    EXPECT_TRUE(system.exists("/Keep/precious.txt"));
+    EXPECT_FALSE(FileManager::removeItemAtPathCDA("/lonely-link"));
+}
+
+TEST(FileManager, TheRootItselfIsNeverRemoved) {
+    TestSystem system;
+    system.writeFile("/canary");
+    EXPECT_FALSE(FileManager::removeItemAtPathCDA("/"));
+    EXPECT_FALSE(FileManager::removeItemAtPathCDA("/.."));
+    EXPECT_TRUE(system.exists("/canary"));
+}
+
+TEST(FileManager, PathsStayInsideTheSystemRoot) {
+    TestSystem system;
+    // Outside the root, beside it: must never be reached.
+    const fs::path outside = fs::path(system.root()).parent_path() / (fs::path(system.root()).filename().string() + "-outside");
+    fs::create_directories(outside);
+    std::ofstream(outside / "victim") << "x";
+
+    system.makeFolder("/private/var/db");
+    system.writeFile("/private/var/db/inside", "in");
+    system.makeLink("/var", "/private/var");               // absolute link, as on a Mac
+    system.makeLink("/escape", "../../../../../../../..");  // climbs far above the root
+
+    EXPECT_EQ(FileManager::contentsAtPath("/var/db/inside"), "in");
+    EXPECT_TRUE(FileManager::fileExistsAtPath("/var/db/inside"));
+    EXPECT_EQ(SystemRoot::hostPath("/var/db/inside"), system.root() + "/private/var/db/inside");
+    // ".." in a path and in a link both stop at the root.
+    const std::string name = outside.filename().string();
+    EXPECT_FALSE(FileManager::fileExistsAtPath("/../" + name + "/victim"));
+    EXPECT_FALSE(FileManager::fileExistsAtPath("/escape/" + name + "/victim"));
+    EXPECT_FALSE(FileManager::removeItemAtPathCDA("/escape/" + name + "/victim"));
+    EXPECT_TRUE(fs::exists(outside / "victim"));
+    fs::remove_all(outside);
+}
+
+TEST(FileManager, ReadabilityFollowsLinks) {
+    TestSystem system;
+    system.writeFile("/a", "x");
+    system.makeLink("/good", "a");
+    system.makeLink("/dangling", "missing");
+    EXPECT_TRUE(FileManager::isReadableFileAtPath("/a"));
+    EXPECT_TRUE(FileManager::isReadableFileAtPath("/good"));
+    EXPECT_FALSE(FileManager::isReadableFileAtPath("/dangling"));
+    EXPECT_FALSE(FileManager::fileExistsAtPath("/dangling"));
+}
+
+TEST(FileManager, AtomicWriteReplacesALinkInsteadOfWritingThroughIt) {
+    TestSystem system;
+    system.writeFile("/target", "original");
+    system.makeLink("/Library/Preferences/x.plist", "/target");
+    ASSERT_TRUE(FileManager::writeFileAtomically("/Library/Preferences/x.plist", "new"));
+    EXPECT_EQ(system.read("/target"), "original");
+    EXPECT_FALSE(system.isLink("/Library/Preferences/x.plist"));
+    EXPECT_EQ(system.read("/Library/Preferences/x.plist"), "new");
+    // No temporary file is left beside it.
+    EXPECT_EQ(FileManager::contentsOfDirectoryAtPathCDA("/Library/Preferences")->size(), 1u);
+    EXPECT_FALSE(FileManager::writeFileAtomically("/No/Such/Folder/x", "y"));
+}

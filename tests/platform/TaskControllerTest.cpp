@@ -1,0 +1,192 @@
+#include "platform/CTaskController.h"
+#include "platform/ToolResolver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+// The test binary doubles as the child program: UNINSTALLER_TEST_CHILD picks what it does.
+namespace {
+
+std::vector<std::string> commandLine() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::vector<std::string> args;
+    std::string arg;
+    while (std::getline(in, arg, '\0')) {
+        args.push_back(arg);
+    }
+    return args;
+}
+
+[[noreturn]] void runAsChild(const std::string& mode) {
+    if (mode == "empty") {
+        _exit(0);
+    } else if (mode == "hello") {
+        std::fputs("hello\nworld\n", stdout);
+    } else if (mode == "args") {
+        const std::vector<std::string> args = commandLine();
+        for (size_t i = 1; i < args.size(); ++i) {
+            std::printf("[%s]", args[i].c_str());
+        }
+    } else if (mode == "not-utf8") {
+        std::fputs("caf\xE9\n", stdout);
+    } else if (mode == "stderr-only") {
+        std::fputs("only an error\n", stderr);
+    } else if (mode == "stderr-1mib") {
+        const std::string chunk(4096, 'e');
+        for (int i = 0; i < 256; ++i) {
+            std::fwrite(chunk.data(), 1, chunk.size(), stderr);
+        }
+        std::fputs("done", stdout);
+    } else if (mode == "exit3") {
+        std::fputs("partial", stdout);
+        std::fflush(stdout);
+        _exit(3);
+    } else if (mode == "stdin") {
+        char buffer[16];
+        std::fputs(std::fread(buffer, 1, sizeof buffer, stdin) == 0 ? "eof" : "data", stdout);
+    } else if (mode == "grandchild") {
+        if (fork() == 0) {
+            usleep(300000);
+            std::fputs("late", stdout);
+            std::fflush(stdout);
+            _exit(0);
+        }
+        std::fputs("early ", stdout);
+    }
+    std::fflush(nullptr);
+    _exit(0);
+}
+
+} // namespace
+
+namespace {
+const bool gChildChecked = [] {
+    if (const char* mode = std::getenv("UNINSTALLER_TEST_CHILD")) {
+        runAsChild(mode);
+    }
+    return true;
+}();
+
+class Runner : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "runner-tools-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        mToolDir = pattern;
+        fs::create_symlink(fs::read_symlink("/proc/self/exe"), fs::path(mToolDir) / "child");
+        ::setenv("UNINSTALLER_TOOL_DIR", mToolDir.c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("UNINSTALLER_TOOL_DIR");
+        ::unsetenv("UNINSTALLER_TEST_CHILD");
+        fs::remove_all(mToolDir);
+    }
+    static bool run(const std::string& mode, std::string* output, const std::vector<std::string>& args = {}) {
+        ::setenv("UNINSTALLER_TEST_CHILD", mode.c_str(), 1);
+        return CTaskController::initTaskController().exeCommandLine("/usr/bin/child", args, output);
+    }
+    std::string mToolDir;
+};
+
+} // namespace
+
+TEST_F(Runner, CollectsStandardOutputAndPassesArgumentsUnchanged) {
+    std::string output = "untouched";
+    EXPECT_TRUE(run("hello", &output));
+    EXPECT_EQ(output, "hello\nworld\n");
+    EXPECT_TRUE(run("args", &output, {"-p", "f", "a b", "$HOME", "\"q\""}));
+    EXPECT_EQ(output, "[-p][f][a b][$HOME][\"q\"]");
+}
+
+TEST_F(Runner, EmptyAndStderrOnlyOutputGiveTheEmptyString) {
+    std::string output = "untouched";
+    EXPECT_TRUE(run("empty", &output));
+    EXPECT_EQ(output, "");
+    output = "untouched";
+    EXPECT_TRUE(run("stderr-only", &output));
+    EXPECT_EQ(output, "");
+}
+
+TEST_F(Runner, OutputThatIsNotUtf8IsRefused) {
+    std::string output = "untouched";
+    EXPECT_FALSE(run("not-utf8", &output));
+    EXPECT_EQ(output, "untouched");
+    EXPECT_TRUE(run("not-utf8", nullptr));
+}
+
+TEST_F(Runner, AChildWritingMuchToStandardErrorDoesNotStall) {
+    std::string output;
+    EXPECT_TRUE(run("stderr-1mib", &output));
+    EXPECT_EQ(output, "done");
+}
+
+TEST_F(Runner, ExitStatusDoesNotChangeTheAnswer) {
+    std::string output;
+    EXPECT_TRUE(run("exit3", &output));
+    EXPECT_EQ(output, "partial");
+}
+
+TEST_F(Runner, StandardInputIsEmpty) {
+    std::string output;
+    EXPECT_TRUE(run("stdin", &output));
+    EXPECT_EQ(output, "eof");
+}
+
+TEST_F(Runner, WaitsUntilStandardOutputIsClosedByEveryHolder) {
+    std::string output;
+    EXPECT_TRUE(run("grandchild", &output));
+    EXPECT_EQ(output, "early late");
+}
+
+TEST_F(Runner, AMissingProgramAnswersNoOnlyWhenOutputWasWanted) {
+    std::string output = "untouched";
+    auto& runner = CTaskController::initTaskController();
+    EXPECT_FALSE(runner.exeCommandLine("/nonexistent/uninstaller-no-such-tool", {}, &output));
+    EXPECT_EQ(output, "untouched");
+    EXPECT_TRUE(runner.exeCommandLine("/nonexistent/uninstaller-no-such-tool", {}, nullptr));
+}
+
+TEST_F(Runner, RealToolsRun) {
+    std::string output = "untouched";
+    fs::create_directory(fs::path(mToolDir) / "empty");
+    EXPECT_TRUE(CTaskController::initTaskController().exeCommandLine("/bin/ls", {mToolDir + "/empty"}, &output));
+    EXPECT_EQ(output, "");
+}
+
+TEST_F(Runner, ToolResolutionOrder) {
+    const fs::path bundle = fs::path(mToolDir) / "Test.app";
+    fs::create_directories(bundle / "Contents/Helpers");
+    const fs::path helper = bundle / "Contents/Helpers/uninstaller-helper-tool";
+    std::ofstream(helper) << "#!/bin/sh\n";
+    fs::permissions(helper, fs::perms::owner_all);
+    ::setenv("UNINSTALLER_BUNDLE", bundle.c_str(), 1);
+
+    // 1. the test folder wins, even over a real program
+    std::ofstream(fs::path(mToolDir) / "sh") << "#!/bin/sh\n";
+    fs::permissions(fs::path(mToolDir) / "sh", fs::perms::owner_all);
+    EXPECT_EQ(ToolResolver::resolve("/bin/sh"), (fs::path(mToolDir) / "sh").string());
+    // a file there that is not executable does not count
+    std::ofstream(fs::path(mToolDir) / "cat") << "x";
+    EXPECT_EQ(ToolResolver::resolve("/bin/cat"), "/bin/cat");
+    // 2. the path itself
+    ::unsetenv("UNINSTALLER_TOOL_DIR");
+    EXPECT_EQ(ToolResolver::resolve("/bin/sh"), "/bin/sh");
+    // 3. the bundle's stand-in
+    EXPECT_EQ(ToolResolver::resolve("/usr/sbin/uninstaller-helper-tool"), helper.string());
+    // 4. PATH
+    const auto ls = ToolResolver::resolve("/opt/macos-only/ls");
+    ASSERT_TRUE(ls);
+    EXPECT_EQ(fs::path(*ls).filename(), "ls");
+    // 5. nothing
+    EXPECT_FALSE(ToolResolver::resolve("/usr/bin/uninstaller-no-such-tool"));
+    ::unsetenv("UNINSTALLER_BUNDLE");
+}
