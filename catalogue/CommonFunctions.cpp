@@ -1,0 +1,207 @@
+#include "catalogue/CommonFunctions.h"
+
+#include "platform/Bundle.h"
+#include "platform/CTaskController.h"
+#include "platform/FileManager.h"
+#include "platform/Path.h"
+#include "platform/PropertyList.h"
+#include "platform/SystemRoot.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+constexpr const char* kSoftwareUpdatePrefix = "com.apple.pkg.TORVA";
+
+// A receipt identifier or package name becomes part of a file path: one that is not a plain file name
+// would name a BOM file somewhere else.
+bool isPlainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+char lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+} // namespace
+
+std::optional<PlistValue> CommonFunctions::getCorvaneInfoRootDict() const {
+    std::optional<Bundle> bundle = Bundle::mainBundle();
+    if (!bundle) {
+        return std::nullopt;
+    }
+    std::optional<PlistValue> root =
+        PropertyList::readHostFile(path::standardize(path::join(bundle->resourcePath(), "CorvaneInformaiton.plist")));
+    if (!root || !root->isDictionary()) {
+        return std::nullopt;
+    }
+    return root;
+}
+
+bool CommonFunctions::isEqualStringCompare(std::optional<std::string_view> a, std::string_view b) {
+    return !a || *a == b;
+}
+
+bool CommonFunctions::isIncludeCheckString(std::optional<std::string_view> s, std::string_view t) {
+    if (!s) {
+        return true;
+    }
+    auto found = std::search(s->begin(), s->end(), t.begin(), t.end(),
+                             [](char x, char y) { return lower(x) == lower(y); });
+    return found != s->end() || t.empty();
+}
+
+bool CommonFunctions::isIncludeFolderPathArray(const std::vector<std::string>& folders,
+                                               std::optional<std::string_view> path) {
+    if (folders.empty() || !path) {
+        return false;
+    }
+    for (const std::string& folder : folders) {
+        if (*path == folder || (path->size() > folder.size() && path->compare(0, folder.size(), folder) == 0 &&
+                                (*path)[folder.size()] == '/')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string CommonFunctions::convertSoftwareName(const std::string& name) const {
+    std::optional<Bundle> bundle = Bundle::mainBundle();
+    if (!bundle) {
+        return name;
+    }
+    std::optional<PlistValue> info = bundle->infoDictionary();
+    if (!info) {
+        return name;
+    }
+    const PlistValue* renames = info->find("EXReNameList");
+    if (renames == nullptr) {
+        return name;
+    }
+    std::optional<std::string> renamed = renames->stringForKey(name);
+    return renamed ? *renamed : name;
+}
+
+std::optional<std::string> CommonFunctions::getInstallPoint(const std::string& identifier,
+                                                            const std::string& volume) const {
+    if (identifier.empty() || volume.empty()) {
+        return std::nullopt;
+    }
+    std::string output;
+    if (!CTaskController::initTaskController().exeCommandLine(
+            "/usr/sbin/pkgutil", {"--pkg-info", identifier, "--volume", SystemRoot::hostPath(volume)}, &output)) {
+        return std::nullopt;
+    }
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        if (end == std::string::npos) {
+            end = output.size();
+        }
+        const std::string_view line(output.data() + start, end - start);
+        if (line.substr(0, 10) == "location: ") {
+            return std::string(line.substr(10));
+        }
+        // An empty location may be printed without the blank.
+        if (line == "location:") {
+            return std::string();
+        }
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+std::string CommonFunctions::makeBomPath(const std::string& name, const std::string& folder) {
+    return path::standardize(path::join(folder, name));
+}
+
+namespace {
+
+std::optional<std::string> lookupInFolder(const CommonFunctions& functions, const PackageInfoEntry& entry,
+                                          const char* folder, std::string& bomPath) {
+    if (!isPlainFileName(entry.packageIdentifier)) {
+        return std::nullopt;
+    }
+    bomPath = CommonFunctions::makeBomPath(entry.packageIdentifier + ".bom", folder);
+    if (!FileManager::fileExistsAtPath(bomPath)) {
+        return std::nullopt;
+    }
+    return functions.getInstallPoint(entry.packageIdentifier, "/");
+}
+
+} // namespace
+
+std::optional<std::string> CommonFunctions::getRelocatedPathFor106(const PackageInfoEntry& entry,
+                                                                   std::string& bomPath) const {
+    return lookupInFolder(*this, entry, "/var/db/receipts/", bomPath);
+}
+
+std::optional<std::string> CommonFunctions::getRelocatedPathFor1011ASU(const PackageInfoEntry& entry,
+                                                                       std::string& bomPath) const {
+    return lookupInFolder(*this, entry, "/System/Library/Receipts/", bomPath);
+}
+
+std::optional<std::string> CommonFunctions::getRelocatedPathFor1015ASU(const PackageInfoEntry& entry,
+                                                                       std::string& bomPath) const {
+    return lookupInFolder(*this, entry, "/Library/Apple/System/Library/Receipts/", bomPath);
+}
+
+std::optional<std::string> CommonFunctions::getRelocatedPathFor103Between105(const PackageInfoEntry& entry,
+                                                                             std::string& bomPath) const {
+    if (entry.packageType != "Bundle") {
+        return lookupInFolder(*this, entry, "/Library/Receipts/boms/", bomPath);
+    }
+    if (!isPlainFileName(entry.packageName)) {
+        return std::nullopt;
+    }
+    const std::string bom = path::standardize(path::join("/Library/Receipts/", entry.packageName + "/Contents/Archive.bom"));
+    if (!FileManager::fileExistsAtPath(bom)) {
+        return std::nullopt;
+    }
+    bomPath = bom;
+    std::optional<Bundle> receipt = Bundle::bundleAtSystemPath(path::standardize(path::join("/Library/Receipts/", entry.packageName)));
+    if (!receipt) {
+        return std::nullopt;
+    }
+    std::optional<PlistValue> info = receipt->infoDictionary();
+    if (!info) {
+        return std::string("/");
+    }
+    if (std::optional<std::string> relocated = info->stringForKey("IFPkgRelocatedPath")) {
+        return relocated;
+    }
+    if (std::optional<std::string> location = info->stringForKey("IFPkgReceiptLocation")) {
+        return location;
+    }
+    return std::string("/");
+}
+
+std::optional<std::string> CommonFunctions::lookupReceipt(const PackageInfoEntry& entry, int32_t osVersion,
+                                                          std::string& bomPath) const {
+    if (osVersion >= 100600) {
+        std::optional<std::string> installPoint;
+        if (entry.packageIdentifier.find(kSoftwareUpdatePrefix) == std::string::npos) {
+            installPoint = getRelocatedPathFor106(entry, bomPath);
+        } else if (osVersion > 101499) {
+            installPoint = getRelocatedPathFor1015ASU(entry, bomPath);
+        } else if (osVersion > 101099) {
+            installPoint = getRelocatedPathFor1011ASU(entry, bomPath);
+        } else {
+            installPoint = getRelocatedPathFor106(entry, bomPath);
+        }
+        if (installPoint) {
+            return installPoint;
+        }
+        return getRelocatedPathFor103Between105(entry, bomPath);
+    }
+    if (osVersion >= 100300) {
+        return getRelocatedPathFor103Between105(entry, bomPath);
+    }
+    return std::nullopt;
+}
+
+void CommonFunctions::mergeArrayToDictionary(const std::vector<std::string>& array, StringSet& set) {
+    set.insert(array.begin(), array.end());
+}
