@@ -1,0 +1,94 @@
+#include "tests/support/PackageFixture.h"
+#include "tests/tools/HelperProcess.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Lsbom : public ::testing::Test {
+protected:
+    TestSystem system;
+    const std::string bom = system.host("/test.bom");
+
+    void writeSmallBom() {
+        std::vector<BomEntry> entries{BomEntry::directory("."), BomEntry::directory("./dir", 040700),
+                                      BomEntry::file("./dir/a.txt", "hello\n"),
+                                      BomEntry::link("./dir/l", "a.txt")};
+        entries[2].uid = 501;
+        entries[2].gid = 20;
+        entries[2].mtime = 1600000000;
+        PackageFixture::writeRawBom(system, "/test.bom", entries);
+    }
+};
+
+} // namespace
+
+TEST_F(Lsbom, SelectsKindsAndPrintsPathsOnly) {
+    writeSmallBom();
+    EXPECT_EQ(HelperProcess::run("lsbom", {"-f", "-p", "f", bom}).out, "./dir/a.txt\n");
+    EXPECT_EQ(HelperProcess::run("lsbom", {"-d", "-p", "f", bom}).out, ".\n./dir\n");
+    EXPECT_EQ(HelperProcess::run("lsbom", {"-l", "-p", "f", bom}).out, "./dir/l\n");
+    EXPECT_EQ(HelperProcess::run("lsbom", {"-fl", "-pf", bom}).out, "./dir/a.txt\n./dir/l\n");
+    EXPECT_EQ(HelperProcess::run("lsbom", {"-s", bom}).out, ".\n./dir\n./dir/a.txt\n./dir/l\n");
+    const HelperProcess run = HelperProcess::run("lsbom", {bom, "-b", "-c"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, "");
+}
+
+TEST_F(Lsbom, PrintsTheLongFormAndChosenFields) {
+    writeSmallBom();
+    EXPECT_EQ(HelperProcess::run("lsbom", {bom}).out, ".\t40755\t0/0\n"
+                                                      "./dir\t40700\t0/0\n"
+                                                      "./dir/a.txt\t100644\t501/20\t6\t3015617425\n"
+                                                      "./dir/l\t120755\t0/0\t5\t1632437005\ta.txt\n");
+    // Fields a kind does not have are left out, separator and all.
+    EXPECT_EQ(HelperProcess::run("lsbom", {"-p", "fmug/tscl", bom}).out,
+              ".\t40755\t0\t0\t0/0\t0\n"
+              "./dir\t40700\t0\t0\t0/0\t0\n"
+              "./dir/a.txt\t100644\t501\t20\t501/20\t1600000000\t6\t3015617425\n"
+              "./dir/l\t120755\t0\t0\t0/0\t0\t5\t1632437005\ta.txt\n");
+    EXPECT_EQ(HelperProcess::run("lsbom", {"-l", "-p", "FML", bom}).out,
+              "\"./dir/l\"\tlrwxr-xr-x\t\"a.txt\"\n");
+}
+
+TEST_F(Lsbom, UnreadableInputGivesOneErrorLineAndNoOutput) {
+    writeSmallBom();
+    std::string damaged = system.read("/test.bom");
+    damaged[0x231 + 3] = 9; // the leaf now claims a pair it does not have
+    system.writeFile("/damaged.bom", damaged);
+    system.writeFile("/short.bom", damaged.substr(0, 700));
+    system.makeFolder("/folder.bom");
+    for (const std::string name : {"/damaged.bom", "/short.bom", "/folder.bom", "/missing.bom"}) {
+        const HelperProcess run = HelperProcess::run("lsbom", {"-d", "-p", "f", system.host(name)});
+        EXPECT_EQ(run.exitStatus, 1) << name;
+        EXPECT_EQ(run.out, "") << name;
+        EXPECT_TRUE(run.err.starts_with("lsbom: " + system.host(name) + ": ")) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+}
+
+TEST_F(Lsbom, BadUsageGivesUsageAndStatus1) {
+    writeSmallBom();
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{}, {"-z", bom}, {"-p"}, {"-p", "fq", bom}, {bom, bom}}) {
+        const HelperProcess run = HelperProcess::run("lsbom", arguments);
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(run.err.starts_with("usage: lsbom")) << run.err;
+    }
+}
+
+// More than one output buffer's worth, so the listing goes out in several writes.
+TEST_F(Lsbom, LongListingsArriveWhole) {
+    std::vector<PackageItem> items;
+    std::string expected;
+    for (int i = 0; i < 30000; ++i) {
+        const std::string name = "Folder/file-with-a-fairly-long-name-" + std::to_string(100000 + i);
+        items.push_back(PackageItem::file(name));
+        expected += "./" + name + "\n";
+    }
+    PackageFixture::writeBom(system, "/big.bom", items);
+    const HelperProcess run = HelperProcess::run("lsbom", {"-f", "-p", "f", system.host("/big.bom")});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, expected);
+}

@@ -1,0 +1,128 @@
+#include "tests/support/TestSystem.h"
+#include "tests/tools/HelperProcess.h"
+#include "tools/bom/Cksum.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::set<std::string> lines(const std::string& text) {
+    std::set<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        result.insert(line);
+    }
+    return result;
+}
+
+// What lsbom -f/-d/-l -p f must print for the tree, found by walking it without following links.
+std::set<std::string> onDisk(const std::string& root, fs::file_type type) {
+    std::set<std::string> result;
+    if (type == fs::file_type::directory) {
+        result.insert(".");
+    }
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.symlink_status().type() == type) {
+            result.insert("./" + entry.path().string().substr(root.size() + 1));
+        }
+    }
+    return result;
+}
+
+class Mkbom : public ::testing::Test {
+protected:
+    TestSystem system;
+    const std::string tree = system.host("/tree");
+    const std::string bom = system.host("/out/tree.bom");
+
+    void SetUp() override { system.makeFolder("/out"); }
+
+    std::set<std::string> list(const char* kind) {
+        const HelperProcess run = HelperProcess::run("lsbom", {kind, "-p", "f", bom});
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        return lines(run.out);
+    }
+};
+
+} // namespace
+
+TEST_F(Mkbom, ListingGivesBackTheTree) {
+    system.writeFile("/tree/top.txt", "top");
+    system.writeFile("/tree/Library/Printers/TORVA/Filter/filter", "#!/bin/sh\n", 0755);
+    system.writeFile("/tree/Library/Printers/TORVA/with blank \"and\" 'quotes'.ppd", "*PPD");
+    system.writeFile("/tree/Library/Printers/TORVA/Grüße/日本語.txt", "");
+    system.makeFolder("/tree/Library/Empty");
+    system.makeFolder("/tree/Library/Locked", 0500);
+    system.makeLink("/tree/Library/to-file", "../top.txt");
+    system.makeLink("/tree/Library/to-folder", "Printers/TORVA");
+    system.makeLink("/tree/Library/dangling", "/does/not/exist");
+    system.makeLink("/tree/a", "a.txt/x");
+    system.writeFile("/tree/a.txt/x", "x");
+
+    const HelperProcess run = HelperProcess::run("mkbom", {tree, bom});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(list("-f"), onDisk(tree, fs::file_type::regular));
+    EXPECT_EQ(list("-d"), onDisk(tree, fs::file_type::directory));
+    EXPECT_EQ(list("-l"), onDisk(tree, fs::file_type::symlink));
+    // Nothing is listed through the link to a folder.
+    for (const std::string& line : list("-f")) {
+        EXPECT_FALSE(line.starts_with("./Library/to-folder/")) << line;
+    }
+}
+
+TEST_F(Mkbom, RecordsModesSizesTimesAndChecksums) {
+    const std::string script = "#!/bin/sh\necho hi\n";
+    system.writeFile("/tree/bin/tool", script, 0750);
+    system.makeLink("/tree/bin/link", "tool");
+    struct stat file {};
+    struct stat link {};
+    ASSERT_EQ(::lstat(system.host("/tree/bin/tool").c_str(), &file), 0);
+    ASSERT_EQ(::lstat(system.host("/tree/bin/link").c_str(), &link), 0);
+
+    ASSERT_EQ(HelperProcess::run("mkbom", {tree, bom}).exitStatus, 0);
+    const std::string owner = std::to_string(file.st_uid) + "/" + std::to_string(file.st_gid);
+    EXPECT_EQ(
+        lines(HelperProcess::run("lsbom", {"-fl", "-p", "fm/tscl", bom}).out),
+        (std::set<std::string>{"./bin/tool\t100750\t" + owner + "\t" + std::to_string(file.st_mtime) + "\t" +
+                                   std::to_string(script.size()) + "\t" + std::to_string(Cksum::of(script)),
+                               "./bin/link\t120777\t" + owner + "\t" + std::to_string(link.st_mtime) +
+                                   "\t4\t" + std::to_string(Cksum::of("tool")) + "\ttool"}));
+
+    ASSERT_EQ(HelperProcess::run("mkbom", {"-u", "0", "-g", "80", tree, bom}).exitStatus, 0);
+    for (const std::string& line : lines(HelperProcess::run("lsbom", {"-p", "/", bom}).out)) {
+        EXPECT_EQ(line, "0/80");
+    }
+}
+
+TEST_F(Mkbom, FailureLeavesNoFileBehind) {
+    system.makeFolder("/tree");
+    // The target is a folder, so the finished file cannot be renamed into place.
+    system.makeFolder("/out/tree.bom");
+    HelperProcess run = HelperProcess::run("mkbom", {tree, bom});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_TRUE(run.err.starts_with("mkbom: ")) << run.err;
+    EXPECT_EQ(system.tree("/out"), std::vector<std::string>{"/out/tree.bom"});
+
+    run = HelperProcess::run("mkbom", {system.host("/missing"), system.host("/out/other.bom")});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(run.err.find(system.host("/missing")), std::string::npos) << run.err;
+    EXPECT_FALSE(system.exists("/out/other.bom"));
+
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {}, {tree}, {"-u", tree, bom}, {"-u", "x", tree, bom}, {"-q", tree, bom}, {tree, bom, bom}}) {
+        run = HelperProcess::run("mkbom", arguments);
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_NE(run.err, "");
+    }
+    EXPECT_EQ(system.tree("/out"), std::vector<std::string>{"/out/tree.bom"});
+}

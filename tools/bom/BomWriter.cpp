@@ -1,0 +1,419 @@
+#include "tools/bom/BomWriter.h"
+
+#include "tools/bom/BigEndian.h"
+
+#include "platform/UniqueFd.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string_view>
+#include <unordered_map>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using bom::appendU16;
+using bom::appendU32;
+using bom::appendU8;
+
+constexpr size_t kHeaderArea = 512;
+constexpr uint32_t kNodeSize = 4096;
+constexpr uint32_t kSmallNodeSize = 128; // the VIndex inner tree
+constexpr size_t kPairsPerNode = (kNodeSize - 12) / 8;
+constexpr uint16_t kFullRecordFlags = 0x000F;
+constexpr size_t kNoParent = std::numeric_limits<size_t>::max();
+
+// Blocks 1-10 hold BomInfo and the four trees; the paths follow, three blocks each.
+constexpr uint32_t kBomInfoBlock = 1;
+constexpr uint32_t kPathsTreeBlock = 2;
+constexpr uint32_t kFirstLeafBlock = 3;
+constexpr uint32_t kHLIndexTreeBlock = 4;
+constexpr uint32_t kVIndexBlock = 6;
+constexpr uint32_t kSize64TreeBlock = 9;
+constexpr uint32_t kFirstPathBlock = 11;
+
+struct Node {
+    std::string_view name;
+    size_t parent = kNoParent; // index into the entries
+    uint32_t id = 0;
+};
+
+// Checks every path and finds each entry's parent entry.
+bool linkParents(const std::vector<BomEntry>& entries, std::vector<Node>& nodes, std::string& error) {
+    std::unordered_map<std::string_view, size_t> byPath;
+    byPath.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string& path = entries[i].path;
+        const bool wellFormed =
+            path == "." || (path.size() > 2 && path.compare(0, 2, "./") == 0 && path.back() != '/' &&
+                            path.find("//") == std::string::npos && path.find('\0') == std::string::npos);
+        if (!wellFormed) {
+            error = "cannot store the path \"" + path + "\": it must be \".\" or \"./name...\"";
+            return false;
+        }
+        if (!byPath.emplace(path, i).second) {
+            error = "the path \"" + path + "\" is listed twice";
+            return false;
+        }
+        if (entries[i].type == BomEntry::Type::Link &&
+            entries[i].linkTarget.find('\0') != std::string::npos) {
+            error = "the link target of \"" + path + "\" holds a NUL byte";
+            return false;
+        }
+    }
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string_view path = entries[i].path;
+        if (path == ".") {
+            nodes[i].name = path;
+            continue;
+        }
+        const size_t slash = path.rfind('/');
+        nodes[i].name = path.substr(slash + 1);
+        const auto parent = byPath.find(path.substr(0, slash));
+        if (parent == byPath.end()) {
+            error = "the folder of \"" + std::string(path) + "\" is not in the list";
+            return false;
+        }
+        nodes[i].parent = parent->second;
+    }
+    return true;
+}
+
+// Ids depth-first from ".", children in name order; gives the entries in id order.
+std::vector<size_t> numberPaths(std::vector<Node>& nodes) {
+    std::vector<size_t> byName(nodes.size());
+    for (size_t i = 0; i < byName.size(); ++i) {
+        byName[i] = i;
+    }
+    std::sort(byName.begin(), byName.end(), [&nodes](size_t a, size_t b) {
+        if (nodes[a].parent != nodes[b].parent) {
+            return nodes[a].parent < nodes[b].parent;
+        }
+        return nodes[a].name < nodes[b].name;
+    });
+    std::unordered_map<size_t, std::pair<size_t, size_t>> children;
+    for (size_t begin = 0; begin < byName.size();) {
+        size_t end = begin + 1;
+        while (end < byName.size() && nodes[byName[end]].parent == nodes[byName[begin]].parent) {
+            ++end;
+        }
+        children.emplace(nodes[byName[begin]].parent, std::make_pair(begin, end));
+        begin = end;
+    }
+
+    std::vector<size_t> idOrder;
+    idOrder.reserve(nodes.size());
+    std::vector<size_t> stack;
+    auto pushChildren = [&](size_t parent) {
+        const auto found = children.find(parent);
+        if (found != children.end()) {
+            for (size_t i = found->second.second; i > found->second.first; --i) {
+                stack.push_back(byName[i - 1]);
+            }
+        }
+    };
+    pushChildren(kNoParent);
+    while (!stack.empty()) {
+        const size_t index = stack.back();
+        stack.pop_back();
+        idOrder.push_back(index);
+        nodes[index].id = static_cast<uint32_t>(idOrder.size());
+        pushChildren(index);
+    }
+    return idOrder;
+}
+
+// Appends blocks one after another and keeps the block table.
+class BlockFile {
+public:
+    BlockFile() : mBytes(kHeaderArea, '\0') { mSlots.emplace_back(0, 0); }
+
+    std::string& bytes() { return mBytes; }
+    size_t begin() const { return mBytes.size(); }
+    void end(size_t begin) { mSlots.emplace_back(begin, mBytes.size() - begin); }
+    void padTo(size_t begin, size_t length) { mBytes.resize(begin + length, '\0'); }
+    uint32_t blockCount() const { return static_cast<uint32_t>(mSlots.size() - 1); }
+
+    bool finish(std::string& error) {
+        const size_t varsOffset = mBytes.size();
+        appendU32(mBytes, 5);
+        for (const auto& [block, name] : {std::pair<uint32_t, std::string_view>{kBomInfoBlock, "BomInfo"},
+                                          {kPathsTreeBlock, "Paths"},
+                                          {kHLIndexTreeBlock, "HLIndex"},
+                                          {kVIndexBlock, "VIndex"},
+                                          {kSize64TreeBlock, "Size64"}}) {
+            appendU32(mBytes, block);
+            appendU8(mBytes, static_cast<uint8_t>(name.size()));
+            mBytes.append(name);
+        }
+        const size_t varsLength = mBytes.size() - varsOffset;
+        const size_t indexOffset = mBytes.size();
+        appendU32(mBytes, static_cast<uint32_t>(mSlots.size()));
+        for (const auto& [address, length] : mSlots) {
+            appendU32(mBytes, static_cast<uint32_t>(address));
+            appendU32(mBytes, static_cast<uint32_t>(length));
+        }
+        // An empty free list, then the 16 zero bytes Apple's files end with.
+        mBytes.append(4 + 16, '\0');
+        if (mBytes.size() > std::numeric_limits<uint32_t>::max()) {
+            error = "the BOM would exceed 4 GiB";
+            return false;
+        }
+        std::string header = "BOMStore";
+        appendU32(header, 1);
+        appendU32(header, blockCount());
+        appendU32(header, static_cast<uint32_t>(indexOffset));
+        appendU32(header, static_cast<uint32_t>(mBytes.size() - indexOffset));
+        appendU32(header, static_cast<uint32_t>(varsOffset));
+        appendU32(header, static_cast<uint32_t>(varsLength));
+        mBytes.replace(0, header.size(), header);
+        return true;
+    }
+
+private:
+    std::string mBytes;
+    std::vector<std::pair<size_t, size_t>> mSlots;
+};
+
+void appendTreeHeader(std::string& out, uint32_t root, uint32_t nodeSize, uint32_t count) {
+    out.append("tree");
+    appendU32(out, 1);
+    appendU32(out, root);
+    appendU32(out, nodeSize);
+    appendU32(out, count);
+    appendU8(out, 0);
+}
+
+void appendEmptyLeaf(BlockFile& file, uint32_t nodeSize) {
+    const size_t begin = file.begin();
+    appendU16(file.bytes(), 1);
+    file.padTo(begin, nodeSize);
+    file.end(begin);
+}
+
+void appendPathInfo(std::string& out, const BomEntry& entry) {
+    appendU8(out, static_cast<uint8_t>(entry.type));
+    appendU8(out, 1);
+    appendU16(out, kFullRecordFlags);
+    appendU16(out, entry.mode);
+    appendU32(out, entry.uid);
+    appendU32(out, entry.gid);
+    appendU32(out, entry.mtime);
+    appendU32(out, entry.size);
+    appendU8(out, 1);
+    switch (entry.type) {
+    case BomEntry::Type::File:
+    case BomEntry::Type::Device:
+        appendU32(out, entry.checksum);
+        break;
+    case BomEntry::Type::Link:
+        appendU32(out, entry.checksum);
+        appendU32(out, static_cast<uint32_t>(entry.linkTarget.size() + 1));
+        out.append(entry.linkTarget);
+        appendU8(out, 0);
+        break;
+    default:
+        break;
+    }
+    // Current records end in 8 zero bytes; their meaning is not known.
+    out.append(8, '\0');
+}
+
+} // namespace
+
+std::optional<std::string> BomWriter::write(const std::vector<BomEntry>& entries, std::string& error) {
+    if (entries.size() > kMaxEntries) {
+        error = "a BOM holds at most " + std::to_string(kMaxEntries) + " paths, not " +
+                std::to_string(entries.size());
+        return std::nullopt;
+    }
+    std::vector<Node> nodes(entries.size());
+    if (!linkParents(entries, nodes, error)) {
+        return std::nullopt;
+    }
+    const std::vector<size_t> idOrder = numberPaths(nodes);
+    const auto count = static_cast<uint32_t>(entries.size());
+
+    // Tree keys are (parent id, name bytes) in ascending order.
+    std::vector<size_t> keyOrder = idOrder;
+    auto parentId = [&nodes](size_t index) {
+        return nodes[index].parent == kNoParent ? 0u : nodes[nodes[index].parent].id;
+    };
+    std::sort(keyOrder.begin(), keyOrder.end(), [&](size_t a, size_t b) {
+        if (parentId(a) != parentId(b)) {
+            return parentId(a) < parentId(b);
+        }
+        return nodes[a].name < nodes[b].name;
+    });
+    auto infoBlock = [](uint32_t id) { return kFirstPathBlock + 3 * (id - 1); };
+    auto keyBlock = [](uint32_t id) { return kFirstPathBlock + 3 * (id - 1) + 1; };
+    auto valueBlock = [](uint32_t id) { return kFirstPathBlock + 3 * (id - 1) + 2; };
+
+    const size_t leafCount = std::max<size_t>(1, (entries.size() + kPairsPerNode - 1) / kPairsPerNode);
+    const uint32_t firstExtraBlock = kFirstPathBlock + 3 * count;
+    auto leafBlock = [&](size_t leaf) {
+        return leaf == 0 ? kFirstLeafBlock : static_cast<uint32_t>(firstExtraBlock + leaf - 1);
+    };
+    const uint32_t branchBlock = static_cast<uint32_t>(firstExtraBlock + leafCount - 1);
+    auto appendLeaf = [&](BlockFile& file, size_t leaf) {
+        const size_t first = leaf * kPairsPerNode;
+        const size_t last = std::min(first + kPairsPerNode, keyOrder.size());
+        const size_t begin = file.begin();
+        std::string& out = file.bytes();
+        appendU16(out, 1);
+        appendU16(out, static_cast<uint16_t>(last - first));
+        appendU32(out, leaf + 1 < leafCount ? leafBlock(leaf + 1) : 0);
+        appendU32(out, leaf > 0 ? leafBlock(leaf - 1) : 0);
+        for (size_t i = first; i < last; ++i) {
+            appendU32(out, valueBlock(nodes[keyOrder[i]].id));
+            appendU32(out, keyBlock(nodes[keyOrder[i]].id));
+        }
+        file.padTo(begin, kNodeSize);
+        file.end(begin);
+    };
+
+    BlockFile file;
+    std::string& out = file.bytes();
+    out.reserve(kHeaderArea + 3 * kNodeSize + kSmallNodeSize + leafCount * kNodeSize + entries.size() * 64);
+
+    size_t begin = file.begin();
+    uint64_t totalSize = 0;
+    for (const BomEntry& entry : entries) {
+        if (entry.type != BomEntry::Type::Directory) {
+            totalSize += entry.size;
+        }
+    }
+    appendU32(out, 1);
+    appendU32(out, count + 1); // Apple's files count one more path than the tree holds.
+    if (count == 0) {
+        appendU32(out, 0);
+    } else {
+        appendU32(out, 1);
+        appendU32(out, 0); // everything that is not a Mach-O slice
+        appendU32(out, 0);
+        appendU32(out, static_cast<uint32_t>(totalSize));
+        appendU32(out, 0);
+    }
+    file.end(begin);
+
+    begin = file.begin();
+    appendTreeHeader(out, leafCount > 1 ? branchBlock : kFirstLeafBlock, kNodeSize, count);
+    file.end(begin);
+    appendLeaf(file, 0);
+
+    begin = file.begin();
+    appendTreeHeader(out, kHLIndexTreeBlock + 1, kNodeSize, 0);
+    file.end(begin);
+    appendEmptyLeaf(file, kNodeSize);
+
+    begin = file.begin();
+    appendU32(out, 1);
+    appendU32(out, kVIndexBlock + 1);
+    appendU32(out, 0);
+    appendU8(out, 0);
+    file.end(begin);
+    begin = file.begin();
+    appendTreeHeader(out, kVIndexBlock + 2, kSmallNodeSize, 0);
+    file.end(begin);
+    appendEmptyLeaf(file, kSmallNodeSize);
+
+    begin = file.begin();
+    appendTreeHeader(out, kSize64TreeBlock + 1, kNodeSize, 0);
+    file.end(begin);
+    appendEmptyLeaf(file, kNodeSize);
+
+    for (const size_t index : idOrder) {
+        const Node& node = nodes[index];
+        begin = file.begin();
+        appendPathInfo(out, entries[index]);
+        file.end(begin);
+        begin = file.begin();
+        appendU32(out, parentId(index));
+        out.append(node.name);
+        appendU8(out, 0);
+        file.end(begin);
+        begin = file.begin();
+        appendU32(out, node.id);
+        appendU32(out, infoBlock(node.id));
+        file.end(begin);
+        if (out.size() > std::numeric_limits<uint32_t>::max()) {
+            error = "the BOM would exceed 4 GiB";
+            return std::nullopt;
+        }
+    }
+
+    for (size_t leaf = 1; leaf < leafCount; ++leaf) {
+        appendLeaf(file, leaf);
+    }
+    if (leafCount > 1) {
+        // Apple's branch form: one pair per leaf but the last, keyed by the leaf's largest key, then
+        // the last leaf with key 0; count is the number of leaves minus one.
+        begin = file.begin();
+        appendU16(out, 0);
+        appendU16(out, static_cast<uint16_t>(leafCount - 1));
+        appendU32(out, 0);
+        appendU32(out, 0);
+        for (size_t leaf = 0; leaf + 1 < leafCount; ++leaf) {
+            const size_t lastEntry = keyOrder[(leaf + 1) * kPairsPerNode - 1];
+            appendU32(out, leafBlock(leaf));
+            appendU32(out, keyBlock(nodes[lastEntry].id));
+        }
+        appendU32(out, leafBlock(leafCount - 1));
+        appendU32(out, 0);
+        file.padTo(begin, kNodeSize);
+        file.end(begin);
+    }
+
+    if (!file.finish(error)) {
+        return std::nullopt;
+    }
+    return std::move(file.bytes());
+}
+
+bool BomWriter::writeFile(const std::string& hostPath, const std::vector<BomEntry>& entries,
+                          std::string& error) {
+    std::optional<std::string> bytes = write(entries, error);
+    if (!bytes) {
+        return false;
+    }
+    std::string temporary = hostPath + ".XXXXXX";
+    UniqueFd fd(::mkstemp(temporary.data()));
+    if (!fd.valid()) {
+        error = "cannot create a file beside " + hostPath + ": " + std::strerror(errno);
+        return false;
+    }
+    auto failWith = [&](const std::string& message) {
+        error = message + ": " + std::strerror(errno);
+        fd.reset();
+        ::unlink(temporary.c_str());
+        return false;
+    };
+    size_t done = 0;
+    while (done < bytes->size()) {
+        const ssize_t wrote = ::write(fd.get(), bytes->data() + done, bytes->size() - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote < 0) {
+            return failWith("cannot write " + temporary);
+        }
+        done += static_cast<size_t>(wrote);
+    }
+    // mkstemp makes the file private; a BOM is as readable as the receipts beside it.
+    if (::fchmod(fd.get(), 0644) != 0) {
+        return failWith("cannot set the mode of " + temporary);
+    }
+    if (::close(fd.release()) != 0) {
+        return failWith("cannot write " + temporary);
+    }
+    if (::rename(temporary.c_str(), hostPath.c_str()) != 0) {
+        return failWith("cannot rename " + temporary + " to " + hostPath);
+    }
+    return true;
+}

@@ -1,0 +1,159 @@
+#include "tools/bom/FolderScanner.h"
+
+#include "tools/bom/Cksum.h"
+
+#include "platform/UniqueFd.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+std::string describe(const std::string& path, const char* what) {
+    return path + ": " + what + ": " + std::strerror(errno);
+}
+
+BomEntry fromStat(std::string path, const struct stat& info) {
+    BomEntry entry;
+    entry.path = std::move(path);
+    entry.mode = static_cast<uint16_t>(info.st_mode);
+    entry.uid = static_cast<uint32_t>(info.st_uid);
+    entry.gid = static_cast<uint32_t>(info.st_gid);
+    entry.mtime = static_cast<uint32_t>(info.st_mtime);
+    entry.size = static_cast<uint32_t>(info.st_size);
+    return entry;
+}
+
+bool checksumFile(const std::string& hostPath, uint32_t& checksum, std::string& error) {
+    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) {
+        error = describe(hostPath, "cannot open");
+        return false;
+    }
+    Cksum sum;
+    std::string buffer(64 * 1024, '\0');
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            error = describe(hostPath, "cannot read");
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        sum.update(std::string_view(buffer.data(), static_cast<size_t>(got)));
+    }
+    checksum = sum.value();
+    return true;
+}
+
+bool readTarget(const std::string& hostPath, std::string& target, std::string& error) {
+    std::string buffer(256, '\0');
+    for (;;) {
+        const ssize_t got = ::readlink(hostPath.c_str(), buffer.data(), buffer.size());
+        if (got < 0) {
+            error = describe(hostPath, "cannot read the link");
+            return false;
+        }
+        if (static_cast<size_t>(got) < buffer.size()) {
+            buffer.resize(static_cast<size_t>(got));
+            target = std::move(buffer);
+            return true;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+} // namespace
+
+std::optional<std::vector<BomEntry>> FolderScanner::scan(const std::string& hostFolder, std::string& error) {
+    // The folder named on the command line may be reached through a link (like find -H); nothing
+    // inside it is followed.
+    struct stat rootInfo {};
+    if (::stat(hostFolder.c_str(), &rootInfo) != 0) {
+        error = describe(hostFolder, "cannot read");
+        return std::nullopt;
+    }
+    if (!S_ISDIR(rootInfo.st_mode)) {
+        error = hostFolder + ": not a folder";
+        return std::nullopt;
+    }
+    std::vector<BomEntry> entries;
+    entries.push_back(fromStat(".", rootInfo));
+    entries.back().type = BomEntry::Type::Directory;
+
+    // Folders still to read, as (host path, BOM path); a list rather than recursion for deep trees.
+    std::vector<std::pair<std::string, std::string>> pending{{hostFolder, "."}};
+    while (!pending.empty()) {
+        const auto [hostDir, bomDir] = std::move(pending.back());
+        pending.pop_back();
+        DirHandle dir(::opendir(hostDir.c_str()));
+        if (!dir) {
+            error = describe(hostDir, "cannot read the folder");
+            return std::nullopt;
+        }
+        for (;;) {
+            errno = 0;
+            const dirent* item = ::readdir(dir.get());
+            if (item == nullptr) {
+                if (errno != 0) {
+                    error = describe(hostDir, "cannot read the folder");
+                    return std::nullopt;
+                }
+                break;
+            }
+            const std::string name = item->d_name;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            const std::string hostPath = hostDir + "/" + name;
+            struct stat info {};
+            if (::lstat(hostPath.c_str(), &info) != 0) {
+                error = describe(hostPath, "cannot read");
+                return std::nullopt;
+            }
+            BomEntry entry = fromStat(bomDir + "/" + name, info);
+            if (S_ISDIR(info.st_mode)) {
+                entry.type = BomEntry::Type::Directory;
+                pending.emplace_back(hostPath, entry.path);
+            } else if (S_ISREG(info.st_mode)) {
+                entry.type = BomEntry::Type::File;
+                if (!checksumFile(hostPath, entry.checksum, error)) {
+                    return std::nullopt;
+                }
+            } else if (S_ISLNK(info.st_mode)) {
+                entry.type = BomEntry::Type::Link;
+                if (!readTarget(hostPath, entry.linkTarget, error)) {
+                    return std::nullopt;
+                }
+                entry.size = static_cast<uint32_t>(entry.linkTarget.size());
+                entry.checksum = Cksum::of(entry.linkTarget);
+            } else if (S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode)) {
+                entry.type = BomEntry::Type::Device;
+                entry.size = 0;
+                // The macOS dev_t layout: major in the top byte, minor below.
+                entry.checksum = (static_cast<uint32_t>(major(info.st_rdev)) << 24) |
+                                 (static_cast<uint32_t>(minor(info.st_rdev)) & 0xFFFFFF);
+            } else {
+                continue;
+            }
+            entries.push_back(std::move(entry));
+        }
+    }
+    return entries;
+}

@@ -1,0 +1,250 @@
+// pkgutil: answers questions about the package receipts of a volume, as the macOS tool does for the
+// calls the uninstaller makes (--pkg-info, --forget, --pkgs, --files).
+
+#include "tools/bom/BomReader.h"
+#include "tools/pkgutil/ReceiptDatabase.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: pkgutil [--volume PATH] COMMAND\n"
+    "  --pkgs, --packages    list the ids of all packages with a receipt on the volume\n"
+    "  --pkg-info ID         show the receipt of a package\n"
+    "  --files ID            list the paths the package installed, from its bill of materials\n"
+    "  --forget ID           delete the receipt of a package (its installed files stay)\n"
+    "  --volume PATH         the volume to look at (default /)\n"
+    "  --help                show this text\n";
+
+// Property-list dates count from 2001-01-01; install-time counts from 1970.
+constexpr int64_t kAppleEpochOffset = 978307200;
+
+enum class Command { None, PackageInfo, Forget, Packages, Files };
+
+struct Arguments {
+    Command command = Command::None;
+    std::string identifier;
+    std::string volume = "/";
+};
+
+int usage() {
+    std::fputs(kUsage, stderr);
+    return 1;
+}
+
+// Reads "--name VALUE" or "--name=VALUE"; options and commands may come in any order.
+std::optional<Arguments> parseArguments(int argc, char** argv, bool& help) {
+    Arguments arguments;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view argument = argv[i];
+        std::optional<std::string> inlineValue;
+        if (const size_t equals = argument.find('=');
+            argument.starts_with("--") && equals != std::string::npos) {
+            inlineValue = std::string(argument.substr(equals + 1));
+            argument = argument.substr(0, equals);
+        }
+        auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue) {
+                return inlineValue;
+            }
+            if (i + 1 < argc) {
+                return std::string(argv[++i]);
+            }
+            return std::nullopt;
+        };
+        auto setCommand = [&](Command command, bool needsId) {
+            if (arguments.command != Command::None) {
+                return false;
+            }
+            arguments.command = command;
+            if (!needsId) {
+                return !inlineValue.has_value();
+            }
+            std::optional<std::string> id = value();
+            if (!id) {
+                return false;
+            }
+            arguments.identifier = std::move(*id);
+            return true;
+        };
+        bool ok = false;
+        if (argument == "--help" || argument == "-h") {
+            help = true;
+            return std::nullopt;
+        } else if (argument == "--volume") {
+            std::optional<std::string> volume = value();
+            ok = volume && !volume->empty();
+            if (ok) {
+                arguments.volume = std::move(*volume);
+            }
+        } else if (argument == "--pkg-info") {
+            ok = setCommand(Command::PackageInfo, true);
+        } else if (argument == "--forget") {
+            ok = setCommand(Command::Forget, true);
+        } else if (argument == "--files") {
+            ok = setCommand(Command::Files, true);
+        } else if (argument == "--pkgs" || argument == "--packages") {
+            ok = setCommand(Command::Packages, false);
+        }
+        if (!ok) {
+            return std::nullopt;
+        }
+    }
+    if (arguments.command == Command::None) {
+        return std::nullopt;
+    }
+    return arguments;
+}
+
+int noReceipt(const Arguments& arguments) {
+    std::fprintf(stderr, "No receipt for '%s' found at '%s'.\n", arguments.identifier.c_str(),
+                 arguments.volume.c_str());
+    return 1;
+}
+
+int packageInfo(const Arguments& arguments, const ReceiptDatabase& database) {
+    const std::optional<ReceiptDatabase::Receipt> receipt = database.find(arguments.identifier);
+    if (!receipt) {
+        return noReceipt(arguments);
+    }
+    const PlistValue& info = receipt->info;
+    int64_t installTime = 0;
+    if (const PlistValue* date = info.find("InstallDate");
+        date != nullptr && date->type() == PlistValue::Type::Date) {
+        installTime = static_cast<int64_t>(std::floor(date->asDate())) + kAppleEpochOffset;
+    }
+    std::string out;
+    out += "package-id: " + info.stringForKey("PackageIdentifier").value_or(receipt->identifier) + "\n";
+    out += "version: " + info.stringForKey("PackageVersion").value_or("") + "\n";
+    out += "volume: " + arguments.volume + "\n";
+    // Printed as stored, with the blank after the colon even when there is no location.
+    out += "location: " + info.stringForKey("InstallPrefixPath").value_or("") + "\n";
+    out += "install-time: " + std::to_string(installTime) + "\n";
+    if (const PlistValue* groups = info.find("PackageGroups")) {
+        if (std::optional<std::vector<std::string>> names = groups->asStringArray();
+            names && !names->empty()) {
+            out += "groups:";
+            for (const std::string& name : *names) {
+                out += " " + name;
+            }
+            out += "\n";
+        }
+    }
+    std::fputs(out.c_str(), stdout);
+    return 0;
+}
+
+// The error line macOS pkgutil prints when a receipt file cannot be deleted.
+void reportRemovalError(const std::string& path, const std::string& fileName, int error) {
+    const bool permission = error == EACCES || error == EPERM || error == EROFS;
+    std::fprintf(
+        stderr,
+        "Unknown error Error Domain=NSCocoaErrorDomain Code=%d \"\u201c%s\u201d couldn\u2019t be "
+        "removed%s.\" "
+        "UserInfo={NSFilePath=%s, NSUnderlyingError={Error Domain=NSPOSIXErrorDomain Code=%d \"%s\"}}.\n",
+        permission ? 513 : 512, fileName.c_str(),
+        permission ? " because you don\u2019t have permission to access it" : "", path.c_str(), error,
+        std::strerror(error));
+}
+
+int forget(const Arguments& arguments, const ReceiptDatabase& database) {
+    const std::optional<ReceiptDatabase::Receipt> receipt = database.find(arguments.identifier);
+    if (!receipt) {
+        return noReceipt(arguments);
+    }
+    // The bill of materials goes first; when it cannot be removed the receipt stays whole, as on macOS.
+    // A receipt that has lost its bill of materials can still be forgotten.
+    bool removed = true;
+    if (::unlink(receipt->bomPath().c_str()) != 0 && errno != ENOENT) {
+        reportRemovalError(receipt->bomPath(), arguments.identifier + ".bom", errno);
+        removed = false;
+    }
+    if (removed && ::unlink(receipt->plistPath().c_str()) != 0) {
+        reportRemovalError(receipt->plistPath(), arguments.identifier + ".plist", errno);
+    }
+    // macOS reports the package as forgotten even when a deletion failed, and exits with 0.
+    std::fprintf(stdout, "Forgot package '%s' on '%s'.\n", arguments.identifier.c_str(),
+                 arguments.volume.c_str());
+    return 0;
+}
+
+int packages(const ReceiptDatabase& database) {
+    std::string out;
+    for (const std::string& identifier : database.identifiers()) {
+        out += identifier + "\n";
+    }
+    std::fputs(out.c_str(), stdout);
+    return 0;
+}
+
+int files(const Arguments& arguments, const ReceiptDatabase& database) {
+    const std::optional<ReceiptDatabase::Receipt> receipt = database.find(arguments.identifier);
+    if (!receipt) {
+        return noReceipt(arguments);
+    }
+    std::string error;
+    const std::optional<std::vector<BomEntry>> entries = BomReader::readFile(receipt->bomPath(), error);
+    if (!entries) {
+        std::fprintf(stderr, "pkgutil: cannot read the bill of materials %s: %s\n",
+                     receipt->bomPath().c_str(), error.c_str());
+        return 1;
+    }
+    std::string out;
+    for (const BomEntry& entry : *entries) {
+        if (entry.path == ".") {
+            continue;
+        }
+        std::string_view path = entry.path;
+        if (path.starts_with("./")) {
+            path.remove_prefix(2);
+        }
+        out.append(path).append(1, '\n');
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool help = false;
+    const std::optional<Arguments> arguments = parseArguments(argc, argv, help);
+    if (help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (!arguments) {
+        return usage();
+    }
+    const ReceiptDatabase database(arguments->volume);
+    int status = 1;
+    switch (arguments->command) {
+    case Command::PackageInfo:
+        status = packageInfo(*arguments, database);
+        break;
+    case Command::Forget:
+        status = forget(*arguments, database);
+        break;
+    case Command::Packages:
+        status = packages(database);
+        break;
+    case Command::Files:
+        status = files(*arguments, database);
+        break;
+    case Command::None:
+        return usage();
+    }
+    if (std::fflush(stdout) != 0) {
+        return 1;
+    }
+    return status;
+}
