@@ -263,3 +263,13 @@ UniqueFd FileManager::openForReading(const std::string& path) {
     ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
     return file;
 }
+
+bool FileManager::createFileExclusively(const std::string& path) {
+    std::string name;
+    UniqueFd parent = SystemRoot::openParent(path, name);
+    if (!parent.valid() || name == "." || name == "..") {
+        return false;
+    }
+    return UniqueFd(::openat(parent.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600))
+        .valid();
+}

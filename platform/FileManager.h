@@ -43,6 +43,10 @@ public:
     /// missing, unreadable or not a regular file.
     static UniqueFd openForReading(const std::string& path);
 
+    /// Creates an empty regular file that did not exist before (a link at the path fails too), readable
+    /// and writable by its owner only; false when anything is in the way.
+    static bool createFileExclusively(const std::string& path);
+
     /// Replaces the file at `path` by `bytes` through a new file in the same folder and a rename; a
     /// symbolic link at `path` is replaced, not followed. false when anything fails.
     static bool writeFileAtomically(const std::string& path, const std::string& bytes);
