@@ -1,5 +1,6 @@
 #include "platform/FileManager.h"
 
+#include "platform/FileStatus.h"
 #include "platform/Path.h"
 #include "platform/SystemRoot.h"
 #include "platform/UniqueFd.h"
@@ -21,27 +22,6 @@ struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
-FileType typeOf(mode_t mode) {
-    switch (mode & S_IFMT) {
-    case S_IFREG:
-        return FileType::Regular;
-    case S_IFDIR:
-        return FileType::Directory;
-    case S_IFLNK:
-        return FileType::SymbolicLink;
-    case S_IFCHR:
-        return FileType::CharacterSpecial;
-    case S_IFBLK:
-        return FileType::BlockSpecial;
-    case S_IFSOCK:
-        return FileType::Socket;
-    case S_IFIFO:
-        return FileType::Fifo;
-    default:
-        return FileType::Unknown;
-    }
-}
 
 // Names in a folder opened for reading; takes ownership of `fd`.
 std::optional<std::vector<std::string>> listNames(UniqueFd fd) {
@@ -154,14 +134,7 @@ std::optional<FileAttributes> FileManager::attributesOfItemAtPathCDA(const std::
     if (::fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return std::nullopt;
     }
-    FileAttributes attributes;
-    attributes.type = typeOf(st.st_mode);
-    attributes.size = static_cast<uint64_t>(st.st_size);
-    attributes.mode = st.st_mode;
-    attributes.uid = st.st_uid;
-    attributes.gid = st.st_gid;
-    attributes.modificationTime = st.st_mtim.tv_sec;
-    return attributes;
+    return attributesFromStat(st);
 }
 
 bool FileManager::fileExistsAtPath(const std::string& path) {
@@ -184,7 +157,7 @@ bool FileManager::isReadableFileAtPath(const std::string& path) {
 }
 
 std::optional<std::vector<std::string>> FileManager::subpathsAtPath(const std::string& path) {
-    UniqueFd folder = SystemRoot::openInRoot(path, O_RDONLY | O_DIRECTORY);
+    UniqueFd folder = SystemRoot::openInRoot(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
     if (!folder.valid()) {
         return std::nullopt;
     }
@@ -242,4 +215,61 @@ bool FileManager::writeFileAtomically(const std::string& path, const std::string
         return false;
     }
     return true;
+}
+
+FileAttributes attributesFromStat(const struct stat& st) {
+    FileAttributes attributes;
+    switch (st.st_mode & S_IFMT) {
+    case S_IFREG:
+        attributes.type = FileType::Regular;
+        break;
+    case S_IFDIR:
+        attributes.type = FileType::Directory;
+        break;
+    case S_IFLNK:
+        attributes.type = FileType::SymbolicLink;
+        break;
+    case S_IFCHR:
+        attributes.type = FileType::CharacterSpecial;
+        break;
+    case S_IFBLK:
+        attributes.type = FileType::BlockSpecial;
+        break;
+    case S_IFSOCK:
+        attributes.type = FileType::Socket;
+        break;
+    case S_IFIFO:
+        attributes.type = FileType::Fifo;
+        break;
+    default:
+        attributes.type = FileType::Unknown;
+        break;
+    }
+    attributes.size = static_cast<uint64_t>(st.st_size);
+    attributes.mode = st.st_mode;
+    attributes.uid = st.st_uid;
+    attributes.gid = st.st_gid;
+    attributes.modificationTime = st.st_mtim.tv_sec;
+    return attributes;
+}
+
+UniqueFd FileManager::openForReading(const std::string& path) {
+    UniqueFd file = SystemRoot::openInRoot(path, O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    struct stat st {};
+    if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return UniqueFd();
+    }
+    // Reads should block as usual from here on.
+    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
+    return file;
+}
+
+bool FileManager::createFileExclusively(const std::string& path) {
+    std::string name;
+    UniqueFd parent = SystemRoot::openParent(path, name);
+    if (!parent.valid() || name == "." || name == "..") {
+        return false;
+    }
+    return UniqueFd(::openat(parent.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600))
+        .valid();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileAttributes.h"
+#include "platform/UniqueFd.h"
 
 #include <cstddef>
 #include <optional>
@@ -30,12 +31,21 @@ public:
     static bool isReadableFileAtPath(const std::string& path);
 
     /// Every item below a folder, as paths relative to it, parents before their children; symbolic links
-    /// are listed but not entered. nullopt when the path is not a folder that can be listed.
+    /// are listed but not entered, and a path that is itself a link is not a folder here. nullopt when
+    /// the path is not a folder that can be listed.
     static std::optional<std::vector<std::string>> subpathsAtPath(const std::string& path);
 
     /// The bytes of a file (following a symbolic link); nullopt when it cannot be read or is larger than
     /// `maxSize`.
     static std::optional<std::string> contentsAtPath(const std::string& path, size_t maxSize = 64u << 20);
+
+    /// Opens a regular file for reading (following a symbolic link inside the root); invalid when it is
+    /// missing, unreadable or not a regular file.
+    static UniqueFd openForReading(const std::string& path);
+
+    /// Creates an empty regular file that did not exist before (a link at the path fails too), readable
+    /// and writable by its owner only; false when anything is in the way.
+    static bool createFileExclusively(const std::string& path);
 
     /// Replaces the file at `path` by `bytes` through a new file in the same folder and a rename; a
     /// symbolic link at `path` is replaced, not followed. false when anything fails.

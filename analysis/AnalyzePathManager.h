@@ -1,0 +1,123 @@
+#pragma once
+
+#include "analysis/SoftwarePaths.h"
+#include "analysis/WildCardPath.h"
+#include "catalogue/CommonFunctions.h"
+#include "platform/PlistValue.h"
+#include "platform/UserAccountManager.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+typedef struct ppd_file_s ppd_file_t;
+
+/// Works out, for one software at a time, what an uninstall deletes: the file list, the folder list
+/// and the link list.
+///
+/// The lists are filled from the packages' bills of materials, then kept paths are taken out and extra
+/// paths added, protected folders leave the folder list, and the maker's PPD files join the file list.
+/// Every path in a list is an absolute, standardized system path.
+class AnalyzePathManager {
+public:
+    /// List selectors of removeMUnInstallAllObjectArrayPath().
+    static constexpr int kFileList = 0;
+    static constexpr int kFolderList = 1;
+    static constexpr int kLinkList = 2;
+
+    std::vector<std::string>& getMUnInstallFilePathArray() { return mUnInstallFilePathArray; }
+    std::vector<std::string>& getMUnInstallFolderPathArray() { return mUnInstallFolderPathArray; }
+    std::vector<std::string>& getMUnInstallLinkPathArray() { return mUnInstallLinkPathArray; }
+
+    /// Empties the file (0), folder (1) or link (2) list; any other selector does nothing.
+    void removeMUnInstallAllObjectArrayPath(int selector);
+
+    // --- Bills of materials --------------------------------------------------------------------------
+
+    /// The items of one kind ("-f" files, "-d" folders, "-l" links) that the BOM lists and that exist on
+    /// disk as that kind, as full paths under the install root (volume joined with install point). Runs
+    /// "/usr/bin/lsbom". nullopt for an absent BOM path, another type, or no output. Lines that climb out
+    /// of the install root, or reach their item through a symbolic link below it, are left out.
+    std::optional<std::vector<std::string>> getPathListAtBOM(const std::optional<std::string>& bomPath,
+                                                             const std::optional<std::string>& installPoint,
+                                                             const std::optional<std::string>& targetVolume,
+                                                             const std::string& type);
+
+    /// Appends the BOM's existing files, folders and links to the three lists (each kind once per BOM).
+    void getUnInstallPath(const std::optional<std::string>& bomPath, const std::optional<std::string>& installPoint,
+                          const std::optional<std::string>& targetVolume);
+
+    // --- Wildcard expansion --------------------------------------------------------------------------
+
+    /// Strips shell quoting: backslashes escape the next character, quotes at either end are dropped.
+    static std::optional<std::string> removeUnUseSignal(const std::optional<std::string>& text);
+    static bool checkWildCard(const std::string& text);
+    /// Splits a path at its first component with "*"; nullopt for an absent path or one without "*".
+    static std::optional<WildCardPath> apartWildCardPath(const std::optional<std::string>& path);
+    /// A wildcard tail as a find regular expression: ".*" + tail ("*" → ".*", "." → "\.") + ".*".
+    static std::optional<std::string> convertRegularExplession(const std::optional<std::string>& tail);
+    /// The paths an entry stands for now: a plain path gives its readable items below it and then itself;
+    /// a wildcard path the paths that "/usr/bin/find" reports. nullopt when nothing can be expanded.
+    std::optional<std::vector<std::string>> apartPathList(const std::optional<std::string>& path);
+
+    // --- Kept and extra paths ------------------------------------------------------------------------
+
+    /// The rest path list followed by the application's "EXRestPathList".
+    std::vector<std::string> addExtensionRestPathList(const std::optional<std::vector<std::string>>& restPathList);
+    /// The distinct paths of both lists.
+    static std::vector<std::string> addAllSoftwareRestPathList(const std::optional<std::vector<std::string>>& restPaths,
+                                                               const std::optional<std::vector<std::string>>& allSoftwareRestPaths);
+    /// Rebuilds the lists as (listed − expanded rest paths) ∪ expanded remove paths, kind by kind as the
+    /// items are on disk now, each path once.
+    void mergeRemovePath(const std::optional<std::vector<std::string>>& removePathList,
+                         const std::optional<std::vector<std::string>>& restPathList);
+
+    // --- Protected folders ---------------------------------------------------------------------------
+
+    const std::vector<std::string>& individualPathList();
+    const std::vector<std::string>& lowerLayerPathList();
+    /// Takes the individual paths and every folder at or below a lower-layer path out of the folder list.
+    void removeSystemPath();
+    void removeIndividualPathFromUninstallFolderPath();
+    void removeLowerLayerPathFromUninstallFolderPath();
+    bool isIncludeLowerLayerPath(const std::string& path);
+
+    // --- Extension paths and PPD files ---------------------------------------------------------------
+
+    /// The remove path list followed by the "removepath" entries of every "CVExtendRemovePath" group that
+    /// names the software.
+    std::vector<std::string> addExtensionRemovePathList(const std::optional<std::vector<std::string>>& removePathList,
+                                                        const std::optional<std::string>& applicationName);
+    /// A group's "removepath" list when its "softwarename" names the software; nullopt otherwise.
+    static std::optional<std::vector<std::string>> getExtensionRemovePath(const PlistValue* group,
+                                                                          const std::optional<std::string>& applicationName);
+    /// The "softwarename" list of "CVRemovePPDInformation"; nullopt when the resource file cannot be read.
+    std::optional<std::vector<std::string>> getSoftwareNameAtCVInformation();
+    /// The direct entries of a folder whose names pass the prefix and suffix tests, as full paths.
+    static std::optional<std::vector<std::string>> getPathList(const std::optional<std::string>& folder,
+                                                               const std::optional<std::string>& prefix,
+                                                               const std::optional<std::string>& suffix);
+    /// Appends each PPD file whose cupsFilter values include a listed "cupsfilter" value (once).
+    void addRemovePPDFilePath(const std::optional<std::vector<std::string>>& ppdFiles);
+    /// True when some cupsFilter value of the PPD equals one of `filters` byte for byte.
+    static bool checkCupsFilter(const ppd_file_t* ppd, const std::optional<std::vector<std::string>>& filters);
+    /// The analysis after the BOM step, as the installed-size computation runs it.
+    void mergeExtenstionPath(const SoftwarePaths& software);
+
+private:
+    void createSystemPathList(std::optional<std::vector<std::string>>& field, const std::string& pathKey,
+                              const std::string& userPathKey, bool insertUserFolder);
+    void createIndividualPathList();
+    void createLowerLayerPathList();
+    std::optional<std::vector<std::string>> expandUsersWildCard(const WildCardPath& parts);
+    std::optional<std::vector<std::string>> runFind(const std::string& searchRoot, const std::string& expression,
+                                                    bool anchorToRoot);
+
+    std::vector<std::string> mUnInstallFilePathArray;
+    std::vector<std::string> mUnInstallFolderPathArray;
+    std::vector<std::string> mUnInstallLinkPathArray;
+    std::optional<std::vector<std::string>> mIndividualPathArray;
+    std::optional<std::vector<std::string>> mLowerLayerPathArray;
+    UserAccountManager usrManager;
+    CommonFunctions cmnFuncs;
+};

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "analysis/AnalyzePathManager.h"
+#include "catalogue/CommonFunctions.h"
+#include "catalogue/DisplayRecord.h"
+#include "catalogue/SearchSoftwareInformationManager.h"
+#include "catalogue/SoftwareInformationRecord.h"
+#include "catalogue/SoftwareUpdateGroup.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct UnInstallInformation;
+
+/// The catalogue: one full record per installed software for the uninstall engine, one display record
+/// per table row, and the pool of paths that no uninstall may delete.
+class StoreSoftwareInformationManager {
+public:
+    /// Builds the whole catalogue from the uninstall information files found (names in
+    /// "/Library/Preferences/") and the Software Update receipts. false when a file gave no record and no
+    /// receipt group remained, or when there was nothing at all.
+    bool storeSoftwareInformation(const std::vector<std::string>& names);
+
+    /// The software name inside "com.torva.<name>.UnInstallList.plist"; nullopt for another name.
+    static std::optional<std::string> getApplicationName(const std::string& fileName);
+
+    // --- Uninstall information files -----------------------------------------------------------------
+
+    /// Decodes "/Library/Preferences/<name>" (Base64, through "/usr/bin/openssl") into
+    /// "/Library/Preferences/decode.<name>" and gives that path; nullopt unless the source is a regular
+    /// file. The copy is always a new file of its own, never written through a link.
+    std::optional<std::string> decodeUnInstallPList(const std::optional<std::string>& name);
+    /// Deletes a decoded copy; failures are ignored.
+    void removeDecodeUnInstallPList(const std::optional<std::string>& path);
+    /// The "CFBundleShortVersionString" of an application bundle; "-" when it has none.
+    std::optional<std::string> getApplicationVersionBundle(const std::optional<std::string>& bundlePath);
+    /// One record per valid file; true when one was stored.
+    bool storeSoftwareInformationForPackage(const std::vector<std::string>& names);
+
+    // --- Software Update receipts --------------------------------------------------------------------
+
+    /// The groups present for a group name, or for all of them with "File Exist Code"; nullopt when none.
+    std::optional<SoftwareUpdateGroups> searchSoftwareUpdateAppName(const std::string& name);
+    /// One receipt-only record per group; false only for an absent argument.
+    bool storeSoftwareInformationForSoftwareUpdate(const std::optional<SoftwareUpdateGroups>& groups);
+    /// Records merging a file with its group's receipts (receipt packages first); true when one was stored.
+    bool storeSoftwareInformationForIntermixed(const std::vector<std::string>& names);
+
+    // --- Sizes ---------------------------------------------------------------------------------------
+
+    /// Bytes an uninstall of the software would free: its removal lists built as an uninstall builds
+    /// them, the files' sizes added up. 0 without packages.
+    int64_t getApplicationSize(const std::optional<std::vector<PackageInfoEntry>>& packages,
+                               const SoftwarePaths& software);
+    /// The size of what the lists hold once the software's own paths are merged in.
+    int64_t getPackageSize(const SoftwarePaths& software);
+
+    // --- State ---------------------------------------------------------------------------------------
+
+    void gatheringAllSoftwareRestPathListDictionary(const std::optional<std::vector<std::string>>& paths);
+    /// The pooled "AllSoftwareRestPathList" paths, each once.
+    std::vector<std::string> getMergedAllSoftwareRestPathList() const;
+    std::vector<SoftwareInformationRecord>& getMSoftwareInformationArray() { return mSoftwareInformationArray; }
+    std::vector<DisplayRecord>& getMSoftwareInformationForDisplayArray() { return mSoftwareInformationForDisplayArray; }
+
+private:
+    std::optional<UnInstallInformation> readUnInstallInformation(const std::string& name);
+    void appendRecords(SoftwareInformationRecord full, DisplayRecord display);
+    void groupDisplayRecords();
+
+    std::vector<SoftwareInformationRecord> mSoftwareInformationArray;
+    std::vector<DisplayRecord> mSoftwareInformationForDisplayArray;
+    StringSet mAllSoftwareRestPathListDictionary;
+    CommonFunctions cmnFuncs;
+    AnalyzePathManager analyzePath;
+    SearchSoftwareInformationManager searchManager;
+};

@@ -1,0 +1,8 @@
+#pragma once
+
+#include "platform/FileAttributes.h"
+
+#include <sys/stat.h>
+
+/// The file manager's view of a stat(2) record.
+FileAttributes attributesFromStat(const struct stat& st);
