@@ -1,5 +1,6 @@
 #include "catalogue/StoreSoftwareInformationManager.h"
 
+#include "catalogue/StartupSearch.h"
 #include "catalogue/UnInstallInformation.h"
 #include "platform/Bundle.h"
 #include "platform/CTaskController.h"
@@ -18,17 +19,6 @@ constexpr const char* kAllGroups = "File Exist Code";
 constexpr const char* kPageGroup = "Page Printer Driver";
 constexpr const char* kFaxGroup = "PC-FAX Driver";
 constexpr const char* kInkjetGroup = "Inkjet Printer Driver";
-
-// The receipts folder the Software Update packages of a system version are kept in.
-std::string softwareUpdateReceiptsFolder(int32_t version) {
-    if (version > 101499) {
-        return "/Library/Apple/System/Library/Receipts/";
-    }
-    if (version > 101099) {
-        return "/System/Library/Receipts/";
-    }
-    return "/var/db/receipts/";
-}
 
 bool entryExists(const char* path) {
     return FileManager::attributesOfItemAtPathCDA(path, false).has_value();
@@ -180,7 +170,7 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForPackage(const s
 std::optional<SoftwareUpdateGroups> StoreSoftwareInformationManager::searchSoftwareUpdateAppName(const std::string& name) {
     const int32_t version = OSVersion();
     if (version >= 100600) {
-        searchManager.searchSoftwareUpdateReciepts(softwareUpdateReceiptsFolder(version));
+        searchManager.searchSoftwareUpdateReciepts(StartupSearch::receiptsFolder(version));
     }
     const bool page = entryExists("/Library/Printers/TORVA/LaserPrinter");
     const bool fax = entryExists("/Library/Printers/TORVA/Fax");
@@ -238,7 +228,7 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForSoftwareUpdate(
         if (group.name.empty()) {
             continue;
         }
-        if (!searchManager.searchSoftwareUpdateReciepts(softwareUpdateReceiptsFolder(version))) {
+        if (!searchManager.searchSoftwareUpdateReciepts(StartupSearch::receiptsFolder(version))) {
             continue;
         }
         std::vector<PackageInfoEntry> packages;

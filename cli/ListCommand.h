@@ -1,0 +1,15 @@
+#pragma once
+
+#include <iosfwd>
+
+class StoreSoftwareInformationManager;
+
+/// Prints the catalogue's table rows.
+class ListCommand {
+public:
+    /// One line per row: name, version and size ("%.2f MB") separated by tabs.
+    static void printRows(StoreSoftwareInformationManager& store, std::ostream& out);
+
+    /// The rows as a JSON array, each with the full records it stands for.
+    static void printJson(StoreSoftwareInformationManager& store, std::ostream& out);
+};

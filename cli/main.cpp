@@ -1,0 +1,60 @@
+#include "catalogue/SearchSoftwareInformationManager.h"
+#include "catalogue/StartupSearch.h"
+#include "catalogue/StoreSoftwareInformationManager.h"
+#include "cli/CommandLine.h"
+#include "cli/ListCommand.h"
+#include "platform/Bundle.h"
+#include "platform/Localization.h"
+#include "platform/SystemRoot.h"
+
+#include <iostream>
+
+namespace {
+
+enum ExitStatus { kDone = 0, kCannotRead = 1, kUsage = 2, kNothingFound = 4 };
+
+// Alert 1000 as the window would show it, in English.
+void reportNothingFound() {
+    Localization texts;
+    if (std::optional<Bundle> bundle = Bundle::mainBundle()) {
+        texts = Localization::load(*bundle, {"en"});
+    }
+    std::cerr << texts.localizedString("Alert.Info.Title.1000") << '\n'
+              << Localization::formatWithArgument(texts.localizedString("Alert.Info.Message.1000"), "Uninstaller")
+              << '\n';
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const CommandLine line = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (line.help) {
+        std::cout << CommandLine::usage();
+        return kDone;
+    }
+    if (line.version) {
+        std::cout << "uninstaller-cli " << UNINSTALLER_VERSION << '\n';
+        return kDone;
+    }
+    if (line.error) {
+        std::cerr << "uninstaller-cli: " << *line.error << '\n' << CommandLine::usage();
+        return kUsage;
+    }
+    if (line.root && !SystemRoot::set(*line.root)) {
+        std::cerr << "uninstaller-cli: " << *line.root << " is not a folder\n";
+        return kCannotRead;
+    }
+
+    SearchSoftwareInformationManager search;
+    StoreSoftwareInformationManager store;
+    if (StartupSearch::run(search, store) == StartupSearch::Outcome::NothingFound) {
+        reportNothingFound();
+        return kNothingFound;
+    }
+    if (line.json) {
+        ListCommand::printJson(store, std::cout);
+    } else {
+        ListCommand::printRows(store, std::cout);
+    }
+    return kDone;
+}
