@@ -1,12 +1,12 @@
 #include "analysis/AnalyzePathManager.h"
 #include "analysis/PpdReader.h"
 
+#include "tests/support/SoftwareFixture.h"
 #include "tests/support/TestBundle.h"
 #include "tests/support/TestSystem.h"
 
 #include <gtest/gtest.h>
 
-#include <zlib.h>
 
 namespace {
 
@@ -16,20 +16,6 @@ const std::string kPpdFolder = "/Library/Printers/PPDs/Contents/Resources";
 
 std::string ppdText(const std::string& filter) {
     return "*PPD-Adobe: \"4.3\"\n*Manufacturer: \"TORVA\"\n*cupsFilter: \"" + filter + "\"\n";
-}
-
-std::string gzip(const std::string& plain) {
-    z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&stream, plain.size()) + 32, '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.data()));
-    stream.avail_in = static_cast<uInt>(plain.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
 }
 
 PlistValue group(const Paths& names, const Paths& paths) {
@@ -77,14 +63,14 @@ TEST(ExtensionPaths, PpdFilesMatchTheirCupsFilterExactly) {
     TestSystem system;
     const std::string filter = "application/vnd.cups-raster 0 rastertotorvaij";
     system.writeFile(kPpdFolder + "/TORVA Plain.ppd", ppdText(filter));
-    system.writeFile(kPpdFolder + "/TORVA Zipped.ppd.gz", gzip(ppdText(filter)));
+    system.writeFile(kPpdFolder + "/TORVA Zipped.ppd.gz", SoftwareFixture::gzip(ppdText(filter)));
     system.writeFile(kPpdFolder + "/TORVA Blank.ppd", ppdText("application/vnd.cups-raster  0 rastertotorvaij"));
     system.writeFile(kPpdFolder + "/TORVA Other.ppd", ppdText("application/vnd.cups-raster 0 rastertoother"));
     system.writeFile(kPpdFolder + "/TORVA Broken.ppd", "not a ppd");
-    system.writeFile(kPpdFolder + "/TORVA Truncated.gz", gzip(ppdText(filter)).substr(0, 20));
+    system.writeFile(kPpdFolder + "/TORVA Truncated.gz", SoftwareFixture::gzip(ppdText(filter)).substr(0, 20));
     system.writeFile(kPpdFolder + "/NotTORVA.ppd", ppdText(filter));
     // A name the shell would act on is only ever a name here.
-    system.writeFile(kPpdFolder + "/TORVA \"$(touch pwned)\" `touch pwned2`.ppd.gz", gzip(ppdText(filter)));
+    system.writeFile(kPpdFolder + "/TORVA \"$(touch pwned)\" `touch pwned2`.ppd.gz", SoftwareFixture::gzip(ppdText(filter)));
 
     AnalyzePathManager analysis;
     analysis.getMUnInstallFilePathArray() = {kPpdFolder + "/TORVA Plain.ppd"}; // listed by a package already
