@@ -32,8 +32,10 @@ test: build
 demo: build
 	@echo "The demo (a generated sample system and the catalogue on it) arrives with the catalogue."
 
+# Every benchmark; pass BENCH_FILTER=regex to run some of them.
+BENCH_FILTER ?= .
 bench: build
-	@echo "Benchmarks arrive with the runner, the BOM reader and the removal lists."
+	$(BUILD_DIR)/bench/uninstaller_bench --benchmark_filter='$(BENCH_FILTER)' --benchmark_counters_tabular=true
 
 # The fuzzer works on a copy of the committed corpus, so what it adds stays out of the source tree.
 $(FUZZ_BUILD_DIR)/build.ninja:
