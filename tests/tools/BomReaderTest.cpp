@@ -17,8 +17,10 @@ std::string readHostFile(const std::string& path) {
     return buffer.str();
 }
 
+// The sample BOM files themselves are kept once, in the fuzz corpus; their listings are test data.
 std::string samplePath(const std::string& name) {
-    return std::string(UNINSTALLER_SOURCE_DIR) + "/tests/tools/data/" + name;
+    const bool bom = name.size() > 4 && name.compare(name.size() - 4, 4, ".bom") == 0;
+    return std::string(UNINSTALLER_SOURCE_DIR) + (bom ? "/fuzz/corpus/bom/" : "/tests/tools/data/") + name;
 }
 
 // The lines the sample's listing file gives under "== lsbom -X -p f".
