@@ -181,12 +181,13 @@ std::optional<std::string> CommonFunctions::getRelocatedPathFor103Between105(con
 std::optional<std::string> CommonFunctions::lookupReceipt(const PackageInfoEntry& entry, int32_t osVersion,
                                                           std::string& bomPath) const {
     if (osVersion >= 100600) {
+        // The maker's own packages are in the receipt database whatever the version; Software Update
+        // packages in the folder of the version.
+        const bool softwareUpdate = entry.packageIdentifier.find(kSoftwareUpdatePrefix) != std::string::npos;
         std::optional<std::string> installPoint;
-        if (entry.packageIdentifier.find(kSoftwareUpdatePrefix) == std::string::npos) {
-            installPoint = getRelocatedPathFor106(entry, bomPath);
-        } else if (osVersion > 101499) {
+        if (softwareUpdate && osVersion > 101499) {
             installPoint = getRelocatedPathFor1015ASU(entry, bomPath);
-        } else if (osVersion > 101099) {
+        } else if (softwareUpdate && osVersion > 101099) {
             installPoint = getRelocatedPathFor1011ASU(entry, bomPath);
         } else {
             installPoint = getRelocatedPathFor106(entry, bomPath);

@@ -85,8 +85,11 @@ void collectSubpaths(int dirfd, const std::string& prefix, std::vector<std::stri
 std::string temporaryName(const std::string& name) {
     static std::atomic<unsigned> counter{0};
     std::random_device device;
-    return "." + name + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++) + "." +
-           std::to_string(device() % 100000);
+    std::string temporary = "." + name;
+    temporary += ".tmp" + std::to_string(::getpid());
+    temporary += "." + std::to_string(counter++);
+    temporary += "." + std::to_string(device() % 100000);
+    return temporary;
 }
 
 bool writeAll(int fd, const std::string& bytes) {

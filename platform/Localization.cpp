@@ -84,7 +84,7 @@ std::string Localization::chooseLanguage(const std::vector<std::string>& availab
         if (has(wanted)) {
             return wanted;
         }
-        const std::string base = wanted.substr(0, wanted.find('_'));
+        std::string base = wanted.substr(0, wanted.find('_'));
         if (has(base)) {
             return base;
         }

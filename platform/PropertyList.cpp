@@ -20,7 +20,7 @@ using PlistHandle = std::unique_ptr<void, PlistDeleter>;
 
 // Deeper nesting than any real property list holds is refused rather than followed.
 constexpr int kMaxDepth = 256;
-constexpr size_t kMaxFileSize = 256u * 1024 * 1024;
+constexpr size_t kMaxFileSize = size_t{256} << 20;
 
 std::optional<PlistValue> fromNode(plist_t node, int depth) {
     if (node == nullptr || depth > kMaxDepth) {
