@@ -29,8 +29,11 @@ build: deps $(BUILD_DIR)/build.ninja
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# A sample macOS 10.15 system with TORVA's software, written afresh, and the uninstaller's rows for it.
 demo: build
-	@echo "The demo (a generated sample system and the catalogue on it) arrives with the catalogue."
+	rm -rf $(BUILD_DIR)/sample
+	$(BUILD_DIR)/tools/make-sample-system/make-sample-system $(BUILD_DIR)/sample
+	$(BUILD_DIR)/Uninstaller.app/Contents/MacOS/uninstaller-cli --root $(BUILD_DIR)/sample list
 
 # Every benchmark; pass BENCH_FILTER=regex to run some of them.
 BENCH_FILTER ?= .

@@ -30,8 +30,19 @@ TestSystem::TestSystem() {
     check(SystemRoot::set(mRoot), "cannot make " + mRoot + " the system root");
 }
 
+TestSystem::TestSystem(const std::string& folder) : mOwnsFolder(false) {
+    std::error_code error;
+    check(fs::is_directory(folder, error), folder + " is not a folder");
+    check(fs::is_empty(folder, error) && !error, folder + " is not empty");
+    mRoot = fs::canonical(folder).string();
+    check(SystemRoot::set(mRoot), "cannot make " + mRoot + " the system root");
+}
+
 TestSystem::~TestSystem() {
     SystemRoot::set("/");
+    if (!mOwnsFolder) {
+        return;
+    }
     std::error_code ignored;
     // Let the deletion reach folders whose modes a test took away.
     for (auto it = fs::recursive_directory_iterator(mRoot, fs::directory_options::skip_permission_denied, ignored);

@@ -12,6 +12,10 @@
 class TestSystem {
 public:
     TestSystem();
+    /// Uses an existing empty folder instead of a temporary one (the sample-system generator writes
+    /// into a folder the user named). The folder and its contents stay when the object goes away.
+    /// Throws std::runtime_error when the folder is missing or not empty.
+    explicit TestSystem(const std::string& folder);
     ~TestSystem();
     TestSystem(const TestSystem&) = delete;
     TestSystem& operator=(const TestSystem&) = delete;
@@ -45,6 +49,7 @@ public:
 
 private:
     std::string mRoot;
+    bool mOwnsFolder = true;
 };
 
 /// A PlistValue dictionary from key/value pairs, for compact fixtures.

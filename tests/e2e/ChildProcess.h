@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+/// A program of the build run as a child process, its two output streams kept apart, so that a test
+/// sees exactly what a user at a terminal would.
+struct ChildProcess {
+    int exitStatus = -1; ///< -1 when the child did not exit normally
+    std::string out;
+    std::string err;
+
+    /// Runs `program` with `arguments` (standard input /dev/null); a failure to start fails the test.
+    static ChildProcess run(const std::string& program, const std::vector<std::string>& arguments);
+
+    /// Runs the built bundle's uninstaller-cli.
+    static ChildProcess cli(const std::vector<std::string>& arguments);
+
+    /// The built uninstaller-cli.
+    static std::string cliPath();
+};

@@ -1,0 +1,118 @@
+// uninstaller-cli when there is nothing to list or the command line is wrong: the exit status, what
+// goes to which stream, and that nothing on disk changes.
+
+#include "tests/e2e/Canaries.h"
+#include "tests/e2e/ChildProcess.h"
+#include "tests/e2e/TreeSnapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kAlert1000 =
+    "No TORVA software was found.\n"
+    "Uninstaller found no TORVA printer driver, fax driver or utility on this computer "
+    "that it can remove.\n";
+
+std::string joined(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const std::string& argument : arguments) {
+        text += "[" + argument + "] ";
+    }
+    return text;
+}
+
+} // namespace
+
+// No TORVA software: exit 4, alert 1000 on standard error, nothing on standard output.
+TEST(ListNothingFound, EmptySystemGivesAlert1000AndExit4) {
+    TestSystem system;
+    system.writeSystemVersion("10.15.7");
+    system.addUser("anna", 501);
+    system.writeFile("/Library/Preferences/com.northwind.notes.plist", "<plist/>");
+    const Canaries canaries(system);
+    const TreeSnapshot before = TreeSnapshot::take(system.root());
+
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--root", system.root(), "list"},
+          std::vector<std::string>{"--root", system.root(), "list", "--json"}}) {
+        SCOPED_TRACE(joined(arguments));
+        const ChildProcess list = ChildProcess::cli(arguments);
+        EXPECT_EQ(list.exitStatus, 4);
+        EXPECT_EQ(list.out, "");
+        EXPECT_EQ(list.err, kAlert1000);
+    }
+    EXPECT_EQ(before.differences(TreeSnapshot::take(system.root())), "");
+    canaries.expectIntact();
+}
+
+// A file that is not Base64 gives no record: exit 4, and its decoded copy is deleted again.
+TEST(ListNothingFound, UndecodableInformationFileLeavesNoDecodedCopy) {
+    TestSystem system;
+    system.writeSystemVersion("10.15.7");
+    const Canaries canaries(system);
+    const std::string file = "/Library/Preferences/com.torva.Scan Utility.UnInstallList.plist";
+    system.writeFile(file, "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>\n");
+    const TreeSnapshot before = TreeSnapshot::take(system.root());
+
+    const ChildProcess list = ChildProcess::cli({"--root", system.root(), "list"});
+    EXPECT_EQ(list.exitStatus, 4);
+    EXPECT_EQ(list.out, "");
+    EXPECT_EQ(list.err, kAlert1000);
+    EXPECT_FALSE(system.exists("/Library/Preferences/decode.com.torva.Scan Utility.UnInstallList.plist"));
+    EXPECT_EQ(before.differences(TreeSnapshot::take(system.root())), "");
+    canaries.expectIntact();
+}
+
+// Unusable command lines: exit 2, the reason and the usage on standard error, nothing read.
+TEST(CliUsage, BadCommandLinesGiveExit2AndTheUsage) {
+    TestSystem system;
+    const Canaries canaries(system);
+    const std::vector<std::vector<std::string>> lines = {
+        {},
+        {"--root", system.root()},
+        {"remove"},
+        {"list", "list"},
+        {"list", "extra"},
+        {"list", "--verbose"},
+        {"--json", "list"},
+        {"list", "--root"},
+        {"--root=", "list"},
+    };
+    for (const std::vector<std::string>& arguments : lines) {
+        SCOPED_TRACE(joined(arguments));
+        const ChildProcess run = ChildProcess::cli(arguments);
+        EXPECT_EQ(run.exitStatus, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(run.err.starts_with("uninstaller-cli: ")) << run.err;
+        EXPECT_NE(run.err.find("usage: uninstaller-cli [--root DIR] COMMAND"), std::string::npos) << run.err;
+    }
+    // Help and version are answers, not errors.
+    const ChildProcess help = ChildProcess::cli({"--help"});
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_TRUE(help.out.starts_with("usage: uninstaller-cli")) << help.out;
+    EXPECT_EQ(help.err, "");
+    const ChildProcess version = ChildProcess::cli({"--version"});
+    EXPECT_EQ(version.exitStatus, 0);
+    EXPECT_TRUE(version.out.starts_with("uninstaller-cli ")) << version.out;
+    canaries.expectIntact();
+}
+
+// A --root that is missing or a file: exit 1 with the reason, nothing listed.
+TEST(CliRoot, RootThatIsNoFolderGivesExit1) {
+    TestSystem system;
+    const Canaries canaries(system);
+    for (const std::string& root : {system.host("/missing"), system.host("/Users/Shared/canary.txt")}) {
+        SCOPED_TRACE(root);
+        const ChildProcess list = ChildProcess::cli({"--root", root, "list"});
+        EXPECT_EQ(list.exitStatus, 1);
+        EXPECT_EQ(list.out, "");
+        EXPECT_EQ(list.err, "uninstaller-cli: " + root + " is not a folder\n");
+    }
+    EXPECT_FALSE(fs::exists(system.host("/missing")));
+    canaries.expectIntact();
+}

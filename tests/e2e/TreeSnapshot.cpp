@@ -1,0 +1,79 @@
+#include "tests/e2e/TreeSnapshot.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+uint64_t contentHash(const fs::path& file) {
+    uint64_t hash = 14695981039346656037ull;
+    std::ifstream in(file, std::ios::binary);
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        for (std::streamsize i = 0; i < in.gcount(); ++i) {
+            hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
+        }
+    }
+    return hash;
+}
+
+std::string describe(const fs::path& item) {
+    struct stat st {};
+    if (::lstat(item.c_str(), &st) != 0) {
+        return "?";
+    }
+    const std::string mode = std::to_string(st.st_mode & 07777);
+    if (S_ISDIR(st.st_mode)) {
+        return "folder " + mode;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        return "link -> " + fs::read_symlink(item).string();
+    }
+    if (S_ISREG(st.st_mode)) {
+        return "file " + mode + " " + std::to_string(st.st_size) + " bytes, hash " +
+               std::to_string(contentHash(item)) + ", time " + std::to_string(st.st_mtim.tv_sec) + "." +
+               std::to_string(st.st_mtim.tv_nsec);
+    }
+    return "other " + mode;
+}
+
+} // namespace
+
+TreeSnapshot TreeSnapshot::take(const std::string& hostFolder) {
+    TreeSnapshot snapshot;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(hostFolder)) {
+        snapshot.mItems.emplace(fs::relative(entry.path(), hostFolder).string(), describe(entry.path()));
+    }
+    return snapshot;
+}
+
+std::string TreeSnapshot::differences(const TreeSnapshot& after, size_t limit) const {
+    std::string lines;
+    size_t count = 0;
+    auto note = [&](char mark, const std::string& path, const std::string& what) {
+        if (count++ < limit) {
+            lines += std::string(1, mark) + " " + path + " (" + what + ")\n";
+        }
+    };
+    for (const auto& [path, description] : mItems) {
+        const auto found = after.mItems.find(path);
+        if (found == after.mItems.end()) {
+            note('-', path, description);
+        } else if (found->second != description) {
+            note('~', path, description + " -> " + found->second);
+        }
+    }
+    for (const auto& [path, description] : after.mItems) {
+        if (!mItems.contains(path)) {
+            note('+', path, description);
+        }
+    }
+    if (count > limit) {
+        lines += "... and " + std::to_string(count - limit) + " more\n";
+    }
+    return lines;
+}
