@@ -143,10 +143,12 @@ std::optional<std::vector<std::string>> AnalyzePathManager::getPathListAtBOM(
 void AnalyzePathManager::getUnInstallPath(const std::optional<std::string>& bomPath,
                                           const std::optional<std::string>& installPoint,
                                           const std::optional<std::string>& targetVolume) {
-    const std::pair<const char*, std::vector<std::string>*> kinds[] = {
-        {"-f", &mUnInstallFilePathArray}, {"-d", &mUnInstallFolderPathArray}, {"-l", &mUnInstallLinkPathArray}};
+    const std::pair<const char*, std::vector<std::string>*> kinds[] = {{"-f", &mUnInstallFilePathArray},
+                                                                       {"-d", &mUnInstallFolderPathArray},
+                                                                       {"-l", &mUnInstallLinkPathArray}};
     for (const auto& [type, list] : kinds) {
-        std::optional<std::vector<std::string>> paths = getPathListAtBOM(bomPath, installPoint, targetVolume, type);
+        std::optional<std::vector<std::string>> paths =
+            getPathListAtBOM(bomPath, installPoint, targetVolume, type);
         if (!paths) {
             continue;
         }
@@ -191,13 +193,15 @@ std::optional<WildCardPath> AnalyzePathManager::apartWildCardPath(const std::opt
     }
     WildCardPath parts{path::deletingLastComponent(*text), path::lastComponent(*text)};
     while (checkWildCard(parts.searchingPath)) {
-        parts.wildCardPath = path::fromComponents({path::lastComponent(parts.searchingPath), parts.wildCardPath});
+        parts.wildCardPath =
+            path::fromComponents({path::lastComponent(parts.searchingPath), parts.wildCardPath});
         parts.searchingPath = path::deletingLastComponent(parts.searchingPath);
     }
     return parts;
 }
 
-std::optional<std::string> AnalyzePathManager::convertRegularExplession(const std::optional<std::string>& tail) {
+std::optional<std::string>
+AnalyzePathManager::convertRegularExplession(const std::optional<std::string>& tail) {
     if (!tail) {
         return std::nullopt;
     }
@@ -215,9 +219,8 @@ std::optional<std::string> AnalyzePathManager::convertRegularExplession(const st
     return expression;
 }
 
-std::optional<std::vector<std::string>> AnalyzePathManager::runFind(const std::string& searchRoot,
-                                                                    const std::string& expression,
-                                                                    bool anchorToRoot) {
+std::optional<std::vector<std::string>>
+AnalyzePathManager::runFind(const std::string& searchRoot, const std::string& expression, bool anchorToRoot) {
     const std::string hostStart = SystemRoot::hostPath(searchRoot);
     std::string regex = expression;
     if (anchorToRoot) {
@@ -230,7 +233,7 @@ std::optional<std::vector<std::string>> AnalyzePathManager::runFind(const std::s
     }
     std::string output;
     if (!CTaskController::initTaskController().exeCommandLine("/usr/bin/find", {hostStart, "-regex", regex},
-                                                                &output)) {
+                                                              &output)) {
         return std::nullopt;
     }
     std::vector<std::string> lines;
@@ -239,7 +242,8 @@ std::optional<std::vector<std::string>> AnalyzePathManager::runFind(const std::s
             lines.push_back(line);
             continue;
         }
-        if (std::optional<std::string> systemPath = SystemRoot::systemPathBelow(line, hostStart, searchRoot)) {
+        if (std::optional<std::string> systemPath =
+                SystemRoot::systemPathBelow(line, hostStart, searchRoot)) {
             lines.push_back(*systemPath);
         }
     }
@@ -251,7 +255,8 @@ std::optional<std::vector<std::string>> AnalyzePathManager::expandUsersWildCard(
     std::string literal = parts.wildCardPath;
     literal.erase(std::remove(literal.begin(), literal.end(), '*'), literal.end());
     std::vector<std::string> collected;
-    const std::optional<std::vector<std::string>> names = FileManager::contentsOfDirectoryAtPathCDA(parts.searchingPath);
+    const std::optional<std::vector<std::string>> names =
+        FileManager::contentsOfDirectoryAtPathCDA(parts.searchingPath);
     for (const std::string& name : names.value_or(std::vector<std::string>())) {
         const std::string entry = parts.searchingPath + "/" + name;
         // Homes are folders; an entry that is a link would lead the search somewhere else.
@@ -259,7 +264,8 @@ std::optional<std::vector<std::string>> AnalyzePathManager::expandUsersWildCard(
         if (!attributes || attributes->type != FileType::Directory) {
             continue;
         }
-        std::optional<std::vector<std::string>> found = runFind(entry + literal, ".*", /*anchorToRoot=*/false);
+        std::optional<std::vector<std::string>> found =
+            runFind(entry + literal, ".*", /*anchorToRoot=*/false);
         if (!found) {
             continue;
         }
@@ -275,13 +281,15 @@ std::optional<std::vector<std::string>> AnalyzePathManager::expandUsersWildCard(
     return collected;
 }
 
-std::optional<std::vector<std::string>> AnalyzePathManager::apartPathList(const std::optional<std::string>& text) {
+std::optional<std::vector<std::string>>
+AnalyzePathManager::apartPathList(const std::optional<std::string>& text) {
     if (!text) {
         return std::nullopt;
     }
     if (!checkWildCard(*text)) {
         std::vector<std::string> expansion;
-        for (const std::string& relative : FileManager::subpathsAtPath(*text).value_or(std::vector<std::string>())) {
+        for (const std::string& relative :
+             FileManager::subpathsAtPath(*text).value_or(std::vector<std::string>())) {
             const std::string item = path::join(*text, relative);
             if (FileManager::isReadableFileAtPath(item)) {
                 expansion.push_back(item);
@@ -308,8 +316,8 @@ std::optional<std::vector<std::string>> AnalyzePathManager::apartPathList(const 
     return runFind(parts->searchingPath, *expression, /*anchorToRoot=*/true);
 }
 
-std::vector<std::string> AnalyzePathManager::addExtensionRestPathList(
-    const std::optional<std::vector<std::string>>& restPathList) {
+std::vector<std::string>
+AnalyzePathManager::addExtensionRestPathList(const std::optional<std::vector<std::string>>& restPathList) {
     std::vector<std::string> rest = restPathList.value_or(std::vector<std::string>());
     if (std::optional<Bundle> bundle = Bundle::mainBundle()) {
         if (std::optional<PlistValue> info = bundle->infoDictionary()) {
@@ -354,7 +362,8 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
     // Everything kept is taken out before anything is added: a path both kept and removed goes.
     if (restPathList) {
         for (auto entry = restPathList->rbegin(); entry != restPathList->rend(); ++entry) {
-            const std::optional<std::vector<std::string>> expansion = apartPathList(removeUnUseSignal(*entry));
+            const std::optional<std::vector<std::string>> expansion =
+                apartPathList(removeUnUseSignal(*entry));
             if (!expansion) {
                 continue;
             }
@@ -363,7 +372,8 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
                 if (!listed) {
                     continue;
                 }
-                const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(*listed, false);
+                const std::optional<FileAttributes> attributes =
+                    FileManager::attributesOfItemAtPathCDA(*listed, false);
                 if (StringSet* set = attributes ? setOf(attributes->type) : nullptr) {
                     set->erase(*listed);
                 }
@@ -381,7 +391,8 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
                 if (!listed) {
                     continue;
                 }
-                const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(*listed, false);
+                const std::optional<FileAttributes> attributes =
+                    FileManager::attributesOfItemAtPathCDA(*listed, false);
                 if (StringSet* set = attributes ? setOf(attributes->type) : nullptr) {
                     set->insert(*listed);
                 }
@@ -457,7 +468,8 @@ void AnalyzePathManager::removeLowerLayerPathFromUninstallFolderPath() {
     }
     for (size_t i = mUnInstallFolderPathArray.size(); i-- > 0;) {
         if (isIncludeLowerLayerPath(mUnInstallFolderPathArray[i])) {
-            mUnInstallFolderPathArray.erase(mUnInstallFolderPathArray.begin() + static_cast<std::ptrdiff_t>(i));
+            mUnInstallFolderPathArray.erase(mUnInstallFolderPathArray.begin() +
+                                            static_cast<std::ptrdiff_t>(i));
         }
     }
 }
@@ -466,8 +478,9 @@ bool AnalyzePathManager::isIncludeLowerLayerPath(const std::string& path) {
     return CommonFunctions::isIncludeFolderPathArray(lowerLayerPathList(), path);
 }
 
-std::vector<std::string> AnalyzePathManager::addExtensionRemovePathList(
-    const std::optional<std::vector<std::string>>& removePathList, const std::optional<std::string>& applicationName) {
+std::vector<std::string>
+AnalyzePathManager::addExtensionRemovePathList(const std::optional<std::vector<std::string>>& removePathList,
+                                               const std::optional<std::string>& applicationName) {
     std::vector<std::string> remove = removePathList.value_or(std::vector<std::string>());
     const std::optional<PlistValue> root = cmnFuncs.getCorvaneInfoRootDict();
     if (!root) {
@@ -485,8 +498,9 @@ std::vector<std::string> AnalyzePathManager::addExtensionRemovePathList(
     return remove;
 }
 
-std::optional<std::vector<std::string>> AnalyzePathManager::getExtensionRemovePath(
-    const PlistValue* group, const std::optional<std::string>& applicationName) {
+std::optional<std::vector<std::string>>
+AnalyzePathManager::getExtensionRemovePath(const PlistValue* group,
+                                           const std::optional<std::string>& applicationName) {
     if (group == nullptr || !applicationName) {
         return std::nullopt;
     }
@@ -514,9 +528,10 @@ std::optional<std::vector<std::string>> AnalyzePathManager::getSoftwareNameAtCVI
     return stringsOf(information != nullptr ? information->find("softwarename") : nullptr);
 }
 
-std::optional<std::vector<std::string>> AnalyzePathManager::getPathList(const std::optional<std::string>& folder,
-                                                                        const std::optional<std::string>& prefix,
-                                                                        const std::optional<std::string>& suffix) {
+std::optional<std::vector<std::string>>
+AnalyzePathManager::getPathList(const std::optional<std::string>& folder,
+                                const std::optional<std::string>& prefix,
+                                const std::optional<std::string>& suffix) {
     if (!folder) {
         return std::nullopt;
     }
@@ -544,7 +559,8 @@ void AnalyzePathManager::addRemovePPDFilePath(const std::optional<std::vector<st
         return;
     }
     const PlistValue* information = root->find("CVRemovePPDInformation");
-    const std::vector<std::string> filters = stringsOf(information != nullptr ? information->find("cupsfilter") : nullptr);
+    const std::vector<std::string> filters =
+        stringsOf(information != nullptr ? information->find("cupsfilter") : nullptr);
     for (const std::string& ppdPath : *ppdFiles) {
         const PpdReader ppd = PpdReader::open(ppdPath);
         if (!checkCupsFilter(ppd.get(), filters)) {
@@ -558,7 +574,8 @@ void AnalyzePathManager::addRemovePPDFilePath(const std::optional<std::vector<st
     }
 }
 
-bool AnalyzePathManager::checkCupsFilter(const ppd_file_t* ppd, const std::optional<std::vector<std::string>>& filters) {
+bool AnalyzePathManager::checkCupsFilter(const ppd_file_t* ppd,
+                                         const std::optional<std::vector<std::string>>& filters) {
     if (ppd == nullptr || !filters) {
         return false;
     }
@@ -573,7 +590,8 @@ bool AnalyzePathManager::checkCupsFilter(const ppd_file_t* ppd, const std::optio
 
 void AnalyzePathManager::mergeExtenstionPath(const SoftwarePaths& software) {
     const std::vector<std::string> rest = addExtensionRestPathList(software.restPathList);
-    const std::vector<std::string> remove = addExtensionRemovePathList(software.removePathList, software.applicationName);
+    const std::vector<std::string> remove =
+        addExtensionRemovePathList(software.removePathList, software.applicationName);
     mergeRemovePath(remove, rest);
     removeSystemPath();
     const std::optional<std::vector<std::string>> ppdSoftware = getSoftwareNameAtCVInformation();

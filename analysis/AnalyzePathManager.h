@@ -44,7 +44,8 @@ public:
                                                              const std::string& type);
 
     /// Appends the BOM's existing files, folders and links to the three lists (each kind once per BOM).
-    void getUnInstallPath(const std::optional<std::string>& bomPath, const std::optional<std::string>& installPoint,
+    void getUnInstallPath(const std::optional<std::string>& bomPath,
+                          const std::optional<std::string>& installPoint,
                           const std::optional<std::string>& targetVolume);
 
     // --- Wildcard expansion --------------------------------------------------------------------------
@@ -63,10 +64,12 @@ public:
     // --- Kept and extra paths ------------------------------------------------------------------------
 
     /// The rest path list followed by the application's "EXRestPathList".
-    std::vector<std::string> addExtensionRestPathList(const std::optional<std::vector<std::string>>& restPathList);
+    std::vector<std::string>
+    addExtensionRestPathList(const std::optional<std::vector<std::string>>& restPathList);
     /// The distinct paths of both lists.
-    static std::vector<std::string> addAllSoftwareRestPathList(const std::optional<std::vector<std::string>>& restPaths,
-                                                               const std::optional<std::vector<std::string>>& allSoftwareRestPaths);
+    static std::vector<std::string>
+    addAllSoftwareRestPathList(const std::optional<std::vector<std::string>>& restPaths,
+                               const std::optional<std::vector<std::string>>& allSoftwareRestPaths);
     /// Rebuilds the lists as (listed − expanded rest paths) ∪ expanded remove paths, kind by kind as the
     /// items are on disk now, each path once.
     void mergeRemovePath(const std::optional<std::vector<std::string>>& removePathList,
@@ -86,11 +89,12 @@ public:
 
     /// The remove path list followed by the "removepath" entries of every "CVExtendRemovePath" group that
     /// names the software.
-    std::vector<std::string> addExtensionRemovePathList(const std::optional<std::vector<std::string>>& removePathList,
-                                                        const std::optional<std::string>& applicationName);
+    std::vector<std::string>
+    addExtensionRemovePathList(const std::optional<std::vector<std::string>>& removePathList,
+                               const std::optional<std::string>& applicationName);
     /// A group's "removepath" list when its "softwarename" names the software; nullopt otherwise.
-    static std::optional<std::vector<std::string>> getExtensionRemovePath(const PlistValue* group,
-                                                                          const std::optional<std::string>& applicationName);
+    static std::optional<std::vector<std::string>>
+    getExtensionRemovePath(const PlistValue* group, const std::optional<std::string>& applicationName);
     /// The "softwarename" list of "CVRemovePPDInformation"; nullopt when the resource file cannot be read.
     std::optional<std::vector<std::string>> getSoftwareNameAtCVInformation();
     /// The direct entries of a folder whose names pass the prefix and suffix tests, as full paths.
@@ -100,7 +104,8 @@ public:
     /// Appends each PPD file whose cupsFilter values include a listed "cupsfilter" value (once).
     void addRemovePPDFilePath(const std::optional<std::vector<std::string>>& ppdFiles);
     /// True when some cupsFilter value of the PPD equals one of `filters` byte for byte.
-    static bool checkCupsFilter(const ppd_file_t* ppd, const std::optional<std::vector<std::string>>& filters);
+    static bool checkCupsFilter(const ppd_file_t* ppd,
+                                const std::optional<std::vector<std::string>>& filters);
     /// The analysis after the BOM step, as the installed-size computation runs it.
     void mergeExtenstionPath(const SoftwarePaths& software);
 
@@ -110,8 +115,8 @@ private:
     void createIndividualPathList();
     void createLowerLayerPathList();
     std::optional<std::vector<std::string>> expandUsersWildCard(const WildCardPath& parts);
-    std::optional<std::vector<std::string>> runFind(const std::string& searchRoot, const std::string& expression,
-                                                    bool anchorToRoot);
+    std::optional<std::vector<std::string>> runFind(const std::string& searchRoot,
+                                                    const std::string& expression, bool anchorToRoot);
 
     std::vector<std::string> mUnInstallFilePathArray;
     std::vector<std::string> mUnInstallFolderPathArray;

@@ -43,7 +43,8 @@ std::string gunzip(const std::string& compressed) {
         stream.next_out = reinterpret_cast<Bytef*>(buffer);
         stream.avail_out = sizeof buffer;
         const int status = inflate(&stream, Z_NO_FLUSH);
-        if ((status != Z_OK && status != Z_STREAM_END) || out.size() + (sizeof buffer - stream.avail_out) > kMaxPpdSize) {
+        if ((status != Z_OK && status != Z_STREAM_END) ||
+            out.size() + (sizeof buffer - stream.avail_out) > kMaxPpdSize) {
             out.clear();
             break;
         }

@@ -34,10 +34,11 @@ struct InstalledDriver {
             for (int i = 0; i < kFilesPerPackage; ++i) {
                 // Eight levels deep, a few dozen entries per folder.
                 const std::string folder = "TORVA/Bench" + std::to_string(p) + "/Contents/Resources/" +
-                                           std::to_string(i % 7) + ".lproj/" + std::to_string(i % 29) + "/Items/" +
-                                           std::to_string(i % 31);
-                package.items.push_back(PackageItem::file(folder + "/file" + std::to_string(i) + ".dat",
-                                                          std::string(static_cast<size_t>(100 + i % 900), 'x')));
+                                           std::to_string(i % 7) + ".lproj/" + std::to_string(i % 29) +
+                                           "/Items/" + std::to_string(i % 31);
+                package.items.push_back(
+                    PackageItem::file(folder + "/file" + std::to_string(i) + ".dat",
+                                      std::string(static_cast<size_t>(100 + i % 900), 'x')));
             }
             PackageFixture::install(system, package);
             packages.push_back({package.identifier, "-", "1.0", "Flat"});

@@ -32,8 +32,8 @@ std::optional<PlistValue> CommonFunctions::getCorvaneInfoRootDict() const {
     if (!bundle) {
         return std::nullopt;
     }
-    std::optional<PlistValue> root =
-        PropertyList::readHostFile(path::standardize(path::join(bundle->resourcePath(), "CorvaneInformaiton.plist")));
+    std::optional<PlistValue> root = PropertyList::readHostFile(
+        path::standardize(path::join(bundle->resourcePath(), "CorvaneInformaiton.plist")));
     if (!root || !root->isDictionary()) {
         return std::nullopt;
     }
@@ -59,8 +59,9 @@ bool CommonFunctions::isIncludeFolderPathArray(const std::vector<std::string>& f
         return false;
     }
     for (const std::string& folder : folders) {
-        if (*path == folder || (path->size() > folder.size() && path->compare(0, folder.size(), folder) == 0 &&
-                                (*path)[folder.size()] == '/')) {
+        if (*path == folder ||
+            (path->size() > folder.size() && path->compare(0, folder.size(), folder) == 0 &&
+             (*path)[folder.size()] == '/')) {
             return true;
         }
     }
@@ -91,7 +92,8 @@ std::optional<std::string> CommonFunctions::getInstallPoint(const std::string& i
     }
     std::string output;
     if (!CTaskController::initTaskController().exeCommandLine(
-            "/usr/sbin/pkgutil", {"--pkg-info", identifier, "--volume", SystemRoot::hostPath(volume)}, &output)) {
+            "/usr/sbin/pkgutil", {"--pkg-info", identifier, "--volume", SystemRoot::hostPath(volume)},
+            &output)) {
         return std::nullopt;
     }
     size_t start = 0;
@@ -156,12 +158,14 @@ std::optional<std::string> CommonFunctions::getRelocatedPathFor103Between105(con
     if (!isPlainFileName(entry.packageName)) {
         return std::nullopt;
     }
-    const std::string bom = path::standardize(path::join("/Library/Receipts/", entry.packageName + "/Contents/Archive.bom"));
+    const std::string bom =
+        path::standardize(path::join("/Library/Receipts/", entry.packageName + "/Contents/Archive.bom"));
     if (!FileManager::fileExistsAtPath(bom)) {
         return std::nullopt;
     }
     bomPath = bom;
-    std::optional<Bundle> receipt = Bundle::bundleAtSystemPath(path::standardize(path::join("/Library/Receipts/", entry.packageName)));
+    std::optional<Bundle> receipt =
+        Bundle::bundleAtSystemPath(path::standardize(path::join("/Library/Receipts/", entry.packageName)));
     if (!receipt) {
         return std::nullopt;
     }

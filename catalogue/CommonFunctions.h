@@ -29,7 +29,8 @@ public:
 
     /// True when the path equals one of the folders or lies below it (folder + "/"); false for an empty
     /// list or an absent path.
-    static bool isIncludeFolderPathArray(const std::vector<std::string>& folders, std::optional<std::string_view> path);
+    static bool isIncludeFolderPathArray(const std::vector<std::string>& folders,
+                                         std::optional<std::string_view> path);
 
     /// Removes `array[index]` once when `s` equals one of `list` (and both are non-empty); true when it did.
     template <typename T>
@@ -53,7 +54,8 @@ public:
 
     /// The install location that "/usr/sbin/pkgutil --pkg-info ID --volume V" reports (the text after
     /// "location: "); nullopt when the tool prints no such line.
-    std::optional<std::string> getInstallPoint(const std::string& identifier, const std::string& volume) const;
+    std::optional<std::string> getInstallPoint(const std::string& identifier,
+                                               const std::string& volume) const;
 
     /// `folder` joined with `name`, standardized.
     static std::string makeBomPath(const std::string& name, const std::string& folder);
@@ -62,11 +64,14 @@ public:
     // and gives the install point, or nullopt when the BOM file or the install point is missing.
 
     /// 10.6 and later: /var/db/receipts/<id>.bom.
-    std::optional<std::string> getRelocatedPathFor106(const PackageInfoEntry& entry, std::string& bomPath) const;
+    std::optional<std::string> getRelocatedPathFor106(const PackageInfoEntry& entry,
+                                                      std::string& bomPath) const;
     /// Software Update packages on 10.11 to 10.14: /System/Library/Receipts/<id>.bom.
-    std::optional<std::string> getRelocatedPathFor1011ASU(const PackageInfoEntry& entry, std::string& bomPath) const;
+    std::optional<std::string> getRelocatedPathFor1011ASU(const PackageInfoEntry& entry,
+                                                          std::string& bomPath) const;
     /// Software Update packages on 10.15 and later: /Library/Apple/System/Library/Receipts/<id>.bom.
-    std::optional<std::string> getRelocatedPathFor1015ASU(const PackageInfoEntry& entry, std::string& bomPath) const;
+    std::optional<std::string> getRelocatedPathFor1015ASU(const PackageInfoEntry& entry,
+                                                          std::string& bomPath) const;
     /// 10.3 to 10.5: /Library/Receipts/boms/<id>.bom for flat packages; for "Bundle" packages
     /// /Library/Receipts/<name>/Contents/Archive.bom with the bundle's "IFPkgRelocatedPath", else
     /// "IFPkgReceiptLocation", else "/".

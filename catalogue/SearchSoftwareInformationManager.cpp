@@ -10,7 +10,8 @@ bool hasPrefix(const std::string& text, std::string_view prefix) {
 }
 
 bool hasSuffix(const std::string& text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 } // namespace
@@ -33,7 +34,8 @@ bool SearchSoftwareInformationManager::searchUnInstallPList(const std::optional<
     return found;
 }
 
-bool SearchSoftwareInformationManager::searchSoftwareUpdateReciepts(const std::optional<std::string>& folder) {
+bool SearchSoftwareInformationManager::searchSoftwareUpdateReciepts(
+    const std::optional<std::string>& folder) {
     if (!folder) {
         return false;
     }

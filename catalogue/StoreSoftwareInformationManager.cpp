@@ -58,13 +58,15 @@ std::optional<std::string> StoreSoftwareInformationManager::getApplicationName(c
         return std::nullopt;
     }
     const std::string rest = fileName.substr(prefix.size());
-    if (rest.size() < suffix.size() || rest.compare(rest.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    if (rest.size() < suffix.size() ||
+        rest.compare(rest.size() - suffix.size(), suffix.size(), suffix) != 0) {
         return std::nullopt;
     }
     return rest.substr(0, rest.size() - suffix.size());
 }
 
-std::optional<std::string> StoreSoftwareInformationManager::decodeUnInstallPList(const std::optional<std::string>& name) {
+std::optional<std::string>
+StoreSoftwareInformationManager::decodeUnInstallPList(const std::optional<std::string>& name) {
     if (!name || name->empty() || name->find('/') != std::string::npos || *name == "." || *name == "..") {
         return std::nullopt;
     }
@@ -91,8 +93,8 @@ void StoreSoftwareInformationManager::removeDecodeUnInstallPList(const std::opti
     }
 }
 
-std::optional<std::string> StoreSoftwareInformationManager::getApplicationVersionBundle(
-    const std::optional<std::string>& bundlePath) {
+std::optional<std::string>
+StoreSoftwareInformationManager::getApplicationVersionBundle(const std::optional<std::string>& bundlePath) {
     if (!bundlePath) {
         return std::nullopt;
     }
@@ -106,7 +108,8 @@ std::optional<std::string> StoreSoftwareInformationManager::getApplicationVersio
     return std::string("-");
 }
 
-std::optional<UnInstallInformation> StoreSoftwareInformationManager::readUnInstallInformation(const std::string& name) {
+std::optional<UnInstallInformation>
+StoreSoftwareInformationManager::readUnInstallInformation(const std::string& name) {
     const DecodedCopy decoded(*this, decodeUnInstallPList(name));
     if (!decoded.path()) {
         return std::nullopt;
@@ -123,7 +126,8 @@ void StoreSoftwareInformationManager::appendRecords(SoftwareInformationRecord fu
     mSoftwareInformationForDisplayArray.push_back(std::move(display));
 }
 
-bool StoreSoftwareInformationManager::storeSoftwareInformationForPackage(const std::vector<std::string>& names) {
+bool StoreSoftwareInformationManager::storeSoftwareInformationForPackage(
+    const std::vector<std::string>& names) {
     bool stored = false;
     for (const std::string& name : names) {
         const std::optional<UnInstallInformation> info = readUnInstallInformation(name);
@@ -144,8 +148,9 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForPackage(const s
         display.unInstallFlag = false;
         display.applicationName = displayName;
         display.applicationVersion = version;
-        display.installFileSize = getApplicationSize(
-            info->packageInfo, SoftwarePaths{info->applicationName, info->removePathList, info->restPathList});
+        display.installFileSize =
+            getApplicationSize(info->packageInfo, SoftwarePaths{info->applicationName, info->removePathList,
+                                                                info->restPathList});
         display.localizedExplanationList = info->localizedExplanationList;
         gatheringAllSoftwareRestPathListDictionary(info->allSoftwareRestPathList);
 
@@ -167,7 +172,8 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForPackage(const s
     return stored;
 }
 
-std::optional<SoftwareUpdateGroups> StoreSoftwareInformationManager::searchSoftwareUpdateAppName(const std::string& name) {
+std::optional<SoftwareUpdateGroups>
+StoreSoftwareInformationManager::searchSoftwareUpdateAppName(const std::string& name) {
     const int32_t version = OSVersion();
     if (version >= 100600) {
         searchManager.searchSoftwareUpdateReciepts(StartupSearch::receiptsFolder(version));
@@ -193,7 +199,8 @@ std::optional<SoftwareUpdateGroups> StoreSoftwareInformationManager::searchSoftw
                        CommonFunctions::isIncludeCheckString(identifier, "TORVA_DriverCommon"))) {
             inkjetGroup.identifiers.push_back(identifier);
         }
-        if ((page || fax || inkjet) && CommonFunctions::isIncludeCheckString(identifier, "TORVAPrinterDrivers")) {
+        if ((page || fax || inkjet) &&
+            CommonFunctions::isIncludeCheckString(identifier, "TORVAPrinterDrivers")) {
             inkjetGroup.identifiers.push_back(identifier);
         }
     }
@@ -205,7 +212,8 @@ std::optional<SoftwareUpdateGroups> StoreSoftwareInformationManager::searchSoftw
         }
     }
     if (name == kAllGroups && groups.empty()) {
-        const std::pair<bool, const char*> folders[] = {{page, kPageGroup}, {fax, kFaxGroup}, {inkjet, kInkjetGroup}};
+        const std::pair<bool, const char*> folders[] = {
+            {page, kPageGroup}, {fax, kFaxGroup}, {inkjet, kInkjetGroup}};
         for (const auto& [exists, groupName] : folders) {
             if (exists) {
                 groups.push_back({groupName, {}, /*folderOnly=*/true});
@@ -253,15 +261,16 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForSoftwareUpdate(
 
         DisplayRecord display;
         display.applicationName = full.applicationName;
-        display.installFileSize =
-            getApplicationSize(packages, SoftwarePaths{full.applicationName, full.removePathList, full.restPathList});
+        display.installFileSize = getApplicationSize(
+            packages, SoftwarePaths{full.applicationName, full.removePathList, full.restPathList});
         display.applicationVersion = "-";
         appendRecords(std::move(full), std::move(display));
     }
     return true;
 }
 
-bool StoreSoftwareInformationManager::storeSoftwareInformationForIntermixed(const std::vector<std::string>& names) {
+bool StoreSoftwareInformationManager::storeSoftwareInformationForIntermixed(
+    const std::vector<std::string>& names) {
     bool stored = false;
     for (const std::string& name : names) {
         const std::optional<UnInstallInformation> info = readUnInstallInformation(name);
@@ -270,7 +279,8 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForIntermixed(cons
         }
         std::vector<PackageInfoEntry> packages;
         if (OSVersion() > 100599) {
-            if (const std::optional<SoftwareUpdateGroups> found = searchSoftwareUpdateAppName(*info->applicationName)) {
+            if (const std::optional<SoftwareUpdateGroups> found =
+                    searchSoftwareUpdateAppName(*info->applicationName)) {
                 if (const SoftwareUpdateGroup* group = findGroup(*found, *info->applicationName)) {
                     for (const std::string& identifier : group->identifiers) {
                         packages.push_back(PackageInfoEntry::fromReceipt(identifier));
@@ -287,8 +297,8 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForIntermixed(cons
         display.unInstallFlag = false;
         display.applicationName = displayName;
         display.applicationVersion = "-";
-        display.installFileSize =
-            getApplicationSize(packages, SoftwarePaths{info->applicationName, info->removePathList, info->restPathList});
+        display.installFileSize = getApplicationSize(
+            packages, SoftwarePaths{info->applicationName, info->removePathList, info->restPathList});
         display.localizedExplanationList = info->localizedExplanationList;
         gatheringAllSoftwareRestPathListDictionary(info->allSoftwareRestPathList);
 
@@ -310,8 +320,8 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForIntermixed(cons
     return stored;
 }
 
-int64_t StoreSoftwareInformationManager::getApplicationSize(const std::optional<std::vector<PackageInfoEntry>>& packages,
-                                                            const SoftwarePaths& software) {
+int64_t StoreSoftwareInformationManager::getApplicationSize(
+    const std::optional<std::vector<PackageInfoEntry>>& packages, const SoftwarePaths& software) {
     if (!packages) {
         return 0;
     }
@@ -333,7 +343,8 @@ int64_t StoreSoftwareInformationManager::getPackageSize(const SoftwarePaths& sof
     analyzePath.mergeExtenstionPath(software);
     int64_t total = 0;
     for (const std::string& file : analyzePath.getMUnInstallFilePathArray()) {
-        if (const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(file, false)) {
+        if (const std::optional<FileAttributes> attributes =
+                FileManager::attributesOfItemAtPathCDA(file, false)) {
             total += static_cast<int64_t>(attributes->size);
         }
     }

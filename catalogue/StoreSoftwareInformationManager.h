@@ -62,8 +62,12 @@ public:
     void gatheringAllSoftwareRestPathListDictionary(const std::optional<std::vector<std::string>>& paths);
     /// The pooled "AllSoftwareRestPathList" paths, each once.
     std::vector<std::string> getMergedAllSoftwareRestPathList() const;
-    std::vector<SoftwareInformationRecord>& getMSoftwareInformationArray() { return mSoftwareInformationArray; }
-    std::vector<DisplayRecord>& getMSoftwareInformationForDisplayArray() { return mSoftwareInformationForDisplayArray; }
+    std::vector<SoftwareInformationRecord>& getMSoftwareInformationArray() {
+        return mSoftwareInformationArray;
+    }
+    std::vector<DisplayRecord>& getMSoftwareInformationForDisplayArray() {
+        return mSoftwareInformationForDisplayArray;
+    }
 
 private:
     std::optional<UnInstallInformation> readUnInstallInformation(const std::string& name);

@@ -50,7 +50,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
 std::string CommandLine::usage() {
     return "usage: uninstaller-cli [--root DIR] COMMAND [OPTIONS]\n"
            "\n"
-           "Finds TORVA's printer and fax drivers and utilities on a macOS system and lists them, one line per\n"
+           "Finds TORVA's printer and fax drivers and utilities on a macOS system and lists them, one line "
+           "per\n"
            "row of the uninstaller's table.\n"
            "\n"
            "Commands:\n"

@@ -58,11 +58,29 @@ const char* sourceName(RecordSource source) {
     return "file";
 }
 
+// A field of a tab-separated line: tabs and line breaks inside it would split the row.
+std::string field(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 void ListCommand::printRows(StoreSoftwareInformationManager& store, std::ostream& out) {
     for (const DisplayRecord& row : store.getMSoftwareInformationForDisplayArray()) {
-        out << row.applicationName << '\t' << row.applicationVersion << '\t' << sizeText(row.installFileSize) << '\n';
+        out << field(row.applicationName) << '\t' << field(row.applicationVersion) << '\t'
+            << sizeText(row.installFileSize) << '\n';
     }
 }
 
@@ -72,8 +90,8 @@ void ListCommand::printJson(StoreSoftwareInformationManager& store, std::ostream
     bool firstRow = true;
     for (const DisplayRecord& row : store.getMSoftwareInformationForDisplayArray()) {
         out << (firstRow ? "\n" : ",\n") << "  {\"name\": " << jsonString(row.applicationName)
-            << ", \"version\": " << jsonString(row.applicationVersion) << ", \"size\": " << row.installFileSize
-            << ", \"records\": [";
+            << ", \"version\": " << jsonString(row.applicationVersion)
+            << ", \"size\": " << row.installFileSize << ", \"records\": [";
         firstRow = false;
         for (size_t i = 0; i < row.softInfoMap.size(); ++i) {
             out << (i == 0 ? "" : ", ") << row.softInfoMap[i];
@@ -85,8 +103,9 @@ void ListCommand::printJson(StoreSoftwareInformationManager& store, std::ostream
                 continue;
             }
             const SoftwareInformationRecord& record = records[static_cast<size_t>(index)];
-            out << (firstRecord ? "" : ", ") << "{\"index\": " << index << ", \"name\": " << jsonString(record.applicationName)
-                << ", \"source\": \"" << sourceName(record.source) << "\", \"packages\": [";
+            out << (firstRecord ? "" : ", ") << "{\"index\": " << index
+                << ", \"name\": " << jsonString(record.applicationName) << ", \"source\": \""
+                << sourceName(record.source) << "\", \"packages\": [";
             firstRecord = false;
             for (size_t p = 0; p < record.packageInfo.size(); ++p) {
                 const PackageInfoEntry& package = record.packageInfo[p];

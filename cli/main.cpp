@@ -20,7 +20,8 @@ void reportNothingFound() {
         texts = Localization::load(*bundle, {"en"});
     }
     std::cerr << texts.localizedString("Alert.Info.Title.1000") << '\n'
-              << Localization::formatWithArgument(texts.localizedString("Alert.Info.Message.1000"), "Uninstaller")
+              << Localization::formatWithArgument(texts.localizedString("Alert.Info.Message.1000"),
+                                                  "Uninstaller")
               << '\n';
 }
 

@@ -29,7 +29,8 @@ std::optional<std::string> executablePath() {
 } // namespace
 
 std::optional<Bundle> Bundle::mainBundle() {
-    if (const char* overridden = std::getenv("UNINSTALLER_BUNDLE"); overridden != nullptr && *overridden != '\0') {
+    if (const char* overridden = std::getenv("UNINSTALLER_BUNDLE");
+        overridden != nullptr && *overridden != '\0') {
         return bundleAtHostPath(overridden);
     }
     std::optional<std::string> executable = executablePath();
@@ -72,7 +73,8 @@ std::string Bundle::helpersPath() const {
 
 std::optional<PlistValue> Bundle::infoDictionary() const {
     const std::string file = path::join(mPath, "Contents/Info.plist");
-    std::optional<PlistValue> info = mInSystem ? PropertyList::readFile(file) : PropertyList::readHostFile(file);
+    std::optional<PlistValue> info =
+        mInSystem ? PropertyList::readFile(file) : PropertyList::readHostFile(file);
     if (!info || !info->isDictionary()) {
         return std::nullopt;
     }

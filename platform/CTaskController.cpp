@@ -126,7 +126,8 @@ std::optional<CTaskController::RunResult> CTaskController::run(const std::string
     argv.push_back(nullptr);
 
     pid_t pid = 0;
-    if (::posix_spawn(&pid, hostProgram.c_str(), &spawn.actions, &spawn.attributes, argv.data(), environ) != 0) {
+    if (::posix_spawn(&pid, hostProgram.c_str(), &spawn.actions, &spawn.attributes, argv.data(), environ) !=
+        0) {
         return std::nullopt;
     }
     outWrite.reset();

@@ -28,5 +28,6 @@ public:
     };
 
     /// Runs a host program (already resolved) and gives its raw output and exit status.
-    static std::optional<RunResult> run(const std::string& hostProgram, const std::vector<std::string>& arguments);
+    static std::optional<RunResult> run(const std::string& hostProgram,
+                                        const std::vector<std::string>& arguments);
 };

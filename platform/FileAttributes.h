@@ -3,7 +3,16 @@
 #include <cstdint>
 
 /// The kind of a file-system item, as the file manager reports it.
-enum class FileType { Regular, Directory, SymbolicLink, CharacterSpecial, BlockSpecial, Socket, Fifo, Unknown };
+enum class FileType {
+    Regular,
+    Directory,
+    SymbolicLink,
+    CharacterSpecial,
+    BlockSpecial,
+    Socket,
+    Fifo,
+    Unknown
+};
 
 /// Attributes of one item, taken without following a symbolic link.
 struct FileAttributes {

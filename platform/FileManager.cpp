@@ -127,7 +127,7 @@ std::optional<std::vector<std::string>> FileManager::contentsOfDirectoryAtPathCD
 }
 
 std::optional<FileAttributes> FileManager::attributesOfItemAtPathCDA(const std::string& path,
-                                                                    bool /*traverseLink*/) {
+                                                                     bool /*traverseLink*/) {
     std::string name;
     UniqueFd parent = SystemRoot::openParent(path, name);
     if (!parent.valid()) {
@@ -175,7 +175,8 @@ std::optional<std::string> FileManager::contentsAtPath(const std::string& path, 
         return std::nullopt;
     }
     struct stat st {};
-    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > maxSize) {
+    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<uint64_t>(st.st_size) > maxSize) {
         return std::nullopt;
     }
     std::string bytes;
@@ -206,8 +207,8 @@ bool FileManager::writeFileAtomically(const std::string& path, const std::string
         return false;
     }
     const std::string temporary = temporaryName(name);
-    UniqueFd file(::openat(parent.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                           0644));
+    UniqueFd file(::openat(parent.get(), temporary.c_str(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!file.valid()) {
         return false;
     }
@@ -273,6 +274,7 @@ bool FileManager::createFileExclusively(const std::string& path) {
     if (!parent.valid() || name == "." || name == "..") {
         return false;
     }
-    return UniqueFd(::openat(parent.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600))
+    return UniqueFd(::openat(parent.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                             0600))
         .valid();
 }

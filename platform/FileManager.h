@@ -22,7 +22,8 @@ public:
 
     /// Attributes of the item itself: a symbolic link is described, not followed, whatever `traverseLink`
     /// says. nullopt when there is no such item.
-    static std::optional<FileAttributes> attributesOfItemAtPathCDA(const std::string& path, bool traverseLink);
+    static std::optional<FileAttributes> attributesOfItemAtPathCDA(const std::string& path,
+                                                                   bool traverseLink);
 
     /// True when an item exists at the path, following a symbolic link (a dangling link does not exist).
     static bool fileExistsAtPath(const std::string& path);

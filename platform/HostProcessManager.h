@@ -6,5 +6,7 @@
 class HostProcessManager final : public ProcessManager {
 public:
     std::vector<ProcessInfo> runningProcesses() override { return {}; }
-    std::optional<std::string> sendQuitEvent(const ProcessSerialNumber&, bool) override { return std::nullopt; }
+    std::optional<std::string> sendQuitEvent(const ProcessSerialNumber&, bool) override {
+        return std::nullopt;
+    }
 };

@@ -10,8 +10,9 @@ PlistValue PlistValue::stringArray(const std::vector<std::string>& items) {
 }
 
 PlistValue::Type PlistValue::type() const {
-    static constexpr Type kTypes[] = {Type::String, Type::Integer, Type::Real,       Type::Boolean, Type::Date,
-                                      Type::Data,   Type::Array,   Type::Dictionary, Type::Uid};
+    static constexpr Type kTypes[] = {Type::String,  Type::Integer,    Type::Real,
+                                      Type::Boolean, Type::Date,       Type::Data,
+                                      Type::Array,   Type::Dictionary, Type::Uid};
     return kTypes[mValue.index()];
 }
 

@@ -28,7 +28,9 @@ public:
     static PlistValue boolean(bool value) { return PlistValue(Tagged<bool, Type::Boolean>{value}); }
     /// A date as seconds since 2001-01-01 00:00:00 UTC.
     static PlistValue date(double seconds) { return PlistValue(Tagged<double, Type::Date>{seconds}); }
-    static PlistValue data(std::string bytes) { return PlistValue(Tagged<std::string, Type::Data>{std::move(bytes)}); }
+    static PlistValue data(std::string bytes) {
+        return PlistValue(Tagged<std::string, Type::Data>{std::move(bytes)});
+    }
     static PlistValue uid(uint64_t value) { return PlistValue(Tagged<uint64_t, Type::Uid>{value}); }
     static PlistValue stringArray(const std::vector<std::string>& items);
 
@@ -75,11 +77,13 @@ private:
         T value;
         bool operator==(const Tagged& other) const { return value == other.value; }
     };
-    using Storage = std::variant<std::string, Tagged<int64_t, Type::Integer>, Tagged<double, Type::Real>,
-                                 Tagged<bool, Type::Boolean>, Tagged<double, Type::Date>,
-                                 Tagged<std::string, Type::Data>, Array, Dictionary, Tagged<uint64_t, Type::Uid>>;
+    using Storage =
+        std::variant<std::string, Tagged<int64_t, Type::Integer>, Tagged<double, Type::Real>,
+                     Tagged<bool, Type::Boolean>, Tagged<double, Type::Date>, Tagged<std::string, Type::Data>,
+                     Array, Dictionary, Tagged<uint64_t, Type::Uid>>;
 
-    template <typename T, Type Kind> explicit PlistValue(Tagged<T, Kind> tagged) : mValue(std::move(tagged)) {}
+    template <typename T, Type Kind>
+    explicit PlistValue(Tagged<T, Kind> tagged) : mValue(std::move(tagged)) {}
 
     Storage mValue;
 };

@@ -31,5 +31,6 @@ public:
     /// Sends the quit event ('aevt'/'quit') to a process. With `waitForReply` the call waits for the
     /// answer and gives the reply descriptor's raw data; nullopt when the event could not be sent (a
     /// timeout included). Without it the answer is an empty string once the event was sent.
-    virtual std::optional<std::string> sendQuitEvent(const ProcessSerialNumber& process, bool waitForReply) = 0;
+    virtual std::optional<std::string> sendQuitEvent(const ProcessSerialNumber& process,
+                                                     bool waitForReply) = 0;
 };

@@ -74,8 +74,8 @@ std::optional<std::string> decodeText(std::string_view bytes) {
 }
 
 bool isUnquotedCharacter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
-           c == '/' || c == ':' || c == '.' || c == '-';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '$' || c == '/' || c == ':' || c == '.' || c == '-';
 }
 
 int hexValue(char c) {

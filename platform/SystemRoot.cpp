@@ -122,7 +122,8 @@ std::string SystemRoot::hostPath(const std::string& systemPath) {
     return standard == "/" ? hostRoot() : path::join(hostRoot(), standard);
 }
 
-std::optional<std::string> SystemRoot::systemPathBelow(const std::string& hostLine, const std::string& hostStart,
+std::optional<std::string> SystemRoot::systemPathBelow(const std::string& hostLine,
+                                                       const std::string& hostStart,
                                                        const std::string& systemStart) {
     if (hostStart == "/") {
         if (hostLine.empty() || hostLine.front() != '/') {

@@ -25,7 +25,8 @@ public:
 
     /// Maps a line that an external command printed for the start folder `hostStart` (as returned by
     /// hostPath) back to a system path below `systemStart`; nullopt for a line outside the start folder.
-    static std::optional<std::string> systemPathBelow(const std::string& hostLine, const std::string& hostStart,
+    static std::optional<std::string> systemPathBelow(const std::string& hostLine,
+                                                      const std::string& hostStart,
                                                       const std::string& systemStart);
 
     /// Opens a system path inside the root with open(2) `flags`; the last component is followed when it

@@ -67,7 +67,8 @@ std::vector<std::string> localDirectoryUsers() {
         std::string name;
     };
     std::vector<Account> accounts;
-    const std::optional<std::vector<std::string>> files = FileManager::contentsOfDirectoryAtPathCDA(kLocalUsersFolder);
+    const std::optional<std::vector<std::string>> files =
+        FileManager::contentsOfDirectoryAtPathCDA(kLocalUsersFolder);
     if (!files) {
         return {};
     }

@@ -39,10 +39,12 @@ TEST(BomLists, InstallRootFromInstallPointAndVolume) {
     }
     AnalyzePathManager analysis;
     auto files = [&](std::optional<std::string> point, std::optional<std::string> volume) {
-        return sorted(analysis.getPathListAtBOM(std::string("/bom/utility.bom"), point, volume, "-f").value());
+        return sorted(
+            analysis.getPathListAtBOM(std::string("/bom/utility.bom"), point, volume, "-f").value());
     };
     EXPECT_EQ(files("Applications/Utilities", "/"),
-              (Paths{"/Applications/Utilities/Foo.app/Contents/Info.plist", "/Applications/Utilities/Foo.app/Contents/MacOS/Foo"}));
+              (Paths{"/Applications/Utilities/Foo.app/Contents/Info.plist",
+                     "/Applications/Utilities/Foo.app/Contents/MacOS/Foo"}));
     EXPECT_EQ(files("/Applications", "/")[0], "/Applications/Foo.app/Contents/Info.plist");
     EXPECT_EQ(files(std::nullopt, std::nullopt)[0], "/Foo.app/Contents/Info.plist");
     EXPECT_EQ(files(std::nullopt, "/Volumes/Data")[0], "/Volumes/Data/Foo.app/Contents/Info.plist");
@@ -52,11 +54,13 @@ TEST(BomLists, InstallRootFromInstallPointAndVolume) {
 TEST(BomLists, EachKindFromItsOwnRunAndTheInstallRootAsAFolder) {
     TestSystem system;
     const InstalledPackage package = PackageFixture::install(
-        system, {.identifier = "com.torva.pkg.Utility", .installPrefix = "Applications", .items = utilityItems()});
+        system,
+        {.identifier = "com.torva.pkg.Utility", .installPrefix = "Applications", .items = utilityItems()});
     AnalyzePathManager analysis;
     analysis.getUnInstallPath(package.bomPath, std::string("Applications"), std::string("/"));
-    EXPECT_EQ(sorted(analysis.getMUnInstallFilePathArray()),
-              (Paths{"/Applications/Foo.app/Contents/Info.plist", "/Applications/Foo.app/Contents/MacOS/Foo"}));
+    EXPECT_EQ(
+        sorted(analysis.getMUnInstallFilePathArray()),
+        (Paths{"/Applications/Foo.app/Contents/Info.plist", "/Applications/Foo.app/Contents/MacOS/Foo"}));
     // "." and the empty last line both name the install root: listed once.
     EXPECT_EQ(sorted(analysis.getMUnInstallFolderPathArray()),
               (Paths{"/Applications", "/Applications/Foo.app", "/Applications/Foo.app/Contents",
@@ -70,17 +74,18 @@ TEST(BomLists, TheKindOnDiskMustMatchTheBom) {
     PackageItem nowLink = PackageItem::folder("TORVA/NowLink");
     nowLink.content = "../../../Elsewhere";
     const InstalledPackage package = PackageFixture::install(
-        system, {.identifier = "com.torva.pkg.Changed",
-                 .installPrefix = "Library/Printers",
-                 .items = {PackageItem::file("TORVA/Folder/inside.txt").onDiskAs(PackageItemKind::Folder),
-                           nowLink.onDiskAs(PackageItemKind::Link),
-                           PackageItem::file("TORVA/gone.txt").notOnDisk(),
-                           PackageItem::file("TORVA/kept.txt", "x")}});
+        system,
+        {.identifier = "com.torva.pkg.Changed",
+         .installPrefix = "Library/Printers",
+         .items = {PackageItem::file("TORVA/Folder/inside.txt").onDiskAs(PackageItemKind::Folder),
+                   nowLink.onDiskAs(PackageItemKind::Link), PackageItem::file("TORVA/gone.txt").notOnDisk(),
+                   PackageItem::file("TORVA/kept.txt", "x")}});
     // A folder the BOM lists became a link to another folder: nothing is reached through it.
     system.makeLink("/Library/Printers/TORVA/Through", "../../../Elsewhere");
     PackageFixture::writeBom(system, package.bomPath,
-                             {PackageItem::file("TORVA/Folder/inside.txt"), PackageItem::folder("TORVA/NowLink"),
-                              PackageItem::file("TORVA/gone.txt"), PackageItem::file("TORVA/kept.txt"),
+                             {PackageItem::file("TORVA/Folder/inside.txt"),
+                              PackageItem::folder("TORVA/NowLink"), PackageItem::file("TORVA/gone.txt"),
+                              PackageItem::file("TORVA/kept.txt"),
                               PackageItem::file("TORVA/Through/inside.txt")});
     AnalyzePathManager analysis;
     analysis.getUnInstallPath(package.bomPath, std::string("Library/Printers"), std::string("/"));
@@ -110,7 +115,8 @@ TEST(BomLists, AnUnreadableBomGivesOnlyTheInstallRoot) {
     system.writeFile("/var/db/receipts/broken.bom", "BOMStore but not really");
     system.makeFolder("/Applications");
     AnalyzePathManager analysis;
-    analysis.getUnInstallPath(std::string("/var/db/receipts/broken.bom"), std::string("Applications"), std::string("/"));
+    analysis.getUnInstallPath(std::string("/var/db/receipts/broken.bom"), std::string("Applications"),
+                              std::string("/"));
     EXPECT_TRUE(analysis.getMUnInstallFilePathArray().empty());
     EXPECT_TRUE(analysis.getMUnInstallLinkPathArray().empty());
     EXPECT_EQ(analysis.getMUnInstallFolderPathArray(), (Paths{"/Applications"}));
@@ -119,8 +125,10 @@ TEST(BomLists, AnUnreadableBomGivesOnlyTheInstallRoot) {
 TEST(BomLists, TwoPackagesSharingFilesAreListedTwiceUntilTheMerge) {
     TestSystem system;
     const std::vector<PackageItem> shared = {PackageItem::file("TORVA/Common/lib.dylib", "lib")};
-    const auto first = PackageFixture::install(system, {.identifier = "com.torva.pkg.A", .installPrefix = "Library/Printers", .items = shared});
-    const auto second = PackageFixture::install(system, {.identifier = "com.torva.pkg.B", .installPrefix = "Library/Printers", .items = shared});
+    const auto first = PackageFixture::install(
+        system, {.identifier = "com.torva.pkg.A", .installPrefix = "Library/Printers", .items = shared});
+    const auto second = PackageFixture::install(
+        system, {.identifier = "com.torva.pkg.B", .installPrefix = "Library/Printers", .items = shared});
     AnalyzePathManager analysis;
     analysis.getUnInstallPath(first.bomPath, std::string("Library/Printers"), std::string("/"));
     analysis.getUnInstallPath(second.bomPath, std::string("Library/Printers"), std::string("/"));
@@ -150,29 +158,34 @@ TEST(BomLists, ABomThatClimbsOutOfItsInstallRootAddsNothingOutside) {
         PackageItem::folder("..").notOnDisk(),
     };
     const InstalledPackage package = PackageFixture::install(
-        system, {.identifier = "com.torva.pkg.Climb", .installPrefix = "Library/Printers/TORVA", .items = {}});
+        system,
+        {.identifier = "com.torva.pkg.Climb", .installPrefix = "Library/Printers/TORVA", .items = {}});
     PackageFixture::writeBom(system, package.bomPath, climbing);
     system.writeFile("/Library/Printers/TORVA/driver.bin", "ours");
-    SoftwareFixture::writePpd(system, "TORVA IJ.ppd.gz", "application/vnd.cups-raster 0 rastertotorvaij", true);
+    SoftwareFixture::writePpd(system, "TORVA IJ.ppd.gz", "application/vnd.cups-raster 0 rastertotorvaij",
+                              true);
     system.writeFile("/Library/Caches/com.torva.extra/cache.db", "cache");
 
     AnalyzePathManager analysis;
     analysis.getUnInstallPath(package.bomPath, std::string("Library/Printers/TORVA"), std::string("/"));
-    analysis.mergeExtenstionPath({std::string("Inkjet Printer Driver"), Paths{"/Library/Caches/com.torva.extra"}, std::nullopt});
+    analysis.mergeExtenstionPath(
+        {std::string("Inkjet Printer Driver"), Paths{"/Library/Caches/com.torva.extra"}, std::nullopt});
 
     const Paths allowed = {"/Library/Printers/TORVA", "/Library/Caches/com.torva.extra",
                            "/Library/Printers/PPDs/Contents/Resources"};
-    for (const Paths* list : {&analysis.getMUnInstallFilePathArray(), &analysis.getMUnInstallFolderPathArray(),
-                              &analysis.getMUnInstallLinkPathArray()}) {
+    for (const Paths* list :
+         {&analysis.getMUnInstallFilePathArray(), &analysis.getMUnInstallFolderPathArray(),
+          &analysis.getMUnInstallLinkPathArray()}) {
         for (const std::string& item : *list) {
-            EXPECT_TRUE(std::any_of(allowed.begin(), allowed.end(),
-                                    [&](const std::string& folder) { return path::isInFolder(item, folder); }))
-                << item;
+            EXPECT_TRUE(std::any_of(allowed.begin(), allowed.end(), [&](const std::string& folder) {
+                return path::isInFolder(item, folder);
+            })) << item;
         }
     }
     const Paths& files = analysis.getMUnInstallFilePathArray();
     EXPECT_NE(std::find(files.begin(), files.end(), "/Library/Printers/TORVA/driver.bin"), files.end());
     EXPECT_NE(std::find(files.begin(), files.end(), "/Library/Caches/com.torva.extra/cache.db"), files.end());
-    EXPECT_NE(std::find(files.begin(), files.end(), "/Library/Printers/PPDs/Contents/Resources/TORVA IJ.ppd.gz"),
-              files.end());
+    EXPECT_NE(
+        std::find(files.begin(), files.end(), "/Library/Printers/PPDs/Contents/Resources/TORVA IJ.ppd.gz"),
+        files.end());
 }

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 using Paths = std::vector<std::string>;
@@ -19,8 +18,8 @@ std::string ppdText(const std::string& filter) {
 }
 
 PlistValue group(const Paths& names, const Paths& paths) {
-    return plistDictionary({{"softwarename", PlistValue::stringArray(names)},
-                            {"removepath", PlistValue::stringArray(paths)}});
+    return plistDictionary(
+        {{"softwarename", PlistValue::stringArray(names)}, {"removepath", PlistValue::stringArray(paths)}});
 }
 
 } // namespace
@@ -28,21 +27,24 @@ PlistValue group(const Paths& names, const Paths& paths) {
 TEST(ExtensionPaths, GroupsThatNameTheSoftwareAddTheirPathsInOrder) {
     TestSystem system;
     TestBundle bundle;
-    bundle.setInformation(plistDictionary(
-        {{"CVExtendRemovePath",
-          PlistValue(PlistValue::Array{group({"Inkjet Printer Driver", "PC-FAX Driver"}, {"/a", "/b"}),
-                                       group({"Other"}, {"/other"}), group({"PC-FAX Driver"}, {"/c"}),
-                                       plistDictionary({{"softwarename", PlistValue::stringArray({"PC-FAX Driver"})},
-                                                        {"removepath", "/not-an-array"}})})}}));
+    bundle.setInformation(
+        plistDictionary({{"CVExtendRemovePath",
+                          PlistValue(PlistValue::Array{
+                              group({"Inkjet Printer Driver", "PC-FAX Driver"}, {"/a", "/b"}),
+                              group({"Other"}, {"/other"}), group({"PC-FAX Driver"}, {"/c"}),
+                              plistDictionary({{"softwarename", PlistValue::stringArray({"PC-FAX Driver"})},
+                                               {"removepath", "/not-an-array"}})})}}));
     AnalyzePathManager analysis;
     EXPECT_EQ(analysis.addExtensionRemovePathList(Paths{"/own"}, std::string("PC-FAX Driver")),
               (Paths{"/own", "/a", "/b", "/c"}));
     EXPECT_EQ(analysis.addExtensionRemovePathList(std::nullopt, std::string("Inkjet Printer Driver")),
               (Paths{"/a", "/b"}));
-    EXPECT_EQ(analysis.addExtensionRemovePathList(Paths{"/own"}, std::string("pc-fax driver")), (Paths{"/own"}));
+    EXPECT_EQ(analysis.addExtensionRemovePathList(Paths{"/own"}, std::string("pc-fax driver")),
+              (Paths{"/own"}));
     EXPECT_EQ(analysis.addExtensionRemovePathList(Paths{"/own"}, std::nullopt), (Paths{"/own"}));
     bundle.setInformationBytes("");
-    EXPECT_EQ(analysis.addExtensionRemovePathList(Paths{"/own"}, std::string("PC-FAX Driver")), (Paths{"/own"}));
+    EXPECT_EQ(analysis.addExtensionRemovePathList(Paths{"/own"}, std::string("PC-FAX Driver")),
+              (Paths{"/own"}));
 }
 
 TEST(ExtensionPaths, PpdFolderEntriesByPrefix) {
@@ -64,19 +66,23 @@ TEST(ExtensionPaths, PpdFilesMatchTheirCupsFilterExactly) {
     const std::string filter = "application/vnd.cups-raster 0 rastertotorvaij";
     system.writeFile(kPpdFolder + "/TORVA Plain.ppd", ppdText(filter));
     system.writeFile(kPpdFolder + "/TORVA Zipped.ppd.gz", SoftwareFixture::gzip(ppdText(filter)));
-    system.writeFile(kPpdFolder + "/TORVA Blank.ppd", ppdText("application/vnd.cups-raster  0 rastertotorvaij"));
+    system.writeFile(kPpdFolder + "/TORVA Blank.ppd",
+                     ppdText("application/vnd.cups-raster  0 rastertotorvaij"));
     system.writeFile(kPpdFolder + "/TORVA Other.ppd", ppdText("application/vnd.cups-raster 0 rastertoother"));
     system.writeFile(kPpdFolder + "/TORVA Broken.ppd", "not a ppd");
-    system.writeFile(kPpdFolder + "/TORVA Truncated.gz", SoftwareFixture::gzip(ppdText(filter)).substr(0, 20));
+    system.writeFile(kPpdFolder + "/TORVA Truncated.gz",
+                     SoftwareFixture::gzip(ppdText(filter)).substr(0, 20));
     system.writeFile(kPpdFolder + "/NotTORVA.ppd", ppdText(filter));
     // A name the shell would act on is only ever a name here.
-    system.writeFile(kPpdFolder + "/TORVA \"$(touch pwned)\" `touch pwned2`.ppd.gz", SoftwareFixture::gzip(ppdText(filter)));
+    system.writeFile(kPpdFolder + "/TORVA \"$(touch pwned)\" `touch pwned2`.ppd.gz",
+                     SoftwareFixture::gzip(ppdText(filter)));
 
     AnalyzePathManager analysis;
     analysis.getMUnInstallFilePathArray() = {kPpdFolder + "/TORVA Plain.ppd"}; // listed by a package already
     analysis.mergeExtenstionPath({std::string("Inkjet Printer Driver"), std::nullopt, std::nullopt});
     EXPECT_EQ(analysis.getMUnInstallFilePathArray(),
-              (Paths{kPpdFolder + "/TORVA Plain.ppd", kPpdFolder + "/TORVA \"$(touch pwned)\" `touch pwned2`.ppd.gz",
+              (Paths{kPpdFolder + "/TORVA Plain.ppd",
+                     kPpdFolder + "/TORVA \"$(touch pwned)\" `touch pwned2`.ppd.gz",
                      kPpdFolder + "/TORVA Zipped.ppd.gz"}));
     EXPECT_FALSE(system.exists("/pwned"));
     EXPECT_FALSE(system.exists(kPpdFolder + "/pwned"));

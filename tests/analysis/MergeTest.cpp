@@ -20,11 +20,11 @@ protected:
         mSystem.writeFile("/Library/Printers/TORVA/Common Files/shared.txt");
         mSystem.writeFile("/Library/Printers/TORVA/Extra/extra.txt");
         mSystem.makeLink("/Library/Printers/TORVA/Extra/link", "extra.txt");
-        mAnalysis.getMUnInstallFilePathArray() = {"/Library/Printers/TORVA/Driver/driver.bin",
-                                                  "/Library/Printers/TORVA/Common/shared.dylib",
-                                                  "/Library/Printers/TORVA/Common Files/shared.txt",
-                                                  "/Library/Printers/TORVA/Driver/driver.bin"};
-        mAnalysis.getMUnInstallFolderPathArray() = {"/Library/Printers/TORVA", "/Library/Printers/TORVA/Driver",
+        mAnalysis.getMUnInstallFilePathArray() = {
+            "/Library/Printers/TORVA/Driver/driver.bin", "/Library/Printers/TORVA/Common/shared.dylib",
+            "/Library/Printers/TORVA/Common Files/shared.txt", "/Library/Printers/TORVA/Driver/driver.bin"};
+        mAnalysis.getMUnInstallFolderPathArray() = {"/Library/Printers/TORVA",
+                                                    "/Library/Printers/TORVA/Driver",
                                                     "/Library/Printers/TORVA/Common",
                                                     "/Library/Printers/TORVA/Common/Sub",
                                                     "/Library/Printers/TORVA/Common Files",
@@ -53,9 +53,11 @@ TEST_F(Merge, WithoutListsOnlyDuplicatesGo) {
 TEST_F(Merge, AKeptFolderKeepsEverythingBelowItEachFromItsOwnList) {
     mAnalysis.mergeRemovePath(std::nullopt, Paths{"/Library/Printers/TORVA/Common"});
     EXPECT_EQ(mAnalysis.getMUnInstallFilePathArray(),
-              (Paths{"/Library/Printers/TORVA/Common Files/shared.txt", "/Library/Printers/TORVA/Driver/driver.bin"}));
+              (Paths{"/Library/Printers/TORVA/Common Files/shared.txt",
+                     "/Library/Printers/TORVA/Driver/driver.bin"}));
     EXPECT_EQ(mAnalysis.getMUnInstallFolderPathArray(),
-              (Paths{"/Library/Printers/TORVA", "/Library/Printers/TORVA/Common Files", "/Library/Printers/TORVA/Driver"}));
+              (Paths{"/Library/Printers/TORVA", "/Library/Printers/TORVA/Common Files",
+                     "/Library/Printers/TORVA/Driver"}));
     EXPECT_TRUE(mAnalysis.getMUnInstallLinkPathArray().empty());
 }
 
@@ -68,25 +70,28 @@ TEST_F(Merge, QuotedEscapedAndWildcardRestEntriesKeepTheSameItems) {
         analysis.getMUnInstallFilePathArray() = mAnalysis.getMUnInstallFilePathArray();
         analysis.getMUnInstallFolderPathArray() = mAnalysis.getMUnInstallFolderPathArray();
         analysis.mergeRemovePath(std::nullopt, Paths{entry});
-        EXPECT_EQ(analysis.getMUnInstallFilePathArray(),
-                  (Paths{"/Library/Printers/TORVA/Common/shared.dylib", "/Library/Printers/TORVA/Driver/driver.bin"}))
+        EXPECT_EQ(analysis.getMUnInstallFilePathArray(), (Paths{"/Library/Printers/TORVA/Common/shared.dylib",
+                                                                "/Library/Printers/TORVA/Driver/driver.bin"}))
             << entry;
         EXPECT_EQ(std::count(analysis.getMUnInstallFolderPathArray().begin(),
-                             analysis.getMUnInstallFolderPathArray().end(), "/Library/Printers/TORVA/Common Files"),
+                             analysis.getMUnInstallFolderPathArray().end(),
+                             "/Library/Printers/TORVA/Common Files"),
                   0)
             << entry;
     }
 }
 
 TEST_F(Merge, RemoveEntriesAddExistingItemsByTheirKindOnDisk) {
-    mAnalysis.mergeRemovePath(Paths{"/Library/Printers/TORVA/Extra", "/Library/Printers/TORVA/Missing"}, std::nullopt);
+    mAnalysis.mergeRemovePath(Paths{"/Library/Printers/TORVA/Extra", "/Library/Printers/TORVA/Missing"},
+                              std::nullopt);
     const Paths& files = mAnalysis.getMUnInstallFilePathArray();
     EXPECT_NE(std::find(files.begin(), files.end(), "/Library/Printers/TORVA/Extra/extra.txt"), files.end());
     const Paths& folders = mAnalysis.getMUnInstallFolderPathArray();
     EXPECT_NE(std::find(folders.begin(), folders.end(), "/Library/Printers/TORVA/Extra"), folders.end());
     EXPECT_EQ(mAnalysis.getMUnInstallLinkPathArray(),
               (Paths{"/Library/Printers/TORVA/Common/current", "/Library/Printers/TORVA/Extra/link"}));
-    for (const Paths* list : {&files, &folders, static_cast<const Paths*>(&mAnalysis.getMUnInstallLinkPathArray())}) {
+    for (const Paths* list :
+         {&files, &folders, static_cast<const Paths*>(&mAnalysis.getMUnInstallLinkPathArray())}) {
         EXPECT_EQ(std::count(list->begin(), list->end(), "/Library/Printers/TORVA/Missing"), 0);
     }
 }
@@ -95,7 +100,8 @@ TEST_F(Merge, APathBothKeptAndRemovedIsRemoved) {
     mAnalysis.mergeRemovePath(Paths{"/Library/Printers/TORVA/Common/shared.dylib"},
                               Paths{"/Library/Printers/TORVA/Common"});
     const Paths& files = mAnalysis.getMUnInstallFilePathArray();
-    EXPECT_NE(std::find(files.begin(), files.end(), "/Library/Printers/TORVA/Common/shared.dylib"), files.end());
+    EXPECT_NE(std::find(files.begin(), files.end(), "/Library/Printers/TORVA/Common/shared.dylib"),
+              files.end());
 }
 
 TEST_F(Merge, TheKindOnDiskDecides) {
@@ -113,7 +119,8 @@ TEST_F(Merge, SharedKeptPathsOfTheApplicationApplyToEverySoftware) {
     info.set("EXRestPathList", PlistValue(PlistValue::Array{PlistValue("/Library/Printers/TORVA/Common"),
                                                             PlistValue::integer(3)}));
     mBundle.setInfo(info);
-    EXPECT_EQ(mAnalysis.addExtensionRestPathList(Paths{"/own"}), (Paths{"/own", "/Library/Printers/TORVA/Common"}));
+    EXPECT_EQ(mAnalysis.addExtensionRestPathList(Paths{"/own"}),
+              (Paths{"/own", "/Library/Printers/TORVA/Common"}));
     EXPECT_EQ(mAnalysis.addExtensionRestPathList(std::nullopt), (Paths{"/Library/Printers/TORVA/Common"}));
     EXPECT_EQ(AnalyzePathManager::addAllSoftwareRestPathList(Paths{"/b", "/a"}, Paths{"/a", "/c"}),
               (Paths{"/a", "/b", "/c"}));

@@ -26,9 +26,10 @@ TEST(ProtectedPaths, ListsWithPerUserEntriesForEveryAccount) {
     TestBundle bundle;
     bundle.setInformation(information({"/Library"}, {"Library"}, {"/System"}, {"Library"}));
     AnalyzePathManager analysis;
-    EXPECT_EQ(analysis.individualPathList(),
-              (Paths{"/Library", "/Users/alice", "/Users/alice/Library", "/Users/bob", "/Users/bob/Library"}));
-    EXPECT_EQ(analysis.lowerLayerPathList(), (Paths{"/System", "/Users/alice/Library", "/Users/bob/Library"}));
+    EXPECT_EQ(analysis.individualPathList(), (Paths{"/Library", "/Users/alice", "/Users/alice/Library",
+                                                    "/Users/bob", "/Users/bob/Library"}));
+    EXPECT_EQ(analysis.lowerLayerPathList(),
+              (Paths{"/System", "/Users/alice/Library", "/Users/bob/Library"}));
     // Built once per instance.
     bundle.setInformation(information({}, {}, {}, {}));
     EXPECT_EQ(analysis.individualPathList().size(), 5u);
@@ -38,18 +39,19 @@ TEST(ProtectedPaths, IndividualPathsProtectOneFolderLowerLayerPathsATree) {
     TestSystem system;
     system.addUser("anna", 501);
     TestBundle bundle;
-    bundle.setInformation(information({"/Library/Printers"}, {}, {"/Library/Keychains", "/Library/Receipts/"}, {"Documents"}));
+    bundle.setInformation(
+        information({"/Library/Printers"}, {}, {"/Library/Keychains", "/Library/Receipts/"}, {"Documents"}));
     AnalyzePathManager analysis;
     analysis.getMUnInstallFolderPathArray() = {
-        "/Library/Printers", "/Library/Printers/TORVA", "/Library/PrintersX",     "/Library/Keychains",
-        "/Library/Keychains/x", "/Library/KeychainsX", "/Library/Receipts",   "/Library/Receipts/x",
-        "/Users/anna",        "/Users/anna/Documents/TORVA", "/Users/anna/Library"};
+        "/Library/Printers",    "/Library/Printers/TORVA",     "/Library/PrintersX", "/Library/Keychains",
+        "/Library/Keychains/x", "/Library/KeychainsX",         "/Library/Receipts",  "/Library/Receipts/x",
+        "/Users/anna",          "/Users/anna/Documents/TORVA", "/Users/anna/Library"};
     analysis.getMUnInstallFilePathArray() = {"/Library/Printers/file", "/Users/anna/Documents/TORVA/file"};
     analysis.removeSystemPath();
     // A trailing "/" protects nothing; files inside protected folders stay listed.
     EXPECT_EQ(analysis.getMUnInstallFolderPathArray(),
-              (Paths{"/Library/Printers/TORVA", "/Library/PrintersX", "/Library/KeychainsX", "/Library/Receipts",
-                     "/Library/Receipts/x", "/Users/anna/Library"}));
+              (Paths{"/Library/Printers/TORVA", "/Library/PrintersX", "/Library/KeychainsX",
+                     "/Library/Receipts", "/Library/Receipts/x", "/Users/anna/Library"}));
     EXPECT_EQ(analysis.getMUnInstallFilePathArray().size(), 2u);
     EXPECT_TRUE(analysis.isIncludeLowerLayerPath("/Users/anna/Documents"));
     EXPECT_FALSE(analysis.isIncludeLowerLayerPath("/Users/anna"));
@@ -81,12 +83,22 @@ TEST(ProtectedPaths, TheShippedDataProtectsTheSystemsFolders) {
     TestSystem system;
     system.addUser("anna", 501);
     AnalyzePathManager analysis;
-    analysis.getMUnInstallFolderPathArray() = {
-        "/", "/Library", "/Library/Printers", "/Library/Printers/PPDs/Contents/Resources", "/Library/Printers/TORVA",
-        "/System/Library/Printers", "/usr/bin", "/private/var/db/receipts", "/Users", "/Users/anna",
-        "/Users/anna/Library/Printers", "/Users/anna/Library/Printers/TORVA", "/Users/anna/Documents/TORVA",
-        "/Applications/TORVA Utility.app"};
+    analysis.getMUnInstallFolderPathArray() = {"/",
+                                               "/Library",
+                                               "/Library/Printers",
+                                               "/Library/Printers/PPDs/Contents/Resources",
+                                               "/Library/Printers/TORVA",
+                                               "/System/Library/Printers",
+                                               "/usr/bin",
+                                               "/private/var/db/receipts",
+                                               "/Users",
+                                               "/Users/anna",
+                                               "/Users/anna/Library/Printers",
+                                               "/Users/anna/Library/Printers/TORVA",
+                                               "/Users/anna/Documents/TORVA",
+                                               "/Applications/TORVA Utility.app"};
     analysis.removeSystemPath();
     EXPECT_EQ(analysis.getMUnInstallFolderPathArray(),
-              (Paths{"/Library/Printers/TORVA", "/Users/anna/Library/Printers/TORVA", "/Applications/TORVA Utility.app"}));
+              (Paths{"/Library/Printers/TORVA", "/Users/anna/Library/Printers/TORVA",
+                     "/Applications/TORVA Utility.app"}));
 }

@@ -16,9 +16,11 @@ std::vector<std::string> sorted(std::vector<std::string> paths) {
 } // namespace
 
 TEST(WildCard, QuotingAndEscapesAreStripped) {
-    EXPECT_EQ(AnalyzePathManager::removeUnUseSignal("\"/Library/Printers/TORVA Fax\""), "/Library/Printers/TORVA Fax");
+    EXPECT_EQ(AnalyzePathManager::removeUnUseSignal("\"/Library/Printers/TORVA Fax\""),
+              "/Library/Printers/TORVA Fax");
     EXPECT_EQ(AnalyzePathManager::removeUnUseSignal("'/Library/TORVA'"), "/Library/TORVA");
-    EXPECT_EQ(AnalyzePathManager::removeUnUseSignal("/Library/Printers/TORVA\\ Fax"), "/Library/Printers/TORVA Fax");
+    EXPECT_EQ(AnalyzePathManager::removeUnUseSignal("/Library/Printers/TORVA\\ Fax"),
+              "/Library/Printers/TORVA Fax");
     EXPECT_EQ(AnalyzePathManager::removeUnUseSignal("/Library/TORVA\\"), "/Library/TORVA");
     EXPECT_EQ(AnalyzePathManager::removeUnUseSignal("\\\"/Library/TORVA\\\""), "\"/Library/TORVA\"");
     EXPECT_EQ(AnalyzePathManager::removeUnUseSignal("/Users/anna/Anna's Files"), "/Users/anna/Anna's Files");
@@ -64,7 +66,8 @@ TEST(WildCard, PlainEntriesExpandIntoReadableItemsThenThemselves) {
     EXPECT_EQ(analysis.apartPathList("/Library/Printers/TORVA"),
               (std::vector<std::string>{"/Library/Printers/TORVA/a.txt", "/Library/Printers/TORVA/sub",
                                         "/Library/Printers/TORVA/sub/b.txt", "/Library/Printers/TORVA"}));
-    EXPECT_EQ(analysis.apartPathList("/Library/single.txt"), (std::vector<std::string>{"/Library/single.txt"}));
+    EXPECT_EQ(analysis.apartPathList("/Library/single.txt"),
+              (std::vector<std::string>{"/Library/single.txt"}));
     EXPECT_EQ(analysis.apartPathList("/Library/missing"), (std::vector<std::string>{"/Library/missing"}));
     EXPECT_FALSE(analysis.apartPathList(std::nullopt));
 }
@@ -84,20 +87,21 @@ TEST(WildCard, FindExpandsOtherWildcards) {
     ASSERT_FALSE(found->empty());
     EXPECT_EQ(found->back(), "");
     found->pop_back();
-    EXPECT_EQ(sorted(*found), (std::vector<std::string>{"/Library/Printers/Other/TORVAHelper",
-                                                         "/Library/Printers/TORVA", "/Library/Printers/TORVA.plist",
-                                                         "/Library/Printers/TORVA/Fax",
-                                                         "/Library/Printers/TORVA/Fax/fax.plugin"}));
+    EXPECT_EQ(sorted(*found),
+              (std::vector<std::string>{"/Library/Printers/Other/TORVAHelper", "/Library/Printers/TORVA",
+                                        "/Library/Printers/TORVA.plist", "/Library/Printers/TORVA/Fax",
+                                        "/Library/Printers/TORVA/Fax/fax.plugin"}));
 
     auto inside = analysis.apartPathList("/Library/Printers/TORVA/*");
     ASSERT_TRUE(inside);
-    EXPECT_EQ(sorted(*inside), (std::vector<std::string>{"", "/Library/Printers/TORVA", "/Library/Printers/TORVA/Fax",
-                                                          "/Library/Printers/TORVA/Fax/fax.plugin"}));
+    EXPECT_EQ(sorted(*inside),
+              (std::vector<std::string>{"", "/Library/Printers/TORVA", "/Library/Printers/TORVA/Fax",
+                                        "/Library/Printers/TORVA/Fax/fax.plugin"}));
 
     auto dotted = analysis.apartPathList("/Library/*/TORVA.plist");
     ASSERT_TRUE(dotted);
     EXPECT_EQ(sorted(*dotted), (std::vector<std::string>{"", "/Library/Preferences/TORVA.plist",
-                                                          "/Library/Printers/TORVA.plist"}));
+                                                         "/Library/Printers/TORVA.plist"}));
     // A dot of the tail is a dot, not any character.
     system.writeFile("/Library/Printers/TORVAxplist");
     EXPECT_EQ(analysis.apartPathList("/Library/Printers/TORVA.plist*")->size(), 2u);
@@ -138,10 +142,11 @@ TEST(WildCard, UsersWildcardFindsTheFolderInEveryHome) {
 
     auto found = analysis.apartPathList("/Users/*/Library/Printers/TORVA");
     ASSERT_TRUE(found);
-    EXPECT_EQ(sorted(*found), (std::vector<std::string>{"/Users/Shared/Library/Printers/TORVA",
-                                                         "/Users/Shared/Library/Printers/TORVA/shared.plist",
-                                                         "/Users/anna/Library/Printers/TORVA",
-                                                         "/Users/anna/Library/Printers/TORVA/settings.plist"}));
+    EXPECT_EQ(sorted(*found),
+              (std::vector<std::string>{"/Users/Shared/Library/Printers/TORVA",
+                                        "/Users/Shared/Library/Printers/TORVA/shared.plist",
+                                        "/Users/anna/Library/Printers/TORVA",
+                                        "/Users/anna/Library/Printers/TORVA/settings.plist"}));
     // A dotted tail names its literal path, dots kept.
     EXPECT_EQ(analysis.apartPathList("/Users/*/Library/Preferences/com.torva.inkjet.plist"),
               (std::vector<std::string>{"/Users/anna/Library/Preferences/com.torva.inkjet.plist"}));

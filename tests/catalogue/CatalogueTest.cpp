@@ -24,15 +24,17 @@ SoftwareSpec fileSoftware(const std::string& name, size_t bytes) {
     return {.name = name,
             .packages = {{.spec = {.identifier = id,
                                    .installPrefix = "Applications",
-                                   .items = {PackageItem::file(name + ".app/Contents/MacOS/bin", std::string(bytes, 'x'))}}}}};
+                                   .items = {PackageItem::file(name + ".app/Contents/MacOS/bin",
+                                                               std::string(bytes, 'x'))}}}}};
 }
 
 void installReceipt(const TestSystem& system, const std::string& identifier, size_t bytes = 10) {
-    PackageFixture::install(system,
-                            {.identifier = identifier,
-                             .installPrefix = "/",
-                             .items = {PackageItem::file("Library/Printers/TORVA/SU/" + identifier, std::string(bytes, 's'))}},
-                            ReceiptLayout::AppleSystemReceipts);
+    PackageFixture::install(
+        system,
+        {.identifier = identifier,
+         .installPrefix = "/",
+         .items = {PackageItem::file("Library/Printers/TORVA/SU/" + identifier, std::string(bytes, 's'))}},
+        ReceiptLayout::AppleSystemReceipts);
 }
 
 Paths names(const std::vector<DisplayRecord>& rows) {
@@ -89,11 +91,14 @@ TEST_F(Catalogue, DecodingMakesANewCopyAndNeverFollowsLinks) {
 }
 
 TEST_F(Catalogue, FilesThatDoNotDecodeToAPropertyListGiveNoRecord) {
-    mSystem.writePlist("/Library/Preferences/" + fileName("Plain"), SoftwareFixture::informationFile(fileSoftware("Plain", 1)));
+    mSystem.writePlist("/Library/Preferences/" + fileName("Plain"),
+                       SoftwareFixture::informationFile(fileSoftware("Plain", 1)));
     mSystem.writeFile("/Library/Preferences/" + fileName("Empty"), "");
-    mSystem.writeFile("/Library/Preferences/" + fileName("EmptyDict"), SoftwareFixture::base64("<plist><dict/></plist>"));
+    mSystem.writeFile("/Library/Preferences/" + fileName("EmptyDict"),
+                      SoftwareFixture::base64("<plist><dict/></plist>"));
     SoftwareFixture::install(mSystem, fileSoftware("Good", 1));
-    EXPECT_FALSE(mStore.storeSoftwareInformationForPackage({fileName("Plain"), fileName("Empty"), fileName("EmptyDict")}));
+    EXPECT_FALSE(mStore.storeSoftwareInformationForPackage(
+        {fileName("Plain"), fileName("Empty"), fileName("EmptyDict")}));
     EXPECT_TRUE(mStore.storeSoftwareInformationForPackage({fileName("Plain"), fileName("Good")}));
     EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()), (Paths{"Good"}));
     EXPECT_FALSE(anyDecodedCopyLeft(mSystem));
@@ -114,21 +119,26 @@ TEST_F(Catalogue, ValuesOfTheWrongTypeMakeTheFileInvalid) {
     }));
     EXPECT_FALSE(store("NoPackageInfo", [](PlistValue& root) { root.erase("PackageInfo"); }));
     EXPECT_FALSE(store("NoName", [](PlistValue& root) { root.erase("ApplicationName"); }));
-    EXPECT_FALSE(store("RestString", [](PlistValue& root) { root.set("RestPathList", "/Library/Printers/TORVA"); }));
+    EXPECT_FALSE(
+        store("RestString", [](PlistValue& root) { root.set("RestPathList", "/Library/Printers/TORVA"); }));
     EXPECT_FALSE(store("RestMixed", [](PlistValue& root) {
         root.set("RestPathList", PlistValue(PlistValue::Array{PlistValue("/a"), PlistValue::integer(1)}));
     }));
-    EXPECT_FALSE(store("ScriptArray", [](PlistValue& root) { root.set("CustomScript", PlistValue::stringArray({"x"})); }));
+    EXPECT_FALSE(store("ScriptArray",
+                       [](PlistValue& root) { root.set("CustomScript", PlistValue::stringArray({"x"})); }));
     EXPECT_FALSE(store("NumberVersion", [](PlistValue& root) {
         root.find("PackageInfo")->asArray().front().set("PackageVersion", PlistValue::integer(2));
     }));
-    EXPECT_TRUE(store("EmptyPackages", [](PlistValue& root) { root.set("PackageInfo", PlistValue(PlistValue::Array{})); }));
+    EXPECT_TRUE(store("EmptyPackages",
+                      [](PlistValue& root) { root.set("PackageInfo", PlistValue(PlistValue::Array{})); }));
     EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()), (Paths{"Valid", "EmptyPackages"}));
 }
 
 TEST_F(Catalogue, VersionRules) {
-    mSystem.writePlist("/Applications/Setup.app/Contents/Info.plist", plistDictionary({{"CFBundleShortVersionString", "4.1.2"}}));
-    auto version = [&](const std::string& name, std::optional<std::string> bundle, std::optional<std::string> text) {
+    mSystem.writePlist("/Applications/Setup.app/Contents/Info.plist",
+                       plistDictionary({{"CFBundleShortVersionString", "4.1.2"}}));
+    auto version = [&](const std::string& name, std::optional<std::string> bundle,
+                       std::optional<std::string> text) {
         SoftwareSpec spec = fileSoftware(name, 1);
         spec.versionBundle = std::move(bundle);
         spec.versionString = std::move(text);
@@ -161,7 +171,7 @@ TEST_F(Catalogue, FullAndDisplayRecordsOfAFile) {
     EXPECT_EQ(full.applicationName, "TORVA Scan Utility");
     EXPECT_EQ(full.packageInfo.size(), 1u);
     EXPECT_EQ(full.removePathList, (Paths{"/Library/Caches/com.torva.scan"}));
-    EXPECT_EQ(full.restPathList, Paths{});     // present and empty
+    EXPECT_EQ(full.restPathList, Paths{});         // present and empty
     EXPECT_FALSE(full.removeLoginWindowsItemList); // absent
     ASSERT_TRUE(full.customScript);
     EXPECT_EQ(full.customScript->preUnInstall, (Paths{"/bin/echo before"}));
@@ -212,7 +222,8 @@ TEST_F(Catalogue, AfterAStopRemainingGroupsAreStoredFromReceipts) {
     EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()), (Paths{"PC-FAX Driver"}));
     const SoftwareInformationRecord& full = mStore.getMSoftwareInformationArray()[0];
     EXPECT_EQ(full.source, RecordSource::Receipts);
-    EXPECT_EQ(full.packageInfo, (std::vector<PackageInfoEntry>{PackageInfoEntry::fromReceipt("com.apple.pkg.TORVAPCFaxDriver")}));
+    EXPECT_EQ(full.packageInfo, (std::vector<PackageInfoEntry>{
+                                    PackageInfoEntry::fromReceipt("com.apple.pkg.TORVAPCFaxDriver")}));
     EXPECT_EQ(full.encodePListPath, "");
     EXPECT_EQ(full.restPathList, Paths{});
     EXPECT_FALSE(full.unInstallFlag);
@@ -246,7 +257,8 @@ TEST_F(Catalogue, AFileOfASoftwareUpdateGroupIsMergedWithItsReceiptsFirst) {
 TEST_F(Catalogue, OnExactly106EveryFileIsReadAlone) {
     mSystem.writeSystemVersion("10.6");
     mSystem.makeFolder("/Library/Printers/TORVA/InkjetPrinter2");
-    PackageFixture::install(mSystem, {.identifier = "com.apple.pkg.TORVAPrinterDrivers", .installPrefix = "/", .items = {}});
+    PackageFixture::install(
+        mSystem, {.identifier = "com.apple.pkg.TORVAPrinterDrivers", .installPrefix = "/", .items = {}});
     SoftwareFixture::install(mSystem, fileSoftware("Inkjet Printer Driver", 1));
     ASSERT_TRUE(mStore.storeSoftwareInformation({fileName("Inkjet Printer Driver")}));
     ASSERT_EQ(mStore.getMSoftwareInformationArray().size(), 1u);
@@ -278,7 +290,8 @@ TEST_F(Catalogue, AnIdentifierMeetingTwoInkjetRulesIsListedTwice) {
     installReceipt(mSystem, "com.apple.pkg.TORVAPrinterDriversIJP");
     auto groups = mStore.searchSoftwareUpdateAppName("File Exist Code");
     ASSERT_TRUE(groups);
-    EXPECT_EQ(groups->at(0).identifiers, (Paths{"com.apple.pkg.TORVAPrinterDriversIJP", "com.apple.pkg.TORVAPrinterDriversIJP"}));
+    EXPECT_EQ(groups->at(0).identifiers,
+              (Paths{"com.apple.pkg.TORVAPrinterDriversIJP", "com.apple.pkg.TORVAPrinterDriversIJP"}));
 }
 
 TEST_F(Catalogue, FolderOnlyGroupsNeedSomeReceiptToBeStored) {
@@ -292,7 +305,8 @@ TEST_F(Catalogue, FolderOnlyGroupsNeedSomeReceiptToBeStored) {
     EXPECT_TRUE(mStore.getMSoftwareInformationArray().empty());
     // With a TORVA receipt that names no group, the fax driver gets a record with no packages.
     installReceipt(mSystem, "com.apple.pkg.TORVAUnrelated");
-    EXPECT_TRUE(mStore.storeSoftwareInformationForSoftwareUpdate(mStore.searchSoftwareUpdateAppName("File Exist Code")));
+    EXPECT_TRUE(mStore.storeSoftwareInformationForSoftwareUpdate(
+        mStore.searchSoftwareUpdateAppName("File Exist Code")));
     ASSERT_EQ(mStore.getMSoftwareInformationArray().size(), 1u);
     EXPECT_TRUE(mStore.getMSoftwareInformationArray()[0].packageInfo.empty());
     EXPECT_FALSE(mStore.storeSoftwareInformationForSoftwareUpdate(std::nullopt));
@@ -300,7 +314,8 @@ TEST_F(Catalogue, FolderOnlyGroupsNeedSomeReceiptToBeStored) {
 
 TEST_F(Catalogue, ReceiptsBelow106AreOnlyThoseAnEarlierSearchLeft) {
     mSystem.makeFolder("/Library/Printers/TORVA/InkjetPrinter2");
-    PackageFixture::install(mSystem, {.identifier = "com.apple.pkg.TORVAPrinterDrivers", .installPrefix = "/"});
+    PackageFixture::install(mSystem,
+                            {.identifier = "com.apple.pkg.TORVAPrinterDrivers", .installPrefix = "/"});
     mSystem.writeSystemVersion("10.5");
     forgetCachedOSVersion();
     // No search below 10.6: only the driver folder speaks.
@@ -327,7 +342,8 @@ TEST_F(Catalogue, RowsFollowTheFilesThenTheReceiptGroups) {
     SoftwareSpec second = fileSoftware("TORVA Utility", 1);
     second.allSoftwareRestPaths = Paths{"/Library/Printers/TORVA/Common"};
     SoftwareFixture::install(mSystem, second);
-    ASSERT_TRUE(mStore.storeSoftwareInformation({fileName("TORVA Utility"), fileName("Page Printer Driver"), fileName("Another")}));
+    ASSERT_TRUE(mStore.storeSoftwareInformation(
+        {fileName("TORVA Utility"), fileName("Page Printer Driver"), fileName("Another")}));
     EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()),
               (Paths{"TORVA Utility", "Printer Driver", "Another", "PC-FAX Driver"}));
     EXPECT_EQ(mStore.getMergedAllSoftwareRestPathList(), (Paths{"/Library/Printers/TORVA/Common", "/b"}));
@@ -340,7 +356,8 @@ TEST_F(Catalogue, NothingAtAllIsNoCatalogue) {
 }
 
 TEST(CatalogueNames, SoftwareNameInsideAFileName) {
-    EXPECT_EQ(StoreSoftwareInformationManager::getApplicationName("com.torva.Inkjet Printer Driver.UnInstallList.plist"),
+    EXPECT_EQ(StoreSoftwareInformationManager::getApplicationName(
+                  "com.torva.Inkjet Printer Driver.UnInstallList.plist"),
               "Inkjet Printer Driver");
     EXPECT_FALSE(StoreSoftwareInformationManager::getApplicationName("com.torva.Sample.plist"));
     EXPECT_FALSE(StoreSoftwareInformationManager::getApplicationName("Com.torva.Sample.UnInstallList.plist"));

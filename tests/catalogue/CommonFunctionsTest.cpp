@@ -51,7 +51,8 @@ TEST(CommonFunctions, InstallPointIsTheLocationLineOfPkgutil) {
     EXPECT_EQ(functions.getInstallPoint("com.torva.pkg.Driver", "/"), "Library/Printers");
     const auto calls = tools.calls("pkgutil");
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0], (std::vector<std::string>{"--pkg-info", "com.torva.pkg.Driver", "--volume", system.root()}));
+    EXPECT_EQ(calls[0],
+              (std::vector<std::string>{"--pkg-info", "com.torva.pkg.Driver", "--volume", system.root()}));
 
     tools.add("pkgutil", "package-id: x\nlocation: \ninstall-time: 1\n");
     EXPECT_EQ(functions.getInstallPoint("x", "/"), "");
@@ -76,7 +77,8 @@ TEST(CommonFunctions, ReceiptLookupsByFolder) {
     EXPECT_FALSE(functions.getRelocatedPathFor106(maker, bom));
     EXPECT_EQ(bom, "/var/db/receipts/com.torva.pkg.Utility.bom"); // written before the test
     system.writeFile("/var/db/receipts/com.torva.pkg.Utility.bom", "BOMStore");
-    system.writeFile("/Library/Apple/System/Library/Receipts/com.apple.pkg.TORVAPrinterDrivers.bom", "BOMStore");
+    system.writeFile("/Library/Apple/System/Library/Receipts/com.apple.pkg.TORVAPrinterDrivers.bom",
+                     "BOMStore");
     system.writeFile("/System/Library/Receipts/com.apple.pkg.TORVAPrinterDrivers.bom", "BOMStore");
 
     // The maker's own packages are in /var/db/receipts whatever the version.
@@ -104,7 +106,8 @@ TEST(CommonFunctions, OldReceiptsFlatAndBundle) {
     std::string bom = "unset";
 
     system.writeFile("/Library/Receipts/boms/com.torva.pkg.Flat.bom", "BOMStore");
-    EXPECT_EQ(functions.lookupReceipt({"com.torva.pkg.Flat", "Flat.pkg", "1", "Flat"}, 100500, bom), "usr/local");
+    EXPECT_EQ(functions.lookupReceipt({"com.torva.pkg.Flat", "Flat.pkg", "1", "Flat"}, 100500, bom),
+              "usr/local");
     EXPECT_EQ(bom, "/Library/Receipts/boms/com.torva.pkg.Flat.bom");
 
     const PackageInfoEntry bundle{"com.torva.pkg.Old", "TORVA Driver.pkg", "1", "Bundle"};
@@ -122,9 +125,9 @@ TEST(CommonFunctions, OldReceiptsFlatAndBundle) {
     system.writePlist("/Library/Receipts/TORVA Driver.pkg/Contents/Info.plist",
                       plistDictionary({{"IFPkgReceiptLocation", "/Library"}}));
     EXPECT_EQ(functions.getRelocatedPathFor103Between105(bundle, bom), "/Library");
-    system.writePlist("/Library/Receipts/TORVA Driver.pkg/Contents/Info.plist",
-                      plistDictionary({{"IFPkgReceiptLocation", "/Library"},
-                                       {"IFPkgRelocatedPath", "./Applications"}}));
+    system.writePlist(
+        "/Library/Receipts/TORVA Driver.pkg/Contents/Info.plist",
+        plistDictionary({{"IFPkgReceiptLocation", "/Library"}, {"IFPkgRelocatedPath", "./Applications"}}));
     EXPECT_EQ(functions.lookupReceipt(bundle, 100400, bom), "./Applications");
     EXPECT_TRUE(tools.calls("pkgutil").size() == 1u); // bundle receipts never ask pkgutil
 }

@@ -285,5 +285,10 @@ TEST(ListJson, UnusualNamesReadBackExactly) {
     EXPECT_EQ(text(rows[0].find("version")), *odd.versionString);
     EXPECT_EQ(integer(rows[0].find("size")), 4096);
     EXPECT_EQ(text(arrayOf(rows[0].find("software")).at(0).find("name")), odd.name);
+
+    // In the tab-separated rows a tab inside a name is written as "\t", so the row keeps three fields.
+    const ChildProcess rowsOut = ChildProcess::cli({"--root", system.root(), "list"});
+    ASSERT_EQ(rowsOut.exitStatus, 0) << rowsOut.err;
+    EXPECT_EQ(rowsOut.out, "Label \"Pro\" \\ Editor\\t2\t2.0 β (ラベル)\t0.00 MB\n");
     canaries.expectIntact();
 }

@@ -76,14 +76,15 @@ TEST(FileManager, TheRootItselfIsNeverRemoved) {
 TEST(FileManager, PathsStayInsideTheSystemRoot) {
     TestSystem system;
     // Outside the root, beside it: must never be reached.
-    const fs::path outside = fs::path(system.root()).parent_path() / (fs::path(system.root()).filename().string() + "-outside");
+    const fs::path outside =
+        fs::path(system.root()).parent_path() / (fs::path(system.root()).filename().string() + "-outside");
     fs::create_directories(outside);
     std::ofstream(outside / "victim") << "x";
 
     system.makeFolder("/private/var/db");
     system.writeFile("/private/var/db/inside", "in");
     system.makeLink("/var", "/private/var");               // absolute link, as on a Mac
-    system.makeLink("/escape", "../../../../../../../..");  // climbs far above the root
+    system.makeLink("/escape", "../../../../../../../.."); // climbs far above the root
 
     EXPECT_EQ(FileManager::contentsAtPath("/var/db/inside"), "in");
     EXPECT_TRUE(FileManager::fileExistsAtPath("/var/db/inside"));

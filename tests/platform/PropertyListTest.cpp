@@ -9,7 +9,8 @@ namespace {
 PlistValue sampleDock() {
     PlistValue tile = plistDictionary(
         {{"GUID", PlistValue::integer(1706939552)},
-         {"tile-data", plistDictionary({{"file-label", "TORVA Utility"}, {"file-type", PlistValue::integer(41)}})},
+         {"tile-data",
+          plistDictionary({{"file-label", "TORVA Utility"}, {"file-type", PlistValue::integer(41)}})},
          {"tile-type", "file-tile"}});
     return plistDictionary({{"version", PlistValue::integer(1)},
                             {"persistent-apps", PlistValue(PlistValue::Array{tile})},
@@ -49,8 +50,8 @@ TEST(PropertyList, RewriteKeepsEveryKeyAndItsOrder) {
     for (const auto& [key, value] : again->asDictionary()) {
         keys.push_back(key);
     }
-    EXPECT_EQ(keys, (std::vector<std::string>{"version", "persistent-apps", "autohide", "tilesize", "negative",
-                                              "mod-date", "book"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"version", "persistent-apps", "autohide", "tilesize",
+                                              "negative", "mod-date", "book"}));
     EXPECT_EQ(again->find("negative")->asInteger(), -3);
 }
 
@@ -79,9 +80,10 @@ TEST(PropertyList, DictionaryReadRefusesOtherRoots) {
 }
 
 TEST(PlistValue, TypedLookupsKeepAbsentAndWrongTypeApart) {
-    PlistValue record = plistDictionary({{"name", "x"},
-                                         {"list", PlistValue::stringArray({"a", "b"})},
-                                         {"mixed", PlistValue(PlistValue::Array{PlistValue("a"), PlistValue::integer(1)})}});
+    PlistValue record =
+        plistDictionary({{"name", "x"},
+                         {"list", PlistValue::stringArray({"a", "b"})},
+                         {"mixed", PlistValue(PlistValue::Array{PlistValue("a"), PlistValue::integer(1)})}});
     EXPECT_EQ(record.stringForKey("name"), "x");
     EXPECT_FALSE(record.stringForKey("list"));
     EXPECT_EQ(record.find("list")->asStringArray(), (std::vector<std::string>{"a", "b"}));

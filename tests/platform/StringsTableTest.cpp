@@ -1,5 +1,5 @@
-#include "platform/Localization.h"
 #include "platform/StringsTable.h"
+#include "platform/Localization.h"
 
 #include <gtest/gtest.h>
 
@@ -23,12 +23,12 @@ Unquoted.Key-1 = value_2;
 }
 
 TEST(StringsTable, Escapes) {
-    const auto table = StringsTable::parse(
-        R"("a" = "line\nnext\ttab \"q\" \\ \' \x";)"
-        "\n\"u\" = \"\\U00e9\\UD83D\\UDE00\\101\";");
+    const auto table = StringsTable::parse(R"("a" = "line\nnext\ttab \"q\" \\ \' \x";)"
+                                           "\n\"u\" = \"\\U00e9\\UD83D\\UDE00\\101\";");
     ASSERT_TRUE(table);
     EXPECT_EQ(table->at("a"), "line\nnext\ttab \"q\" \\ ' x");
-    EXPECT_EQ(table->at("u"), "\xC3\xA9\xF0\x9F\x98\x80" "A");
+    EXPECT_EQ(table->at("u"), "\xC3\xA9\xF0\x9F\x98\x80"
+                              "A");
 }
 
 TEST(StringsTable, Utf16WithByteOrderMark) {
@@ -58,8 +58,9 @@ TEST(StringsTable, ErrorsGiveNoTableAtAll) {
 TEST(Localization, MissingKeysShowThemselvesAndOneArgumentIsFormatted) {
     Localization texts("en", {{"Alert.Info.Message.1000", "%@ found nothing (100%%)."}});
     EXPECT_EQ(texts.localizedString("Alert.Info.Title.9999"), "Alert.Info.Title.9999");
-    EXPECT_EQ(Localization::formatWithArgument(texts.localizedString("Alert.Info.Message.1000"), "Uninstaller"),
-              "Uninstaller found nothing (100%).");
+    EXPECT_EQ(
+        Localization::formatWithArgument(texts.localizedString("Alert.Info.Message.1000"), "Uninstaller"),
+        "Uninstaller found nothing (100%).");
     EXPECT_EQ(Localization::formatWithArgument("no placeholder", "x"), "no placeholder");
     EXPECT_EQ(Localization::formatWithArgument("%1$@ and %@", "x"), "x and %@");
 }

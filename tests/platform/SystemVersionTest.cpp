@@ -15,8 +15,8 @@ TEST(SystemVersion, AcceptedVersionStrings) {
 }
 
 TEST(SystemVersion, RejectedVersionStrings) {
-    for (const char* bad : {"10", "10.6.", ".10.6", "10..6", "10.6.1.2", "10.123", "10.6.123", "12345.1", "10.6a",
-                            "x10.6", "1.", "", "10,6"}) {
+    for (const char* bad : {"10", "10.6.", ".10.6", "10..6", "10.6.1.2", "10.123", "10.6.123", "12345.1",
+                            "10.6a", "x10.6", "1.", "", "10,6"}) {
         EXPECT_EQ(GetIntValueBundleVersion(bad), 0) << bad;
     }
     EXPECT_EQ(GetIntValueBundleVersion(nullptr), 0);
@@ -56,7 +56,8 @@ TEST(SystemVersion, FallsBackTo1015WhenTheVersionCannotBeRead) {
     EXPECT_EQ(InitializeOSVersion(), 101500); // empty
     system.writeFile("/System/Library/CoreServices/SystemVersion.plist", "not a plist");
     EXPECT_EQ(InitializeOSVersion(), 101500);
-    system.writePlist("/System/Library/CoreServices/SystemVersion.plist", plistDictionary({{"ProductName", "x"}}));
+    system.writePlist("/System/Library/CoreServices/SystemVersion.plist",
+                      plistDictionary({{"ProductName", "x"}}));
     EXPECT_EQ(InitializeOSVersion(), 101500); // no ProductVersion
     system.writePlist("/System/Library/CoreServices/SystemVersion.plist",
                       plistDictionary({{"ProductVersion", PlistValue::integer(10)}}));

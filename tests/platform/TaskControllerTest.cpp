@@ -158,7 +158,8 @@ TEST_F(Runner, AMissingProgramAnswersNoOnlyWhenOutputWasWanted) {
 TEST_F(Runner, RealToolsRun) {
     std::string output = "untouched";
     fs::create_directory(fs::path(mToolDir) / "empty");
-    EXPECT_TRUE(CTaskController::initTaskController().exeCommandLine("/bin/ls", {mToolDir + "/empty"}, &output));
+    EXPECT_TRUE(
+        CTaskController::initTaskController().exeCommandLine("/bin/ls", {mToolDir + "/empty"}, &output));
     EXPECT_EQ(output, "");
 }
 

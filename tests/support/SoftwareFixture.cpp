@@ -39,9 +39,12 @@ PlistValue SoftwareFixture::informationFile(const SoftwareSpec& spec) {
         root.set("PackageInfo", PlistValue(std::move(packages)));
     }
     const std::pair<const char*, const std::optional<std::vector<std::string>>*> lists[] = {
-        {"RemoveDockItemList", &spec.dockItems},      {"RemoveLoginWindowsItemList", &spec.loginItems},
-        {"RemoveLaunchAgentsItemList", &spec.launchAgents}, {"RemovePathList", &spec.removePaths},
-        {"RestPathList", &spec.restPaths},            {"AllSoftwareRestPathList", &spec.allSoftwareRestPaths}};
+        {"RemoveDockItemList", &spec.dockItems},
+        {"RemoveLoginWindowsItemList", &spec.loginItems},
+        {"RemoveLaunchAgentsItemList", &spec.launchAgents},
+        {"RemovePathList", &spec.removePaths},
+        {"RestPathList", &spec.restPaths},
+        {"AllSoftwareRestPathList", &spec.allSoftwareRestPaths}};
     for (const auto& [key, list] : lists) {
         if (*list) {
             root.set(key, strings(**list));
@@ -122,10 +125,13 @@ std::string SoftwareFixture::gzip(const std::string& bytes) {
     return out;
 }
 
-void SoftwareFixture::writePpd(const TestSystem& system, const std::string& fileName, const std::string& cupsFilter,
-                               bool compressed) {
+void SoftwareFixture::writePpd(const TestSystem& system, const std::string& fileName,
+                               const std::string& cupsFilter, bool compressed) {
     const std::string text = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*LanguageVersion: English\n"
-                             "*Manufacturer: \"TORVA\"\n*ModelName: \"" + fileName + "\"\n"
-                             "*cupsFilter: \"" + cupsFilter + "\"\n";
+                             "*Manufacturer: \"TORVA\"\n*ModelName: \"" +
+                             fileName +
+                             "\"\n"
+                             "*cupsFilter: \"" +
+                             cupsFilter + "\"\n";
     system.writeFile("/Library/Printers/PPDs/Contents/Resources/" + fileName, compressed ? gzip(text) : text);
 }

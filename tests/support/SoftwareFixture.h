@@ -22,20 +22,20 @@
 struct SoftwarePackage {
     PackageDescription spec{};
     ReceiptLayout layout = ReceiptLayout::Database;
-    std::string packageName = "-"; ///< "PackageName" in the file
+    std::string packageName = "-";    ///< "PackageName" in the file
     std::string packageType = "Flat"; ///< "PackageType" in the file ("Bundle" for a bundle package)
     bool listedInFile = true;         ///< false: installed, but the file does not name it
 };
 
 struct SoftwareSpec {
-    std::string name{};                                   ///< "ApplicationName"
-    std::string fileName{};                               ///< the file's software name; `name` when empty
-    std::optional<std::string> versionBundle = "-";       ///< "ApplicationVersionBundle"
-    std::optional<std::string> versionString = "1.0";     ///< "ApplicationVersionString"
+    std::string name{};                               ///< "ApplicationName"
+    std::string fileName{};                           ///< the file's software name; `name` when empty
+    std::optional<std::string> versionBundle = "-";   ///< "ApplicationVersionBundle"
+    std::optional<std::string> versionString = "1.0"; ///< "ApplicationVersionString"
     std::vector<SoftwarePackage> packages{};
-    bool writePackageInfo = true;                         ///< false leaves "PackageInfo" out
-    std::optional<std::vector<std::string>> restPaths{};  ///< "RestPathList"
-    std::optional<std::vector<std::string>> removePaths{};///< "RemovePathList"
+    bool writePackageInfo = true;                          ///< false leaves "PackageInfo" out
+    std::optional<std::vector<std::string>> restPaths{};   ///< "RestPathList"
+    std::optional<std::vector<std::string>> removePaths{}; ///< "RemovePathList"
     std::optional<std::vector<std::string>> allSoftwareRestPaths{};
     std::optional<std::vector<std::string>> dockItems{};
     std::optional<std::vector<std::string>> loginItems{};

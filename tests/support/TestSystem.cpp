@@ -45,7 +45,8 @@ TestSystem::~TestSystem() {
     }
     std::error_code ignored;
     // Let the deletion reach folders whose modes a test took away.
-    for (auto it = fs::recursive_directory_iterator(mRoot, fs::directory_options::skip_permission_denied, ignored);
+    for (auto it =
+             fs::recursive_directory_iterator(mRoot, fs::directory_options::skip_permission_denied, ignored);
          it != fs::recursive_directory_iterator(); it.increment(ignored)) {
         if (!it->is_symlink(ignored) && it->is_directory(ignored)) {
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
@@ -140,8 +141,8 @@ std::vector<std::string> TestSystem::tree(const std::string& systemFolder) const
     std::vector<std::string> paths;
     const std::string base = host(systemFolder);
     std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(base, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error)) {
+    for (auto it = fs::recursive_directory_iterator(base, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         std::string relative = it->path().string().substr(mRoot.size());
         paths.push_back(relative);
     }

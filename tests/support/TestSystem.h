@@ -27,7 +27,8 @@ public:
     std::string host(const std::string& systemPath) const;
 
     void makeFolder(const std::string& systemPath, unsigned mode = 0755) const;
-    void writeFile(const std::string& systemPath, const std::string& content = {}, unsigned mode = 0644) const;
+    void writeFile(const std::string& systemPath, const std::string& content = {},
+                   unsigned mode = 0644) const;
     void makeLink(const std::string& systemPath, const std::string& target) const;
     void writePlist(const std::string& systemPath, const PlistValue& value, bool binary = false) const;
 
