@@ -126,6 +126,37 @@ void StoreSoftwareInformationManager::appendRecords(SoftwareInformationRecord fu
     mSoftwareInformationForDisplayArray.push_back(std::move(display));
 }
 
+void StoreSoftwareInformationManager::storeFileRecords(const UnInstallInformation& info,
+                                                       const std::string& name,
+                                                       std::vector<PackageInfoEntry> packages,
+                                                       const std::string& version, RecordSource source) {
+    const std::string displayName = cmnFuncs.convertSoftwareName(info.applicationName.value_or(""));
+
+    DisplayRecord display;
+    display.unInstallFlag = false;
+    display.applicationName = displayName;
+    display.applicationVersion = version;
+    // Sizes go by the name the file itself gives, which the information resource file lists too.
+    display.installFileSize = getApplicationSize(
+        packages, SoftwarePaths{info.applicationName, info.removePathList, info.restPathList});
+    display.localizedExplanationList = info.localizedExplanationList;
+    gatheringAllSoftwareRestPathListDictionary(info.allSoftwareRestPathList);
+
+    SoftwareInformationRecord full;
+    full.applicationName = displayName;
+    full.packageInfo = std::move(packages);
+    full.removeDockItemList = info.removeDockItemList;
+    full.removeLoginWindowsItemList = info.removeLoginWindowsItemList;
+    full.removeLaunchAgentsItemList = info.removeLaunchAgentsItemList;
+    full.removePathList = info.removePathList;
+    full.restPathList = info.restPathList;
+    full.customScript = info.customScript;
+    full.unInstallFlag = false;
+    full.encodePListPath = path::standardize(path::join(kPreferencesFolder, name));
+    full.source = source;
+    appendRecords(std::move(full), std::move(display));
+}
+
 bool StoreSoftwareInformationManager::storeSoftwareInformationForPackage(
     const std::vector<std::string>& names) {
     bool stored = false;
@@ -142,31 +173,7 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForPackage(
                 version = *info->applicationVersionString;
             }
         }
-        const std::string displayName = cmnFuncs.convertSoftwareName(*info->applicationName);
-
-        DisplayRecord display;
-        display.unInstallFlag = false;
-        display.applicationName = displayName;
-        display.applicationVersion = version;
-        display.installFileSize =
-            getApplicationSize(info->packageInfo, SoftwarePaths{info->applicationName, info->removePathList,
-                                                                info->restPathList});
-        display.localizedExplanationList = info->localizedExplanationList;
-        gatheringAllSoftwareRestPathListDictionary(info->allSoftwareRestPathList);
-
-        SoftwareInformationRecord full;
-        full.applicationName = displayName;
-        full.packageInfo = *info->packageInfo;
-        full.removeDockItemList = info->removeDockItemList;
-        full.removeLoginWindowsItemList = info->removeLoginWindowsItemList;
-        full.removeLaunchAgentsItemList = info->removeLaunchAgentsItemList;
-        full.removePathList = info->removePathList;
-        full.restPathList = info->restPathList;
-        full.customScript = info->customScript;
-        full.unInstallFlag = false;
-        full.encodePListPath = path::standardize(path::join(kPreferencesFolder, name));
-        full.source = RecordSource::UninstallFile;
-        appendRecords(std::move(full), std::move(display));
+        storeFileRecords(*info, name, *info->packageInfo, version, RecordSource::UninstallFile);
         stored = true;
     }
     return stored;
@@ -291,30 +298,7 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForIntermixed(
         if (info->packageInfo) {
             packages.insert(packages.end(), info->packageInfo->begin(), info->packageInfo->end());
         }
-        const std::string displayName = cmnFuncs.convertSoftwareName(*info->applicationName);
-
-        DisplayRecord display;
-        display.unInstallFlag = false;
-        display.applicationName = displayName;
-        display.applicationVersion = "-";
-        display.installFileSize = getApplicationSize(
-            packages, SoftwarePaths{info->applicationName, info->removePathList, info->restPathList});
-        display.localizedExplanationList = info->localizedExplanationList;
-        gatheringAllSoftwareRestPathListDictionary(info->allSoftwareRestPathList);
-
-        SoftwareInformationRecord full;
-        full.applicationName = displayName;
-        full.packageInfo = std::move(packages);
-        full.removeDockItemList = info->removeDockItemList;
-        full.removeLoginWindowsItemList = info->removeLoginWindowsItemList;
-        full.removeLaunchAgentsItemList = info->removeLaunchAgentsItemList;
-        full.removePathList = info->removePathList;
-        full.restPathList = info->restPathList;
-        full.customScript = info->customScript;
-        full.unInstallFlag = false;
-        full.encodePListPath = path::standardize(path::join(kPreferencesFolder, name));
-        full.source = RecordSource::Merged;
-        appendRecords(std::move(full), std::move(display));
+        storeFileRecords(*info, name, std::move(packages), "-", RecordSource::Merged);
         stored = true;
     }
     return stored;

@@ -72,6 +72,10 @@ public:
 private:
     std::optional<UnInstallInformation> readUnInstallInformation(const std::string& name);
     void appendRecords(SoftwareInformationRecord full, DisplayRecord display);
+    /// Stores the full and display records of a valid uninstall information file.
+    void storeFileRecords(const UnInstallInformation& info, const std::string& name,
+                          std::vector<PackageInfoEntry> packages, const std::string& version,
+                          RecordSource source);
     void groupDisplayRecords();
 
     std::vector<SoftwareInformationRecord> mSoftwareInformationArray;

@@ -5,24 +5,6 @@
 
 namespace {
 
-void appendCodePoint(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // UTF-16 code units to UTF-8; a lone surrogate becomes U+FFFD.
 void appendUtf16(std::string& out, const std::u16string& units) {
     for (size_t i = 0; i < units.size(); ++i) {
@@ -34,7 +16,7 @@ void appendUtf16(std::string& out, const std::u16string& units) {
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;
         }
-        appendCodePoint(out, cp);
+        utf8::appendCodePoint(out, cp);
     }
 }
 
@@ -211,7 +193,7 @@ private:
                     ++mPos;
                 }
                 // NeXTSTEP bytes above ASCII are read as Latin-1, the nearest Unicode block.
-                appendCodePoint(out, byte & 0xFF);
+                utf8::appendCodePoint(out, byte & 0xFF);
                 continue;
             }
             switch (e) {

@@ -2,8 +2,8 @@
 // goes to which stream, and that nothing on disk changes.
 
 #include "tests/e2e/Canaries.h"
-#include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/TreeSnapshot.h"
+#include "tests/support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 

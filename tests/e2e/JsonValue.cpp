@@ -1,5 +1,7 @@
 #include "tests/e2e/JsonValue.h"
 
+#include "platform/Utf8.h"
+
 #include <cstdlib>
 
 // The recursive-descent reader behind JsonValue::parse; every method leaves `pos` after what it read
@@ -173,7 +175,7 @@ private:
                 } else if (code >= 0xdc00 && code <= 0xdfff) {
                     return false;
                 }
-                appendUtf8(out, code);
+                utf8::appendCodePoint(out, code);
                 break;
             }
             default:
@@ -201,24 +203,6 @@ private:
             }
         }
         return true;
-    }
-
-    static void appendUtf8(std::string& out, uint32_t code) {
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xc0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3f));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xe0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-            out += static_cast<char>(0x80 | (code & 0x3f));
-        } else {
-            out += static_cast<char>(0xf0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-            out += static_cast<char>(0x80 | (code & 0x3f));
-        }
     }
 
     // -?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][+-]?[0-9]+)?

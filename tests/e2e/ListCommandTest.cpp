@@ -2,10 +2,10 @@
 // order of receipt-only rows and for unusual names.
 
 #include "tests/e2e/Canaries.h"
-#include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/ExpectedSize.h"
 #include "tests/e2e/JsonValue.h"
 #include "tests/e2e/TreeSnapshot.h"
+#include "tests/support/ChildProcess.h"
 #include "tools/make-sample-system/SampleSystem.h"
 
 #include <gtest/gtest.h>

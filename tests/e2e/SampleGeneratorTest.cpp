@@ -1,8 +1,8 @@
 // make-sample-system as a user runs it: the tree it writes and the folders it refuses.
 
 #include "tests/e2e/Canaries.h"
-#include "tests/e2e/ChildProcess.h"
 #include "tests/e2e/TreeSnapshot.h"
+#include "tests/support/ChildProcess.h"
 #include "tools/make-sample-system/SampleSystem.h"
 
 #include <gtest/gtest.h>

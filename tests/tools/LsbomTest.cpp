@@ -1,5 +1,5 @@
 #include "tests/support/PackageFixture.h"
-#include "tests/tools/HelperProcess.h"
+#include "tests/support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -25,29 +25,29 @@ protected:
 
 TEST_F(Lsbom, SelectsKindsAndPrintsPathsOnly) {
     writeSmallBom();
-    EXPECT_EQ(HelperProcess::run("lsbom", {"-f", "-p", "f", bom}).out, "./dir/a.txt\n");
-    EXPECT_EQ(HelperProcess::run("lsbom", {"-d", "-p", "f", bom}).out, ".\n./dir\n");
-    EXPECT_EQ(HelperProcess::run("lsbom", {"-l", "-p", "f", bom}).out, "./dir/l\n");
-    EXPECT_EQ(HelperProcess::run("lsbom", {"-fl", "-pf", bom}).out, "./dir/a.txt\n./dir/l\n");
-    EXPECT_EQ(HelperProcess::run("lsbom", {"-s", bom}).out, ".\n./dir\n./dir/a.txt\n./dir/l\n");
-    const HelperProcess run = HelperProcess::run("lsbom", {bom, "-b", "-c"});
+    EXPECT_EQ(ChildProcess::helper("lsbom", {"-f", "-p", "f", bom}).out, "./dir/a.txt\n");
+    EXPECT_EQ(ChildProcess::helper("lsbom", {"-d", "-p", "f", bom}).out, ".\n./dir\n");
+    EXPECT_EQ(ChildProcess::helper("lsbom", {"-l", "-p", "f", bom}).out, "./dir/l\n");
+    EXPECT_EQ(ChildProcess::helper("lsbom", {"-fl", "-pf", bom}).out, "./dir/a.txt\n./dir/l\n");
+    EXPECT_EQ(ChildProcess::helper("lsbom", {"-s", bom}).out, ".\n./dir\n./dir/a.txt\n./dir/l\n");
+    const ChildProcess run = ChildProcess::helper("lsbom", {bom, "-b", "-c"});
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, "");
 }
 
 TEST_F(Lsbom, PrintsTheLongFormAndChosenFields) {
     writeSmallBom();
-    EXPECT_EQ(HelperProcess::run("lsbom", {bom}).out, ".\t40755\t0/0\n"
+    EXPECT_EQ(ChildProcess::helper("lsbom", {bom}).out, ".\t40755\t0/0\n"
                                                       "./dir\t40700\t0/0\n"
                                                       "./dir/a.txt\t100644\t501/20\t6\t3015617425\n"
                                                       "./dir/l\t120755\t0/0\t5\t1632437005\ta.txt\n");
     // Fields a kind does not have are left out, separator and all.
-    EXPECT_EQ(HelperProcess::run("lsbom", {"-p", "fmug/tscl", bom}).out,
+    EXPECT_EQ(ChildProcess::helper("lsbom", {"-p", "fmug/tscl", bom}).out,
               ".\t40755\t0\t0\t0/0\t0\n"
               "./dir\t40700\t0\t0\t0/0\t0\n"
               "./dir/a.txt\t100644\t501\t20\t501/20\t1600000000\t6\t3015617425\n"
               "./dir/l\t120755\t0\t0\t0/0\t0\t5\t1632437005\ta.txt\n");
-    EXPECT_EQ(HelperProcess::run("lsbom", {"-l", "-p", "FML", bom}).out,
+    EXPECT_EQ(ChildProcess::helper("lsbom", {"-l", "-p", "FML", bom}).out,
               "\"./dir/l\"\tlrwxr-xr-x\t\"a.txt\"\n");
 }
 
@@ -59,7 +59,7 @@ TEST_F(Lsbom, UnreadableInputGivesOneErrorLineAndNoOutput) {
     system.writeFile("/short.bom", damaged.substr(0, 700));
     system.makeFolder("/folder.bom");
     for (const std::string name : {"/damaged.bom", "/short.bom", "/folder.bom", "/missing.bom"}) {
-        const HelperProcess run = HelperProcess::run("lsbom", {"-d", "-p", "f", system.host(name)});
+        const ChildProcess run = ChildProcess::helper("lsbom", {"-d", "-p", "f", system.host(name)});
         EXPECT_EQ(run.exitStatus, 1) << name;
         EXPECT_EQ(run.out, "") << name;
         EXPECT_TRUE(run.err.starts_with("lsbom: " + system.host(name) + ": ")) << run.err;
@@ -71,7 +71,7 @@ TEST_F(Lsbom, BadUsageGivesUsageAndStatus1) {
     writeSmallBom();
     for (const std::vector<std::string>& arguments :
          std::vector<std::vector<std::string>>{{}, {"-z", bom}, {"-p"}, {"-p", "fq", bom}, {bom, bom}}) {
-        const HelperProcess run = HelperProcess::run("lsbom", arguments);
+        const ChildProcess run = ChildProcess::helper("lsbom", arguments);
         EXPECT_EQ(run.exitStatus, 1);
         EXPECT_EQ(run.out, "");
         EXPECT_TRUE(run.err.starts_with("usage: lsbom")) << run.err;
@@ -88,7 +88,7 @@ TEST_F(Lsbom, LongListingsArriveWhole) {
         expected += "./" + name + "\n";
     }
     PackageFixture::writeBom(system, "/big.bom", items);
-    const HelperProcess run = HelperProcess::run("lsbom", {"-f", "-p", "f", system.host("/big.bom")});
+    const ChildProcess run = ChildProcess::helper("lsbom", {"-f", "-p", "f", system.host("/big.bom")});
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, expected);
 }

@@ -1,5 +1,5 @@
 #include "tests/support/TestSystem.h"
-#include "tests/tools/HelperProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tools/bom/Cksum.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +47,7 @@ protected:
     void SetUp() override { system.makeFolder("/out"); }
 
     std::set<std::string> list(const char* kind) {
-        const HelperProcess run = HelperProcess::run("lsbom", {kind, "-p", "f", bom});
+        const ChildProcess run = ChildProcess::helper("lsbom", {kind, "-p", "f", bom});
         EXPECT_EQ(run.exitStatus, 0) << run.err;
         return lines(run.out);
     }
@@ -68,7 +68,7 @@ TEST_F(Mkbom, ListingGivesBackTheTree) {
     system.makeLink("/tree/a", "a.txt/x");
     system.writeFile("/tree/a.txt/x", "x");
 
-    const HelperProcess run = HelperProcess::run("mkbom", {tree, bom});
+    const ChildProcess run = ChildProcess::helper("mkbom", {tree, bom});
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.out + run.err, "");
     EXPECT_EQ(list("-f"), onDisk(tree, fs::file_type::regular));
@@ -89,17 +89,17 @@ TEST_F(Mkbom, RecordsModesSizesTimesAndChecksums) {
     ASSERT_EQ(::lstat(system.host("/tree/bin/tool").c_str(), &file), 0);
     ASSERT_EQ(::lstat(system.host("/tree/bin/link").c_str(), &link), 0);
 
-    ASSERT_EQ(HelperProcess::run("mkbom", {tree, bom}).exitStatus, 0);
+    ASSERT_EQ(ChildProcess::helper("mkbom", {tree, bom}).exitStatus, 0);
     const std::string owner = std::to_string(file.st_uid) + "/" + std::to_string(file.st_gid);
     EXPECT_EQ(
-        lines(HelperProcess::run("lsbom", {"-fl", "-p", "fm/tscl", bom}).out),
+        lines(ChildProcess::helper("lsbom", {"-fl", "-p", "fm/tscl", bom}).out),
         (std::set<std::string>{"./bin/tool\t100750\t" + owner + "\t" + std::to_string(file.st_mtime) + "\t" +
                                    std::to_string(script.size()) + "\t" + std::to_string(Cksum::of(script)),
                                "./bin/link\t120777\t" + owner + "\t" + std::to_string(link.st_mtime) +
                                    "\t4\t" + std::to_string(Cksum::of("tool")) + "\ttool"}));
 
-    ASSERT_EQ(HelperProcess::run("mkbom", {"-u", "0", "-g", "80", tree, bom}).exitStatus, 0);
-    for (const std::string& line : lines(HelperProcess::run("lsbom", {"-p", "/", bom}).out)) {
+    ASSERT_EQ(ChildProcess::helper("mkbom", {"-u", "0", "-g", "80", tree, bom}).exitStatus, 0);
+    for (const std::string& line : lines(ChildProcess::helper("lsbom", {"-p", "/", bom}).out)) {
         EXPECT_EQ(line, "0/80");
     }
 }
@@ -108,19 +108,19 @@ TEST_F(Mkbom, FailureLeavesNoFileBehind) {
     system.makeFolder("/tree");
     // The target is a folder, so the finished file cannot be renamed into place.
     system.makeFolder("/out/tree.bom");
-    HelperProcess run = HelperProcess::run("mkbom", {tree, bom});
+    ChildProcess run = ChildProcess::helper("mkbom", {tree, bom});
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_TRUE(run.err.starts_with("mkbom: ")) << run.err;
     EXPECT_EQ(system.tree("/out"), std::vector<std::string>{"/out/tree.bom"});
 
-    run = HelperProcess::run("mkbom", {system.host("/missing"), system.host("/out/other.bom")});
+    run = ChildProcess::helper("mkbom", {system.host("/missing"), system.host("/out/other.bom")});
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_NE(run.err.find(system.host("/missing")), std::string::npos) << run.err;
     EXPECT_FALSE(system.exists("/out/other.bom"));
 
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {}, {tree}, {"-u", tree, bom}, {"-u", "x", tree, bom}, {"-q", tree, bom}, {tree, bom, bom}}) {
-        run = HelperProcess::run("mkbom", arguments);
+        run = ChildProcess::helper("mkbom", arguments);
         EXPECT_EQ(run.exitStatus, 1);
         EXPECT_NE(run.err, "");
     }

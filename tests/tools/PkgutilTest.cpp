@@ -1,5 +1,5 @@
 #include "tests/support/PackageFixture.h"
-#include "tests/tools/HelperProcess.h"
+#include "tests/support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +25,9 @@ protected:
                                             PackageItem::link("TORVA/Current", "Filter")}};
     }
 
-    HelperProcess run(std::vector<std::string> arguments) { return HelperProcess::run("pkgutil", arguments); }
+    ChildProcess run(std::vector<std::string> arguments) { return ChildProcess::helper("pkgutil", arguments); }
 
-    void expectNoReceipt(const HelperProcess& result, const std::string& id) {
+    void expectNoReceipt(const ChildProcess& result, const std::string& id) {
         EXPECT_EQ(result.exitStatus, 1);
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, "No receipt for '" + id + "' found at '" + volume + "'.\n");
@@ -40,7 +40,7 @@ TEST_F(Pkgutil, PkgInfoPrintsTheReceiptInMacOrder) {
     PackageFixture::install(system, driver());
     const std::string expected = "package-id: com.torva.pkg.Driver\nversion: 5.2.0\nvolume: " + volume +
                                  "\nlocation: Library/Printers\ninstall-time: 1557821560\n";
-    const HelperProcess before = run({"--volume", volume, "--pkg-info", "com.torva.pkg.Driver"});
+    const ChildProcess before = run({"--volume", volume, "--pkg-info", "com.torva.pkg.Driver"});
     EXPECT_EQ(before.exitStatus, 0);
     EXPECT_EQ(before.out, expected);
     EXPECT_EQ(before.err, "");
@@ -56,7 +56,7 @@ TEST_F(Pkgutil, PkgInfoOfBinaryReceiptsInEveryFolder) {
         TestSystem fresh;
         PackageFixture::install(fresh, package, layout);
         EXPECT_EQ(
-            HelperProcess::run("pkgutil", {"--pkg-info", package.identifier, "--volume", fresh.root()}).out,
+            ChildProcess::helper("pkgutil", {"--pkg-info", package.identifier, "--volume", fresh.root()}).out,
             "package-id: com.apple.pkg.TORVAPrinterDrivers\nversion: 5.2.0\nvolume: " + fresh.root() +
                 "\nlocation: /\ninstall-time: 1557821560\n"
                 "groups: com.apple.FindSystemFiles.pkg-group com.apple.other\n");
@@ -105,7 +105,7 @@ TEST_F(Pkgutil, UnknownIdsAreReportedForEveryCommand) {
 TEST_F(Pkgutil, ForgetDeletesOnlyTheReceipt) {
     const InstalledPackage installed = PackageFixture::install(system, driver());
     PackageFixture::install(system, driver("com.torva.pkg.Other"));
-    const HelperProcess result = run({"--forget", "com.torva.pkg.Driver", "--volume", volume});
+    const ChildProcess result = run({"--forget", "com.torva.pkg.Driver", "--volume", volume});
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, "Forgot package 'com.torva.pkg.Driver' on '" + volume + "'.\n");
     EXPECT_EQ(result.err, "");
@@ -122,7 +122,7 @@ TEST_F(Pkgutil, ForgetThatCannotDeleteStillReportsForgotten) {
     // A non-empty folder in place of the BOM cannot be unlinked, whoever runs the test.
     ASSERT_EQ(::unlink(system.host(installed.bomPath).c_str()), 0);
     system.writeFile(installed.bomPath + "/keep", "x");
-    const HelperProcess result = run({"--forget", "com.torva.pkg.Driver", "--volume", volume});
+    const ChildProcess result = run({"--forget", "com.torva.pkg.Driver", "--volume", volume});
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, "Forgot package 'com.torva.pkg.Driver' on '" + volume + "'.\n");
     EXPECT_TRUE(result.err.starts_with("Unknown error Error Domain=NSCocoaErrorDomain")) << result.err;
@@ -139,20 +139,20 @@ TEST_F(Pkgutil, PkgsListsEveryReceiptOnce) {
     PackageFixture::install(system, driver("com.torva.old"), ReceiptLayout::Bundle);
     system.writePlist("/Library/Receipts/InstallHistory.plist", PlistValue(PlistValue::Array{}));
     system.writeFile("/var/db/receipts/notes.txt", "not a receipt");
-    const HelperProcess result = run({"--volume", volume, "--packages"});
+    const ChildProcess result = run({"--volume", volume, "--packages"});
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, "com.torva.a\ncom.torva.b\ncom.apple.pkg.c\n");
 }
 
 TEST_F(Pkgutil, FilesListsTheBomWithoutDotPrefix) {
     PackageFixture::install(system, driver(), ReceiptLayout::UserReceipts, "/Users/anna");
-    const HelperProcess result =
+    const ChildProcess result =
         run({"--files", "com.torva.pkg.Driver", "--volume", system.host("/Users/anna")});
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, "TORVA\nTORVA/Current\nTORVA/Empty\nTORVA/Filter\nTORVA/Filter/filter\n");
 
     system.writeFile("/Users/anna/Library/Receipts/com.torva.pkg.Driver.bom", "BOMStore");
-    const HelperProcess damaged =
+    const ChildProcess damaged =
         run({"--files", "com.torva.pkg.Driver", "--volume", system.host("/Users/anna")});
     EXPECT_EQ(damaged.exitStatus, 1);
     EXPECT_EQ(damaged.out, "");
@@ -160,12 +160,12 @@ TEST_F(Pkgutil, FilesListsTheBomWithoutDotPrefix) {
 }
 
 TEST_F(Pkgutil, UsageErrorsAndHelp) {
-    const HelperProcess help = run({"--help"});
+    const ChildProcess help = run({"--help"});
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_TRUE(help.out.starts_with("usage: pkgutil")) << help.out;
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {}, {"--volume", volume}, {"--pkg-info"}, {"--pkgs", "--forget", "x"}, {"--frobnicate"}}) {
-        const HelperProcess result = run(arguments);
+        const ChildProcess result = run(arguments);
         EXPECT_EQ(result.exitStatus, 1);
         EXPECT_EQ(result.out, "");
         EXPECT_TRUE(result.err.starts_with("usage: pkgutil")) << result.err;

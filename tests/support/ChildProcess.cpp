@@ -1,4 +1,4 @@
-#include "tests/e2e/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 
 #include "platform/UniqueFd.h"
 
@@ -22,6 +22,14 @@ std::string ChildProcess::cliPath() {
 
 ChildProcess ChildProcess::cli(const std::vector<std::string>& arguments) {
     return run(cliPath(), arguments);
+}
+
+std::string ChildProcess::helperPath(const std::string& name) {
+    return std::string(UNINSTALLER_BUILD_BUNDLE) + "/Contents/Helpers/" + name;
+}
+
+ChildProcess ChildProcess::helper(const std::string& name, const std::vector<std::string>& arguments) {
+    return run(helperPath(name), arguments);
 }
 
 ChildProcess ChildProcess::run(const std::string& program, const std::vector<std::string>& arguments) {

@@ -18,4 +18,10 @@ struct ChildProcess {
 
     /// The built uninstaller-cli.
     static std::string cliPath();
+
+    /// Runs one of the bundle's stand-in tools (lsbom, mkbom, pkgutil).
+    static ChildProcess helper(const std::string& name, const std::vector<std::string>& arguments);
+
+    /// The host path of a stand-in tool in the built bundle's Contents/Helpers.
+    static std::string helperPath(const std::string& name);
 };
