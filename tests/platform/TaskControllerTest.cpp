@@ -1,5 +1,6 @@
 #include "platform/CTaskController.h"
 #include "platform/ToolResolver.h"
+#include "tests/support/TestSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -79,9 +80,7 @@ const bool gChildChecked = [] {
 class Runner : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "runner-tools-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        mToolDir = pattern;
+        mToolDir = makeTemporaryFolder("runner-tools");
         fs::create_symlink(fs::read_symlink("/proc/self/exe"), fs::path(mToolDir) / "child");
         ::setenv("UNINSTALLER_TOOL_DIR", mToolDir.c_str(), 1);
     }

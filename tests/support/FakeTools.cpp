@@ -1,5 +1,7 @@
 #include "tests/support/FakeTools.h"
 
+#include "tests/support/TestSystem.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -22,11 +24,7 @@ std::string shellQuote(const std::string& text) {
 } // namespace
 
 FakeTools::FakeTools() {
-    std::string pattern = (fs::temp_directory_path() / "uninstaller-tools-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("test fixture: cannot create a tool folder");
-    }
-    mFolder = pattern;
+    mFolder = makeTemporaryFolder("uninstaller-tools");
     ::setenv("UNINSTALLER_TOOL_DIR", mFolder.c_str(), 1);
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/TestBundle.h"
 
+#include "tests/support/TestSystem.h"
+
 #include "platform/PropertyList.h"
 
 #include <filesystem>
@@ -34,11 +36,7 @@ PlistValue readShipped(const fs::path& relative) {
 } // namespace
 
 TestBundle::TestBundle() {
-    std::string pattern = (fs::temp_directory_path() / "uninstaller-bundle-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("test fixture: cannot create a bundle folder");
-    }
-    mFolder = pattern;
+    mFolder = makeTemporaryFolder("uninstaller-bundle");
     mPath = (fs::path(mFolder) / "Uninstaller.app").string();
     const fs::path contents = fs::path(mPath) / "Contents";
     fs::create_directories(contents / "Resources");

@@ -24,9 +24,7 @@ void check(bool ok, const std::string& what) {
 } // namespace
 
 TestSystem::TestSystem() {
-    std::string pattern = (fs::temp_directory_path() / "uninstaller-test-XXXXXX").string();
-    check(::mkdtemp(pattern.data()) != nullptr, "cannot create a temporary folder");
-    mRoot = fs::canonical(pattern).string();
+    mRoot = makeTemporaryFolder("uninstaller-test");
     check(SystemRoot::set(mRoot), "cannot make " + mRoot + " the system root");
 }
 
@@ -148,6 +146,12 @@ std::vector<std::string> TestSystem::tree(const std::string& systemFolder) const
     }
     std::sort(paths.begin(), paths.end());
     return paths;
+}
+
+std::string makeTemporaryFolder(const std::string& prefix) {
+    std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    check(::mkdtemp(pattern.data()) != nullptr, "cannot create a temporary folder");
+    return fs::canonical(pattern).string();
 }
 
 PlistValue plistDictionary(std::initializer_list<std::pair<std::string, PlistValue>> entries) {

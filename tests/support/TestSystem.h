@@ -53,5 +53,9 @@ private:
     bool mOwnsFolder = true;
 };
 
+/// A new, empty temporary folder whose name begins with `prefix` (absolute, without links); throws when
+/// none can be made.
+std::string makeTemporaryFolder(const std::string& prefix);
+
 /// A PlistValue dictionary from key/value pairs, for compact fixtures.
 PlistValue plistDictionary(std::initializer_list<std::pair<std::string, PlistValue>> entries);
