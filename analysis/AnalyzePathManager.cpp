@@ -65,43 +65,59 @@ std::optional<std::string> listPath(const std::string& expanded) {
     return path::standardize(path::join("/", expanded));
 }
 
-} // namespace
-
-void AnalyzePathManager::removeMUnInstallAllObjectArrayPath(int selector) {
-    switch (selector) {
-    case kFileList:
-        mUnInstallFilePathArray.clear();
-        break;
-    case kFolderList:
-        mUnInstallFolderPathArray.clear();
-        break;
-    case kLinkList:
-        mUnInstallLinkPathArray.clear();
-        break;
-    default:
-        break;
+FileType fileTypeOf(PathKind kind) {
+    switch (kind) {
+    case PathKind::File:
+        return FileType::Regular;
+    case PathKind::Folder:
+        return FileType::Directory;
+    case PathKind::Link:
+        return FileType::SymbolicLink;
     }
+    return FileType::Unknown;
 }
 
-std::optional<std::vector<std::string>> AnalyzePathManager::getPathListAtBOM(
-    const std::optional<std::string>& bomPath, const std::optional<std::string>& installPoint,
-    const std::optional<std::string>& targetVolume, const std::string& type) {
+const char* lsbomOption(PathKind kind) {
+    switch (kind) {
+    case PathKind::File:
+        return "-f";
+    case PathKind::Folder:
+        return "-d";
+    case PathKind::Link:
+        return "-l";
+    }
+    return "-f";
+}
+
+} // namespace
+
+std::vector<std::string>& AnalyzePathManager::listOf(PathKind kind) {
+    switch (kind) {
+    case PathKind::File:
+        return mUnInstallFilePathArray;
+    case PathKind::Folder:
+        return mUnInstallFolderPathArray;
+    case PathKind::Link:
+        break;
+    }
+    return mUnInstallLinkPathArray;
+}
+
+void AnalyzePathManager::removeMUnInstallAllObjectArrayPath(PathKind kind) {
+    listOf(kind).clear();
+}
+
+std::optional<std::vector<std::string>>
+AnalyzePathManager::getPathListAtBOM(const std::optional<std::string>& bomPath,
+                                     const std::optional<std::string>& installPoint,
+                                     const std::optional<std::string>& targetVolume, PathKind kind) {
     if (!bomPath) {
         return std::nullopt;
     }
-    FileType wanted;
-    if (CommonFunctions::isEqualStringCompare(type, "-f")) {
-        wanted = FileType::Regular;
-    } else if (CommonFunctions::isEqualStringCompare(type, "-d")) {
-        wanted = FileType::Directory;
-    } else if (CommonFunctions::isEqualStringCompare(type, "-l")) {
-        wanted = FileType::SymbolicLink;
-    } else {
-        return std::nullopt;
-    }
+    const FileType wanted = fileTypeOf(kind);
     std::string output;
     if (!CTaskController::initTaskController().exeCommandLine(
-            "/usr/bin/lsbom", {type, "-p", "f", SystemRoot::hostPath(*bomPath)}, &output)) {
+            "/usr/bin/lsbom", {lsbomOption(kind), "-p", "f", SystemRoot::hostPath(*bomPath)}, &output)) {
         return std::nullopt;
     }
 
@@ -143,18 +159,16 @@ std::optional<std::vector<std::string>> AnalyzePathManager::getPathListAtBOM(
 void AnalyzePathManager::getUnInstallPath(const std::optional<std::string>& bomPath,
                                           const std::optional<std::string>& installPoint,
                                           const std::optional<std::string>& targetVolume) {
-    const std::pair<const char*, std::vector<std::string>*> kinds[] = {{"-f", &mUnInstallFilePathArray},
-                                                                       {"-d", &mUnInstallFolderPathArray},
-                                                                       {"-l", &mUnInstallLinkPathArray}};
-    for (const auto& [type, list] : kinds) {
+    for (const PathKind kind : {PathKind::File, PathKind::Folder, PathKind::Link}) {
         std::optional<std::vector<std::string>> paths =
-            getPathListAtBOM(bomPath, installPoint, targetVolume, type);
+            getPathListAtBOM(bomPath, installPoint, targetVolume, kind);
         if (!paths) {
             continue;
         }
         StringSet distinct;
         CommonFunctions::mergeArrayToDictionary(*paths, distinct);
-        list->insert(list->end(), distinct.begin(), distinct.end());
+        std::vector<std::string>& list = listOf(kind);
+        list.insert(list.end(), distinct.begin(), distinct.end());
     }
 }
 
@@ -260,7 +274,7 @@ std::optional<std::vector<std::string>> AnalyzePathManager::expandUsersWildCard(
     for (const std::string& name : names.value_or(std::vector<std::string>())) {
         const std::string entry = parts.searchingPath + "/" + name;
         // Homes are folders; an entry that is a link would lead the search somewhere else.
-        const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(entry, false);
+        const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(entry);
         if (!attributes || attributes->type != FileType::Directory) {
             continue;
         }
@@ -373,7 +387,7 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
                     continue;
                 }
                 const std::optional<FileAttributes> attributes =
-                    FileManager::attributesOfItemAtPathCDA(*listed, false);
+                    FileManager::attributesOfItemAtPathCDA(*listed);
                 if (StringSet* set = attributes ? setOf(attributes->type) : nullptr) {
                     set->erase(*listed);
                 }
@@ -392,7 +406,7 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
                     continue;
                 }
                 const std::optional<FileAttributes> attributes =
-                    FileManager::attributesOfItemAtPathCDA(*listed, false);
+                    FileManager::attributesOfItemAtPathCDA(*listed);
                 if (StringSet* set = attributes ? setOf(attributes->type) : nullptr) {
                     set->insert(*listed);
                 }

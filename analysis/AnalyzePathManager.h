@@ -1,8 +1,9 @@
 #pragma once
 
+#include "analysis/PathKind.h"
 #include "analysis/SoftwarePaths.h"
 #include "analysis/WildCardPath.h"
-#include "catalogue/CommonFunctions.h"
+#include "common/CommonFunctions.h"
 #include "platform/PlistValue.h"
 #include "platform/UserAccountManager.h"
 
@@ -20,28 +21,23 @@ typedef struct ppd_file_s ppd_file_t;
 /// Every path in a list is an absolute, standardized system path.
 class AnalyzePathManager {
 public:
-    /// List selectors of removeMUnInstallAllObjectArrayPath().
-    static constexpr int kFileList = 0;
-    static constexpr int kFolderList = 1;
-    static constexpr int kLinkList = 2;
-
     std::vector<std::string>& getMUnInstallFilePathArray() { return mUnInstallFilePathArray; }
     std::vector<std::string>& getMUnInstallFolderPathArray() { return mUnInstallFolderPathArray; }
     std::vector<std::string>& getMUnInstallLinkPathArray() { return mUnInstallLinkPathArray; }
 
-    /// Empties the file (0), folder (1) or link (2) list; any other selector does nothing.
-    void removeMUnInstallAllObjectArrayPath(int selector);
+    /// Empties the file, folder or link list.
+    void removeMUnInstallAllObjectArrayPath(PathKind kind);
 
     // --- Bills of materials --------------------------------------------------------------------------
 
-    /// The items of one kind ("-f" files, "-d" folders, "-l" links) that the BOM lists and that exist on
-    /// disk as that kind, as full paths under the install root (volume joined with install point). Runs
-    /// "/usr/bin/lsbom". nullopt for an absent BOM path, another type, or no output. Lines that climb out
-    /// of the install root, or reach their item through a symbolic link below it, are left out.
+    /// The items of one kind that the BOM lists and that exist on disk as that kind, as full paths under
+    /// the install root (volume joined with install point). Runs "/usr/bin/lsbom". nullopt for an absent
+    /// BOM path or no output. Lines that climb out of the install root, or reach their item through a
+    /// symbolic link below it, are left out.
     std::optional<std::vector<std::string>> getPathListAtBOM(const std::optional<std::string>& bomPath,
                                                              const std::optional<std::string>& installPoint,
                                                              const std::optional<std::string>& targetVolume,
-                                                             const std::string& type);
+                                                             PathKind kind);
 
     /// Appends the BOM's existing files, folders and links to the three lists (each kind once per BOM).
     void getUnInstallPath(const std::optional<std::string>& bomPath,
@@ -110,6 +106,7 @@ public:
     void mergeExtenstionPath(const SoftwarePaths& software);
 
 private:
+    std::vector<std::string>& listOf(PathKind kind);
     void createSystemPathList(std::optional<std::vector<std::string>>& field, const std::string& pathKey,
                               const std::string& userPathKey, bool insertUserFolder);
     void createIndividualPathList();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/PackageInfoEntry.h"
+#include "common/PackageInfoEntry.h"
 
 #include <optional>
 #include <string>

@@ -17,7 +17,4 @@ public:
     };
 
     static Outcome run(SearchSoftwareInformationManager& search, StoreSoftwareInformationManager& store);
-
-    /// The folder of Software Update receipts for a system version number.
-    static std::string receiptsFolder(int32_t osVersion);
 };

@@ -1,6 +1,5 @@
 #include "catalogue/StoreSoftwareInformationManager.h"
 
-#include "catalogue/StartupSearch.h"
 #include "catalogue/UnInstallInformation.h"
 #include "platform/Bundle.h"
 #include "platform/CTaskController.h"
@@ -21,7 +20,7 @@ constexpr const char* kFaxGroup = "PC-FAX Driver";
 constexpr const char* kInkjetGroup = "Inkjet Printer Driver";
 
 bool entryExists(const char* path) {
-    return FileManager::attributesOfItemAtPathCDA(path, false).has_value();
+    return FileManager::attributesOfItemAtPathCDA(path).has_value();
 }
 
 bool isPrinterDriver(const std::string& name) {
@@ -71,7 +70,7 @@ StoreSoftwareInformationManager::decodeUnInstallPList(const std::optional<std::s
         return std::nullopt;
     }
     const std::string source = path::standardize(path::join(kPreferencesFolder, *name));
-    const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(source, false);
+    const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(source);
     if (!attributes || attributes->type != FileType::Regular || !FileManager::isReadableFileAtPath(source)) {
         return std::nullopt;
     }
@@ -181,9 +180,9 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForPackage(
 
 std::optional<SoftwareUpdateGroups>
 StoreSoftwareInformationManager::searchSoftwareUpdateAppName(const std::string& name) {
-    const int32_t version = OSVersion();
+    const int32_t version = systemversion::OSVersion();
     if (version >= 100600) {
-        searchManager.searchSoftwareUpdateReciepts(StartupSearch::receiptsFolder(version));
+        searchManager.searchSoftwareUpdateReciepts(CommonFunctions::receiptsFolder(version));
     }
     const bool page = entryExists("/Library/Printers/TORVA/LaserPrinter");
     const bool fax = entryExists("/Library/Printers/TORVA/Fax");
@@ -238,12 +237,12 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForSoftwareUpdate(
     if (!groups) {
         return false;
     }
-    const int32_t version = OSVersion();
+    const int32_t version = systemversion::OSVersion();
     for (const SoftwareUpdateGroup& group : *groups) {
         if (group.name.empty()) {
             continue;
         }
-        if (!searchManager.searchSoftwareUpdateReciepts(StartupSearch::receiptsFolder(version))) {
+        if (!searchManager.searchSoftwareUpdateReciepts(CommonFunctions::receiptsFolder(version))) {
             continue;
         }
         std::vector<PackageInfoEntry> packages;
@@ -285,7 +284,7 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForIntermixed(
             continue;
         }
         std::vector<PackageInfoEntry> packages;
-        if (OSVersion() > 100599) {
+        if (systemversion::OSVersion() > 100599) {
             if (const std::optional<SoftwareUpdateGroups> found =
                     searchSoftwareUpdateAppName(*info->applicationName)) {
                 if (const SoftwareUpdateGroup* group = findGroup(*found, *info->applicationName)) {
@@ -309,10 +308,10 @@ int64_t StoreSoftwareInformationManager::getApplicationSize(
     if (!packages) {
         return 0;
     }
-    const int32_t version = OSVersion();
-    analyzePath.removeMUnInstallAllObjectArrayPath(AnalyzePathManager::kFileList);
-    analyzePath.removeMUnInstallAllObjectArrayPath(AnalyzePathManager::kFolderList);
-    analyzePath.removeMUnInstallAllObjectArrayPath(AnalyzePathManager::kLinkList);
+    const int32_t version = systemversion::OSVersion();
+    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::File);
+    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::Folder);
+    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::Link);
     for (const PackageInfoEntry& entry : *packages) {
         std::string bomPath;
         const std::optional<std::string> installPoint = cmnFuncs.lookupReceipt(entry, version, bomPath);
@@ -327,8 +326,7 @@ int64_t StoreSoftwareInformationManager::getPackageSize(const SoftwarePaths& sof
     analyzePath.mergeExtenstionPath(software);
     int64_t total = 0;
     for (const std::string& file : analyzePath.getMUnInstallFilePathArray()) {
-        if (const std::optional<FileAttributes> attributes =
-                FileManager::attributesOfItemAtPathCDA(file, false)) {
+        if (const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(file)) {
             total += static_cast<int64_t>(attributes->size);
         }
     }
@@ -348,7 +346,7 @@ std::vector<std::string> StoreSoftwareInformationManager::getMergedAllSoftwareRe
 
 bool StoreSoftwareInformationManager::storeSoftwareInformation(const std::vector<std::string>& names) {
     SoftwareUpdateGroups working = searchSoftwareUpdateAppName(kAllGroups).value_or(SoftwareUpdateGroups());
-    const int32_t version = OSVersion();
+    const int32_t version = systemversion::OSVersion();
     bool result = false;
     for (const std::string& name : names) {
         const std::optional<std::string> softwareName = getApplicationName(name);

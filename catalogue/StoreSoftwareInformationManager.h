@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/AnalyzePathManager.h"
-#include "catalogue/CommonFunctions.h"
+#include "common/CommonFunctions.h"
 #include "catalogue/DisplayRecord.h"
 #include "catalogue/SearchSoftwareInformationManager.h"
 #include "catalogue/SoftwareInformationRecord.h"

@@ -44,7 +44,7 @@ std::optional<Bundle> Bundle::mainBundle() {
 }
 
 std::optional<Bundle> Bundle::bundleAtSystemPath(const std::string& systemPath) {
-    std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(systemPath, false);
+    std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(systemPath);
     if (attributes && attributes->type == FileType::SymbolicLink) {
         // A link to a bundle folder opens the bundle it names, resolved inside the system root.
         if (!FileManager::contentsOfDirectoryAtPathCDA(systemPath)) {

@@ -126,8 +126,7 @@ std::optional<std::vector<std::string>> FileManager::contentsOfDirectoryAtPathCD
     return listNames(std::move(folder));
 }
 
-std::optional<FileAttributes> FileManager::attributesOfItemAtPathCDA(const std::string& path,
-                                                                     bool /*traverseLink*/) {
+std::optional<FileAttributes> FileManager::attributesOfItemAtPathCDA(const std::string& path) {
     std::string name;
     UniqueFd parent = SystemRoot::openParent(path, name);
     if (!parent.valid()) {

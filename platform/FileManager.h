@@ -20,10 +20,9 @@ public:
     /// Names of a folder's entries (hidden ones included, not recursive); nullopt when it cannot be listed.
     static std::optional<std::vector<std::string>> contentsOfDirectoryAtPathCDA(const std::string& path);
 
-    /// Attributes of the item itself: a symbolic link is described, not followed, whatever `traverseLink`
-    /// says. nullopt when there is no such item.
-    static std::optional<FileAttributes> attributesOfItemAtPathCDA(const std::string& path,
-                                                                   bool traverseLink);
+    /// Attributes of the item itself: a symbolic link at the path is described, never followed. nullopt
+    /// when there is no such item.
+    static std::optional<FileAttributes> attributesOfItemAtPathCDA(const std::string& path);
 
     /// True when an item exists at the path, following a symbolic link (a dangling link does not exist).
     static bool fileExistsAtPath(const std::string& path);

@@ -1,7 +1,6 @@
 #include "platform/SystemRoot.h"
 
 #include "platform/Path.h"
-#include "platform/SystemVersion.h"
 
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -9,6 +8,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -20,6 +20,7 @@ struct RootState {
     std::mutex lock;
     std::string hostRoot = "/";
     UniqueFd fd;
+    std::atomic<uint64_t> generation{0};
 };
 
 RootState& state() {
@@ -71,10 +72,13 @@ bool SystemRoot::set(const std::string& hostFolder) {
         std::lock_guard<std::mutex> guard(s.lock);
         s.hostRoot = resolved;
         s.fd = std::move(fd);
+        s.generation.fetch_add(1);
     }
-    // The version number belongs to the system at the root.
-    forgetCachedOSVersion();
     return true;
+}
+
+uint64_t SystemRoot::generation() {
+    return state().generation.load();
 }
 
 std::string SystemRoot::hostRoot() {

@@ -2,6 +2,7 @@
 
 #include "platform/UniqueFd.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,10 @@ class SystemRoot {
 public:
     /// Makes `hostFolder` the system root; false (and the root unchanged) when it is not a folder.
     static bool set(const std::string& hostFolder);
+
+    /// A number that changes whenever the root is set, so that what was read from one system is not taken
+    /// for another.
+    static uint64_t generation();
 
     /// The host folder of the root, absolute and without symbolic links ("/" by default).
     static std::string hostRoot();

@@ -2,6 +2,7 @@
 
 #include "platform/FileManager.h"
 #include "platform/PropertyList.h"
+#include "platform/SystemRoot.h"
 #include "platform/Utf8.h"
 
 #include <atomic>
@@ -12,16 +13,23 @@ namespace {
 constexpr int32_t kFallbackVersion = 101500;
 constexpr const char* kSystemVersionFile = "/System/Library/CoreServices/SystemVersion.plist";
 
-std::atomic<int32_t> gPrivateOSVersion{0};
+// The number read, with the generation of the system root it was read from in the high half; 0 when
+// nothing has been read.
+std::atomic<uint64_t> gPrivateOSVersion{0};
 
 } // namespace
 
+namespace systemversion {
+
 int32_t OSVersion() {
-    int32_t version = gPrivateOSVersion.load(std::memory_order_relaxed);
-    if (version == 0) {
-        version = InitializeOSVersion();
-        gPrivateOSVersion.store(version, std::memory_order_relaxed);
+    const uint64_t generation = SystemRoot::generation();
+    const uint64_t cached = gPrivateOSVersion.load(std::memory_order_relaxed);
+    if (cached != 0 && cached >> 32 == (generation & 0xFFFFFFFF)) {
+        return static_cast<int32_t>(cached & 0xFFFFFFFF);
     }
+    const int32_t version = InitializeOSVersion();
+    gPrivateOSVersion.store(((generation & 0xFFFFFFFF) << 32) | static_cast<uint32_t>(version),
+                            std::memory_order_relaxed);
     return version;
 }
 
@@ -95,3 +103,5 @@ int32_t GetIntValueBundleVersionCFString(const std::optional<std::string>& versi
     }
     return GetIntValueBundleVersion(version->c_str());
 }
+
+} // namespace systemversion

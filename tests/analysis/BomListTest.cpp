@@ -40,7 +40,8 @@ TEST(BomLists, InstallRootFromInstallPointAndVolume) {
     AnalyzePathManager analysis;
     auto files = [&](std::optional<std::string> point, std::optional<std::string> volume) {
         return sorted(
-            analysis.getPathListAtBOM(std::string("/bom/utility.bom"), point, volume, "-f").value());
+            analysis.getPathListAtBOM(std::string("/bom/utility.bom"), point, volume, PathKind::File)
+                .value());
     };
     EXPECT_EQ(files("Applications/Utilities", "/"),
               (Paths{"/Applications/Utilities/Foo.app/Contents/Info.plist",
@@ -96,16 +97,14 @@ TEST(BomLists, TheKindOnDiskMustMatchTheBom) {
     EXPECT_EQ(std::count(folders.begin(), folders.end(), "/Library/Printers/TORVA/Through"), 0);
 }
 
-TEST(BomLists, OnlyTheThreeTypesRunLsbom) {
+TEST(BomLists, EachKindAsksLsbomForItsOwnListing) {
     TestSystem system;
     FakeTools tools;
     tools.add("lsbom", "./a\n");
     AnalyzePathManager analysis;
-    EXPECT_FALSE(analysis.getPathListAtBOM(std::string("/x.bom"), std::nullopt, std::nullopt, "-F"));
-    EXPECT_FALSE(analysis.getPathListAtBOM(std::string("/x.bom"), std::nullopt, std::nullopt, "-fd"));
-    EXPECT_FALSE(analysis.getPathListAtBOM(std::nullopt, std::nullopt, std::nullopt, "-f"));
+    EXPECT_FALSE(analysis.getPathListAtBOM(std::nullopt, std::nullopt, std::nullopt, PathKind::File));
     EXPECT_TRUE(tools.calls("lsbom").empty());
-    EXPECT_TRUE(analysis.getPathListAtBOM(std::string("/x.bom"), std::nullopt, std::nullopt, "-l"));
+    EXPECT_TRUE(analysis.getPathListAtBOM(std::string("/x.bom"), std::nullopt, std::nullopt, PathKind::Link));
     ASSERT_EQ(tools.calls("lsbom").size(), 1u);
     EXPECT_EQ(tools.calls("lsbom")[0], (Paths{"-l", "-p", "f", system.root() + "/x.bom"}));
 }

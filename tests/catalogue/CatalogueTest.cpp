@@ -317,15 +317,15 @@ TEST_F(Catalogue, ReceiptsBelow106AreOnlyThoseAnEarlierSearchLeft) {
     PackageFixture::install(mSystem,
                             {.identifier = "com.apple.pkg.TORVAPrinterDrivers", .installPrefix = "/"});
     mSystem.writeSystemVersion("10.5");
-    forgetCachedOSVersion();
+    systemversion::forgetCachedOSVersion();
     // No search below 10.6: only the driver folder speaks.
     EXPECT_TRUE(mStore.searchSoftwareUpdateAppName("File Exist Code")->at(0).folderOnly);
 
     mSystem.writeSystemVersion("10.6.8");
-    forgetCachedOSVersion();
+    systemversion::forgetCachedOSVersion();
     EXPECT_FALSE(mStore.searchSoftwareUpdateAppName("File Exist Code")->at(0).folderOnly);
     mSystem.writeSystemVersion("10.5");
-    forgetCachedOSVersion();
+    systemversion::forgetCachedOSVersion();
     auto groups = mStore.searchSoftwareUpdateAppName("File Exist Code");
     EXPECT_EQ(groups->at(0).identifiers, (Paths{"com.apple.pkg.TORVAPrinterDrivers"}));
 }

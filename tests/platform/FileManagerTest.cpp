@@ -16,15 +16,15 @@ TEST(FileManager, AttributesDescribeTheLinkItself) {
     system.makeLink("/Library/link", "a.txt");
     system.makeFolder("/Library/folder");
 
-    auto file = FileManager::attributesOfItemAtPathCDA("/Library/a.txt", false);
+    auto file = FileManager::attributesOfItemAtPathCDA("/Library/a.txt");
     ASSERT_TRUE(file);
     EXPECT_EQ(file->type, FileType::Regular);
     EXPECT_EQ(file->size, 5u);
-    auto link = FileManager::attributesOfItemAtPathCDA("/Library/link", /*traverseLink=*/true);
+    auto link = FileManager::attributesOfItemAtPathCDA("/Library/link");
     ASSERT_TRUE(link);
     EXPECT_EQ(link->type, FileType::SymbolicLink);
-    EXPECT_EQ(FileManager::attributesOfItemAtPathCDA("/Library/folder", false)->type, FileType::Directory);
-    EXPECT_FALSE(FileManager::attributesOfItemAtPathCDA("/Library/missing", false));
+    EXPECT_EQ(FileManager::attributesOfItemAtPathCDA("/Library/folder")->type, FileType::Directory);
+    EXPECT_FALSE(FileManager::attributesOfItemAtPathCDA("/Library/missing"));
 }
 
 TEST(FileManager, ListingsAreSortedAndIncludeHiddenEntries) {

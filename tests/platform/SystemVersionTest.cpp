@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace systemversion;
+
 TEST(SystemVersion, AcceptedVersionStrings) {
     EXPECT_EQ(GetIntValueBundleVersion("10.3"), 100300);
     EXPECT_EQ(GetIntValueBundleVersion("10.6"), 100600);
@@ -40,6 +42,10 @@ TEST(SystemVersion, ReadsProductVersionOfTheSystemRoot) {
     system.writeSystemVersion("10.14.6");
     EXPECT_EQ(OSVersion(), 100608);
     EXPECT_EQ(InitializeOSVersion(), 101406);
+    // Another system root has a version of its own.
+    TestSystem other;
+    other.writeSystemVersion("10.5.8");
+    EXPECT_EQ(OSVersion(), 100508);
 }
 
 TEST(SystemVersion, BinaryVersionFileIsRead) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/PackageInfoEntry.h"
+#include "common/PackageInfoEntry.h"
 #include "platform/PlistValue.h"
 
 #include <cstdint>
@@ -56,6 +56,9 @@ public:
     /// "location: "); nullopt when the tool prints no such line.
     std::optional<std::string> getInstallPoint(const std::string& identifier,
                                                const std::string& volume) const;
+
+    /// The folder of Software Update receipts for a system version number.
+    static std::string receiptsFolder(int32_t osVersion);
 
     /// `folder` joined with `name`, standardized.
     static std::string makeBomPath(const std::string& name, const std::string& folder);

@@ -1,4 +1,4 @@
-#include "catalogue/CommonFunctions.h"
+#include "common/CommonFunctions.h"
 
 #include "tests/support/FakeTools.h"
 #include "tests/support/TestSystem.h"

@@ -1,4 +1,4 @@
-#include "catalogue/CommonFunctions.h"
+#include "common/CommonFunctions.h"
 
 #include "platform/Bundle.h"
 #include "platform/CTaskController.h"
@@ -113,6 +113,16 @@ std::optional<std::string> CommonFunctions::getInstallPoint(const std::string& i
         start = end + 1;
     }
     return std::nullopt;
+}
+
+std::string CommonFunctions::receiptsFolder(int32_t osVersion) {
+    if (osVersion >= 101500) {
+        return "/Library/Apple/System/Library/Receipts/";
+    }
+    if (osVersion >= 101100) {
+        return "/System/Library/Receipts/";
+    }
+    return "/var/db/receipts/";
 }
 
 std::string CommonFunctions::makeBomPath(const std::string& name, const std::string& folder) {
