@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 extern char** environ;
@@ -61,44 +62,26 @@ int exitStatusOf(int status) {
     return -1;
 }
 
-} // namespace
+// A started child with the read ends of its two output pipes.
+struct Child {
+    pid_t pid = 0;
+    UniqueFd output;
+    UniqueFd errors;
+};
 
-CTaskController& CTaskController::initTaskController() {
-    static CTaskController shared;
-    return shared;
-}
-
-bool CTaskController::exeCommandLine(const std::string& toolPath, const std::vector<std::string>& arguments,
-                                     std::string* output) {
-    std::optional<std::string> program = ToolResolver::resolve(toolPath);
-    std::optional<RunResult> result;
-    if (program) {
-        result = run(*program, arguments);
-    }
-    if (output == nullptr) {
-        // Callers that do not read the output count on YES, whatever happened.
-        return true;
-    }
-    if (!result || !utf8::isValid(result->output)) {
-        return false;
-    }
-    *output = std::move(result->output);
-    return true;
-}
-
-std::optional<CTaskController::RunResult> CTaskController::run(const std::string& hostProgram,
-                                                               const std::vector<std::string>& arguments) {
+std::optional<Child> spawnChild(const std::string& hostProgram, const std::vector<std::string>& arguments) {
     int outPipe[2];
     int errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0) {
         return std::nullopt;
     }
-    UniqueFd outRead(outPipe[0]);
+    Child child;
+    child.output.reset(outPipe[0]);
     UniqueFd outWrite(outPipe[1]);
     if (::pipe2(errPipe, O_CLOEXEC) != 0) {
         return std::nullopt;
     }
-    UniqueFd errRead(errPipe[0]);
+    child.errors.reset(errPipe[0]);
     UniqueFd errWrite(errPipe[1]);
 
     SpawnActions spawn;
@@ -125,40 +108,53 @@ std::optional<CTaskController::RunResult> CTaskController::run(const std::string
     }
     argv.push_back(nullptr);
 
-    pid_t pid = 0;
-    if (::posix_spawn(&pid, hostProgram.c_str(), &spawn.actions, &spawn.attributes, argv.data(), environ) !=
-        0) {
+    if (::posix_spawn(&child.pid, hostProgram.c_str(), &spawn.actions, &spawn.attributes, argv.data(),
+                      environ) != 0) {
         return std::nullopt;
     }
-    outWrite.reset();
-    errWrite.reset();
-    ::fcntl(outRead.get(), F_SETFL, O_NONBLOCK);
-    ::fcntl(errRead.get(), F_SETFL, O_NONBLOCK);
-    UniqueFd exitWatch(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    ::fcntl(child.output.get(), F_SETFL, O_NONBLOCK);
+    ::fcntl(child.errors.get(), F_SETFL, O_NONBLOCK);
+    return child;
+}
 
-    RunResult result;
+// Milliseconds left before `deadline` for poll(2); -1 without a deadline.
+int pollTimeout(const std::optional<std::chrono::steady_clock::time_point>& deadline) {
+    if (!deadline) {
+        return -1;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        *deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<int64_t>(0, left.count()));
+}
+
+// Drains both streams until standard output ends and the child has exited, then reaps it.
+CTaskController::RunResult collect(Child& child, const CTaskController::RunOptions& options) {
+    CTaskController::RunResult result;
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    if (options.timeLimit) {
+        deadline = std::chrono::steady_clock::now() + *options.timeLimit;
+    }
+    UniqueFd exitWatch(static_cast<int>(::syscall(SYS_pidfd_open, child.pid, 0)));
+    std::string* errorSink = options.keepErrorOutput ? &result.errorOutput : nullptr;
     bool exited = false;
     int status = 0;
-    // Until standard output ends, and then until the child has exited, keep standard error drained.
-    while (outRead.valid() || !exited) {
+    while (child.output.valid() || !exited) {
         pollfd fds[3];
         nfds_t count = 0;
-        if (outRead.valid()) {
-            fds[count++] = {outRead.get(), POLLIN, 0};
+        if (child.output.valid()) {
+            fds[count++] = {child.output.get(), POLLIN, 0};
         }
-        if (errRead.valid()) {
-            fds[count++] = {errRead.get(), POLLIN, 0};
+        if (child.errors.valid()) {
+            fds[count++] = {child.errors.get(), POLLIN, 0};
         }
-        const bool watchExit = !outRead.valid() && exitWatch.valid();
-        if (watchExit) {
+        if (!child.output.valid() && exitWatch.valid()) {
             fds[count++] = {exitWatch.get(), POLLIN, 0};
         }
-        if (!outRead.valid() && !exitWatch.valid() && !errRead.valid()) {
-            // No way to watch the exit: both streams have ended, so the child is on its way out.
-            exited = ::waitpid(pid, &status, 0) == pid;
-            break;
+        // Without a way to watch the exit, look again every few milliseconds.
+        int timeout = pollTimeout(deadline);
+        if (!child.output.valid() && !exitWatch.valid()) {
+            timeout = timeout < 0 ? 10 : std::min(timeout, 10);
         }
-        const int timeout = (!outRead.valid() && !exitWatch.valid()) ? 10 : -1;
         const int ready = ::poll(fds, count, timeout);
         if (ready < 0 && errno != EINTR) {
             break;
@@ -167,24 +163,68 @@ std::optional<CTaskController::RunResult> CTaskController::run(const std::string
             if (fds[i].revents == 0) {
                 continue;
             }
-            if (fds[i].fd == outRead.get()) {
-                if (!drain(outRead.get(), &result.output)) {
-                    outRead.reset();
-                }
-            } else if (fds[i].fd == errRead.get()) {
-                if (!drain(errRead.get(), nullptr)) {
-                    errRead.reset();
-                }
+            if (fds[i].fd == child.output.get() && !drain(child.output.get(), &result.output)) {
+                child.output.reset();
+            } else if (fds[i].fd == child.errors.get() && !drain(child.errors.get(), errorSink)) {
+                child.errors.reset();
             }
         }
-        if (!outRead.valid() && !exited) {
-            const pid_t done = ::waitpid(pid, &status, WNOHANG);
-            exited = done == pid || (done < 0 && errno == ECHILD);
+        if (!child.output.valid() && !exited) {
+            const pid_t done = ::waitpid(child.pid, &status, WNOHANG);
+            exited = done == child.pid || (done < 0 && errno == ECHILD);
+        }
+        if (!exited && deadline && std::chrono::steady_clock::now() >= *deadline) {
+            ::kill(child.pid, SIGKILL);
+            result.timedOut = true;
+            break;
         }
     }
     if (!exited) {
-        ::waitpid(pid, &status, 0);
+        while (::waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    // What the child wrote to standard error just before it ended is still in the pipe.
+    while (errorSink != nullptr && child.errors.valid()) {
+        pollfd errors{child.errors.get(), POLLIN, 0};
+        if (::poll(&errors, 1, 0) <= 0 || !drain(child.errors.get(), errorSink)) {
+            break;
+        }
     }
     result.exitStatus = exitStatusOf(status);
     return result;
+}
+
+} // namespace
+
+CTaskController& CTaskController::initTaskController() {
+    static CTaskController shared;
+    return shared;
+}
+
+bool CTaskController::exeCommandLine(const std::string& toolPath, const std::vector<std::string>& arguments,
+                                     std::string* output) {
+    std::optional<std::string> program = ToolResolver::resolve(toolPath);
+    std::optional<RunResult> result;
+    if (program) {
+        result = run(*program, arguments);
+    }
+    if (output == nullptr) {
+        // Callers that do not read the output count on YES, whatever happened.
+        return true;
+    }
+    if (!result || !utf8::isValid(result->output)) {
+        return false;
+    }
+    *output = std::move(result->output);
+    return true;
+}
+
+std::optional<CTaskController::RunResult> CTaskController::run(const std::string& hostProgram,
+                                                               const std::vector<std::string>& arguments,
+                                                               const RunOptions& options) {
+    std::optional<Child> child = spawnChild(hostProgram, arguments);
+    if (!child) {
+        return std::nullopt;
+    }
+    return collect(*child, options);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,7 +9,7 @@
 ///
 /// The program is found by ToolResolver. The child gets /dev/null as standard input; its standard
 /// output and standard error are both drained while it runs, so a child that writes much to standard
-/// error cannot stall; what it writes there is discarded.
+/// error cannot stall.
 class CTaskController {
 public:
     /// The process-wide runner.
@@ -21,13 +22,28 @@ public:
     bool exeCommandLine(const std::string& toolPath, const std::vector<std::string>& arguments,
                         std::string* output);
 
-    /// What one run gave: nullopt when the program could not start, else its output and exit status.
-    struct RunResult {
-        std::string output;
-        int exitStatus = -1;
+    /// How run() treats the child.
+    struct RunOptions {
+        /// Keep what the child writes to standard error (otherwise it is read and dropped).
+        bool keepErrorOutput = false;
+        /// Kill the child (and count the run as timed out) when it has not ended by then.
+        std::optional<std::chrono::milliseconds> timeLimit;
     };
 
-    /// Runs a host program (already resolved) and gives its raw output and exit status.
+    /// What one run gave.
+    struct RunResult {
+        std::string output;
+        std::string errorOutput; ///< only with RunOptions::keepErrorOutput
+        int exitStatus = -1;     ///< the exit code, or 128 + the signal that ended the child
+        bool timedOut = false;   ///< killed at the time limit
+    };
+
+    /// Runs a host program (already resolved) and gives its raw output and exit status; nullopt when
+    /// the program could not start.
     static std::optional<RunResult> run(const std::string& hostProgram,
-                                        const std::vector<std::string>& arguments);
+                                        const std::vector<std::string>& arguments, const RunOptions& options);
+    static std::optional<RunResult> run(const std::string& hostProgram,
+                                        const std::vector<std::string>& arguments) {
+        return run(hostProgram, arguments, RunOptions());
+    }
 };

@@ -6,11 +6,12 @@
 /// A program of the build run as a child process, its two output streams kept apart, so that a test
 /// sees exactly what a user at a terminal would.
 struct ChildProcess {
-    int exitStatus = -1; ///< -1 when the child did not exit normally
+    int exitStatus = -1; ///< -1 when it could not start; 128 + the signal when a signal ended it
     std::string out;
     std::string err;
 
-    /// Runs `program` with `arguments` (standard input /dev/null); a failure to start fails the test.
+    /// Runs `program` with `arguments` (standard input /dev/null); when it cannot start, the exit status
+    /// is -1 and `err` says so.
     static ChildProcess run(const std::string& program, const std::vector<std::string>& arguments);
 
     /// Runs the built bundle's uninstaller-cli.
