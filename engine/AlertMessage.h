@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class Localization;
+
+/// The numbered messages the program shows the user, with their texts from the strings tables.
+///
+/// Codes: 1000 nothing found, 1001 confirm the uninstall, 1002 uninstall finished, 1003 uninstall
+/// cancelled, 3000 an application would not quit, 5000 the uninstall failed.
+struct AlertMessage {
+    /// The three kinds of alert: information and questions, the warning and the error.
+    enum class Kind { Informational, Critical, Plain };
+
+    /// One button, in the order it is shown (the first is the default); `result` is what pressing it
+    /// answers: 1 for the first, 0 for the second, -1 for a third.
+    struct Button {
+        std::string caption;
+        int result = 0;
+    };
+
+    int32_t code = 0;
+    Kind kind = Kind::Informational;
+    std::string title;
+    std::string message;
+    std::vector<Button> buttons;
+
+    /// The alert of a code, its texts looked up in `texts` (a missing key shows the key); the messages
+    /// of 1000, 1002 and 1003 get "Uninstaller" in place of "%@". nullopt for any other code.
+    static std::optional<AlertMessage> forCode(int32_t code, const Localization& texts);
+};
