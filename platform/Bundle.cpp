@@ -1,6 +1,7 @@
 #include "platform/Bundle.h"
 
 #include "platform/FileManager.h"
+#include "platform/HostIo.h"
 #include "platform/Path.h"
 #include "platform/PropertyList.h"
 
@@ -17,15 +18,6 @@ bool isHostFolder(const std::string& hostPath) {
     return ::stat(hostPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::optional<std::string> executablePath() {
-    char buffer[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) {
-        return std::nullopt;
-    }
-    return std::string(buffer, static_cast<size_t>(length));
-}
-
 } // namespace
 
 std::optional<Bundle> Bundle::mainBundle() {
@@ -33,7 +25,7 @@ std::optional<Bundle> Bundle::mainBundle() {
         overridden != nullptr && *overridden != '\0') {
         return bundleAtHostPath(overridden);
     }
-    std::optional<std::string> executable = executablePath();
+    std::optional<std::string> executable = hostio::readLinkAt(AT_FDCWD, "/proc/self/exe");
     if (!executable) {
         return std::nullopt;
     }

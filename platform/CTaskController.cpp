@@ -122,8 +122,8 @@ int pollTimeout(const std::optional<std::chrono::steady_clock::time_point>& dead
     if (!deadline) {
         return -1;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        *deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
     return static_cast<int>(std::max<int64_t>(0, left.count()));
 }
 

@@ -1,44 +1,28 @@
 #include "platform/FileManager.h"
 
+#include "platform/DirectoryHandle.h"
 #include "platform/FileStatus.h"
+#include "platform/HostIo.h"
 #include "platform/Path.h"
 #include "platform/SystemRoot.h"
 #include "platform/UniqueFd.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <memory>
 #include <random>
 
 namespace {
 
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
 // Names in a folder opened for reading; takes ownership of `fd`.
 std::optional<std::vector<std::string>> listNames(UniqueFd fd) {
-    DirHandle dir(::fdopendir(fd.get()));
-    if (!dir) {
+    std::optional<DirectoryHandle> folder = DirectoryHandle::fromDescriptor(std::move(fd));
+    if (!folder) {
         return std::nullopt;
     }
-    fd.release();
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") {
-            names.push_back(name);
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return folder->sortedNames();
 }
 
 bool removeAt(int dirfd, const std::string& name) {
@@ -90,21 +74,6 @@ std::string temporaryName(const std::string& name) {
     temporary += "." + std::to_string(counter++);
     temporary += "." + std::to_string(device() % 100000);
     return temporary;
-}
-
-bool writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -169,34 +138,11 @@ std::optional<std::vector<std::string>> FileManager::subpathsAtPath(const std::s
 }
 
 std::optional<std::string> FileManager::contentsAtPath(const std::string& path, size_t maxSize) {
-    UniqueFd file = SystemRoot::openInRoot(path, O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    const UniqueFd file = openForReading(path);
     if (!file.valid()) {
         return std::nullopt;
     }
-    struct stat st {};
-    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<uint64_t>(st.st_size) > maxSize) {
-        return std::nullopt;
-    }
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return std::nullopt;
-        }
-        if (n == 0) {
-            break;
-        }
-        bytes.append(buffer, static_cast<size_t>(n));
-        if (bytes.size() > maxSize) {
-            return std::nullopt;
-        }
-    }
-    return bytes;
+    return hostio::readAll(file.get(), maxSize);
 }
 
 bool FileManager::writeFileAtomically(const std::string& path, const std::string& bytes) {
@@ -211,7 +157,7 @@ bool FileManager::writeFileAtomically(const std::string& path, const std::string
     if (!file.valid()) {
         return false;
     }
-    const bool written = writeAll(file.get(), bytes) && ::fsync(file.get()) == 0;
+    const bool written = hostio::writeAll(file.get(), bytes) && ::fsync(file.get()) == 0;
     file.reset();
     if (!written || ::renameat(parent.get(), temporary.c_str(), parent.get(), name.c_str()) != 0) {
         ::unlinkat(parent.get(), temporary.c_str(), 0);
@@ -257,14 +203,7 @@ FileAttributes attributesFromStat(const struct stat& st) {
 }
 
 UniqueFd FileManager::openForReading(const std::string& path) {
-    UniqueFd file = SystemRoot::openInRoot(path, O_RDONLY | O_NOCTTY | O_NONBLOCK);
-    struct stat st {};
-    if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return UniqueFd();
-    }
-    // Reads should block as usual from here on.
-    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
-    return file;
+    return hostio::ensureRegularFile(SystemRoot::openInRoot(path, O_RDONLY | O_NOCTTY | O_NONBLOCK));
 }
 
 bool FileManager::createFileExclusively(const std::string& path) {

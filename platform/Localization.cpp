@@ -1,44 +1,31 @@
 #include "platform/Localization.h"
 
 #include "platform/Bundle.h"
+#include "platform/DirectoryHandle.h"
+#include "platform/HostIo.h"
 #include "platform/Path.h"
 #include "platform/StringsTable.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 namespace {
 
+constexpr size_t kMaxTableSize = 16u << 20;
+
 std::vector<std::string> bundleLanguages(const std::string& resourceFolder) {
     std::vector<std::string> languages;
-    DIR* dir = ::opendir(resourceFolder.c_str());
-    if (dir == nullptr) {
+    std::optional<DirectoryHandle> folder = DirectoryHandle::open(resourceFolder);
+    if (!folder) {
         return languages;
     }
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
+    for (const std::string& name : folder->sortedNames().value_or(std::vector<std::string>())) {
         if (name.size() > 6 && name.compare(name.size() - 6, 6, ".lproj") == 0) {
             languages.push_back(name.substr(0, name.size() - 6));
         }
     }
-    ::closedir(dir);
-    std::sort(languages.begin(), languages.end());
     return languages;
-}
-
-std::optional<std::string> readHostText(const std::string& hostPath) {
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
 }
 
 } // namespace
@@ -108,7 +95,8 @@ Localization Localization::load(const Bundle& bundle, const std::vector<std::str
         return Localization();
     }
     std::optional<std::string> bytes =
-        readHostText(path::join(resources, language + ".lproj/Localizable.strings"));
+        hostio::readRegularFile(path::join(resources, language + ".lproj/Localizable.strings"),
+                                hostio::LastLink::Follow, kMaxTableSize);
     if (!bytes) {
         return Localization(language, {});
     }

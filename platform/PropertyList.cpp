@@ -1,15 +1,12 @@
 #include "platform/PropertyList.h"
 
 #include "platform/FileManager.h"
+#include "platform/HostIo.h"
 
 #include <plist/plist.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <limits>
 #include <memory>
-#include <sstream>
 
 namespace {
 
@@ -170,16 +167,12 @@ std::optional<PlistValue> PropertyList::readFile(const std::string& systemPath) 
 }
 
 std::optional<PlistValue> PropertyList::readHostFile(const std::string& hostPath) {
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in) {
+    std::optional<std::string> bytes =
+        hostio::readRegularFile(hostPath, hostio::LastLink::Follow, kMaxFileSize);
+    if (!bytes) {
         return std::nullopt;
     }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (!in && !in.eof()) {
-        return std::nullopt;
-    }
-    return parse(buffer.str());
+    return parse(*bytes);
 }
 
 std::optional<PlistValue> PropertyList::readDictionary(const std::string& systemPath) {

@@ -1,5 +1,6 @@
 #include "platform/SystemRoot.h"
 
+#include "platform/HostIo.h"
 #include "platform/Path.h"
 
 #include <fcntl.h>
@@ -47,13 +48,7 @@ std::string relativeToRoot(const std::string& systemPath) {
 }
 
 std::optional<std::string> fdPath(int fd) {
-    char buffer[PATH_MAX];
-    const std::string link = "/proc/self/fd/" + std::to_string(fd);
-    const ssize_t length = ::readlink(link.c_str(), buffer, sizeof buffer);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) {
-        return std::nullopt;
-    }
-    return std::string(buffer, static_cast<size_t>(length));
+    return hostio::readLinkAt(AT_FDCWD, "/proc/self/fd/" + std::to_string(fd));
 }
 
 } // namespace

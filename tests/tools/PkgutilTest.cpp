@@ -1,5 +1,5 @@
-#include "tests/support/PackageFixture.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/PackageFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,9 @@ protected:
                                             PackageItem::link("TORVA/Current", "Filter")}};
     }
 
-    ChildProcess run(std::vector<std::string> arguments) { return ChildProcess::helper("pkgutil", arguments); }
+    ChildProcess run(std::vector<std::string> arguments) {
+        return ChildProcess::helper("pkgutil", arguments);
+    }
 
     void expectNoReceipt(const ChildProcess& result, const std::string& id) {
         EXPECT_EQ(result.exitStatus, 1);
@@ -163,11 +165,45 @@ TEST_F(Pkgutil, UsageErrorsAndHelp) {
     const ChildProcess help = run({"--help"});
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_TRUE(help.out.starts_with("usage: pkgutil")) << help.out;
-    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-             {}, {"--volume", volume}, {"--pkg-info"}, {"--pkgs", "--forget", "x"}, {"--frobnicate"}}) {
+    // Each usage error names what was wrong, then shows the usage.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, ""},
+        {{"--volume", volume}, "pkgutil: no command given\n"},
+        {{"--pkg-info"}, "pkgutil: --pkg-info needs a package id\n"},
+        {{"--pkgs", "--forget", "x"}, "pkgutil: only one command at a time: --forget\n"},
+        {{"--frobnicate"}, "pkgutil: unknown option --frobnicate\n"},
+        {{"--pkgs", "--volume"}, "pkgutil: --volume needs a folder\n"},
+    };
+    for (const auto& [arguments, problem] : cases) {
         const ChildProcess result = run(arguments);
         EXPECT_EQ(result.exitStatus, 1);
         EXPECT_EQ(result.out, "");
-        EXPECT_TRUE(result.err.starts_with("usage: pkgutil")) << result.err;
+        EXPECT_TRUE(result.err.starts_with(problem + "usage: pkgutil")) << result.err;
     }
+    // A volume that is not there is named, whatever the command.
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"--pkgs"}, {"--forget", "x"}}) {
+        std::vector<std::string> arguments = command;
+        arguments.insert(arguments.end(), {"--volume", volume + "/nonexistent"});
+        const ChildProcess missing = run(arguments);
+        EXPECT_EQ(missing.exitStatus, 1);
+        EXPECT_EQ(missing.err, "pkgutil: " + volume + "/nonexistent: no such volume\n");
+    }
+}
+
+TEST_F(Pkgutil, LinksNeverLeadOutOfTheVolume) {
+    // Receipts of another system, outside the volume, that a link inside it points at.
+    TestSystem host;
+    const InstalledPackage outside = PackageFixture::install(host, driver("com.other.pkg.App"));
+    const std::string hostReceipts = host.host("/var/db/receipts");
+    system.makeFolder("/var/db");
+    system.makeLink("/var/db/receipts", hostReceipts);
+    system.makeFolder("/Library/Apple/System/Library");
+    system.makeLink("/Library/Apple/System/Library/Receipts", "../../../../../../../.." + hostReceipts);
+
+    EXPECT_EQ(run({"--pkgs", "--volume", volume}).out, "");
+    expectNoReceipt(run({"--pkg-info", "com.other.pkg.App", "--volume", volume}), "com.other.pkg.App");
+    expectNoReceipt(run({"--files", "com.other.pkg.App", "--volume", volume}), "com.other.pkg.App");
+    expectNoReceipt(run({"--forget", "com.other.pkg.App", "--volume", volume}), "com.other.pkg.App");
+    EXPECT_TRUE(host.exists(outside.receiptPath));
+    EXPECT_TRUE(host.exists(outside.bomPath));
 }

@@ -2,6 +2,7 @@
 
 #include "tools/bom/BigEndian.h"
 
+#include "platform/HostIo.h"
 #include "platform/UniqueFd.h"
 
 #include <algorithm>
@@ -369,41 +370,16 @@ std::optional<std::vector<BomEntry>> BomReader::read(std::string_view bytes, std
 }
 
 std::optional<std::vector<BomEntry>> BomReader::readFile(const std::string& hostPath, std::string& error) {
-    UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd fd = hostio::openRegularFile(hostPath, hostio::LastLink::Follow);
     if (!fd.valid()) {
-        error = std::strerror(errno);
-        return std::nullopt;
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) {
-        error = std::strerror(errno);
-        return std::nullopt;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = "not a regular file";
+        error = errno == EINVAL ? "not a regular file" : std::strerror(errno);
         return std::nullopt;
     }
     // Offsets are 32-bit: nothing beyond 4 GiB can belong to a BOM.
-    if (static_cast<uint64_t>(info.st_size) > std::numeric_limits<uint32_t>::max()) {
-        error = "file too large for a BOM";
+    const std::optional<std::string> bytes = hostio::readAll(fd.get(), std::numeric_limits<uint32_t>::max());
+    if (!bytes) {
+        error = errno == EFBIG ? "file too large for a BOM" : std::strerror(errno);
         return std::nullopt;
     }
-    std::string bytes(static_cast<size_t>(info.st_size), '\0');
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            error = std::strerror(errno);
-            return std::nullopt;
-        }
-        if (got == 0) {
-            bytes.resize(done);
-            break;
-        }
-        done += static_cast<size_t>(got);
-    }
-    return read(bytes, error);
+    return read(*bytes, error);
 }

@@ -2,6 +2,7 @@
 
 #include "tools/bom/BigEndian.h"
 
+#include "platform/HostIo.h"
 #include "platform/UniqueFd.h"
 
 #include <algorithm>
@@ -382,6 +383,17 @@ bool BomWriter::writeFile(const std::string& hostPath, const std::vector<BomEntr
     if (!bytes) {
         return false;
     }
+    // Only a file may be replaced: a device, a folder or a link at the target stays as it is.
+    struct stat target {};
+    if (::lstat(hostPath.c_str(), &target) == 0) {
+        if (!S_ISREG(target.st_mode)) {
+            error = hostPath + ": not a regular file; refusing to replace it";
+            return false;
+        }
+    } else if (errno != ENOENT) {
+        error = "cannot look at " + hostPath + ": " + std::strerror(errno);
+        return false;
+    }
     std::string temporary = hostPath + ".XXXXXX";
     UniqueFd fd(::mkstemp(temporary.data()));
     if (!fd.valid()) {
@@ -394,16 +406,8 @@ bool BomWriter::writeFile(const std::string& hostPath, const std::vector<BomEntr
         ::unlink(temporary.c_str());
         return false;
     };
-    size_t done = 0;
-    while (done < bytes->size()) {
-        const ssize_t wrote = ::write(fd.get(), bytes->data() + done, bytes->size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote < 0) {
-            return failWith("cannot write " + temporary);
-        }
-        done += static_cast<size_t>(wrote);
+    if (!hostio::writeAll(fd.get(), *bytes)) {
+        return failWith("cannot write " + temporary);
     }
     // mkstemp makes the file private; a BOM is as readable as the receipts beside it.
     if (::fchmod(fd.get(), 0644) != 0) {

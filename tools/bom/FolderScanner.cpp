@@ -2,24 +2,19 @@
 
 #include "tools/bom/Cksum.h"
 
+#include "platform/DirectoryHandle.h"
+#include "platform/HostIo.h"
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
-
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 std::string describe(const std::string& path, const char* what) {
     return path + ": " + what + ": " + std::strerror(errno);
@@ -63,20 +58,13 @@ bool checksumFile(const std::string& hostPath, uint32_t& checksum, std::string& 
 }
 
 bool readTarget(const std::string& hostPath, std::string& target, std::string& error) {
-    std::string buffer(256, '\0');
-    for (;;) {
-        const ssize_t got = ::readlink(hostPath.c_str(), buffer.data(), buffer.size());
-        if (got < 0) {
-            error = describe(hostPath, "cannot read the link");
-            return false;
-        }
-        if (static_cast<size_t>(got) < buffer.size()) {
-            buffer.resize(static_cast<size_t>(got));
-            target = std::move(buffer);
-            return true;
-        }
-        buffer.resize(buffer.size() * 2);
+    std::optional<std::string> read = hostio::readLinkAt(AT_FDCWD, hostPath);
+    if (!read) {
+        error = describe(hostPath, "cannot read the link");
+        return false;
     }
+    target = std::move(*read);
+    return true;
 }
 
 } // namespace
@@ -102,14 +90,13 @@ std::optional<std::vector<BomEntry>> FolderScanner::scan(const std::string& host
     while (!pending.empty()) {
         const auto [hostDir, bomDir] = std::move(pending.back());
         pending.pop_back();
-        DirHandle dir(::opendir(hostDir.c_str()));
+        std::optional<DirectoryHandle> dir = DirectoryHandle::open(hostDir);
         if (!dir) {
             error = describe(hostDir, "cannot read the folder");
             return std::nullopt;
         }
         for (;;) {
-            errno = 0;
-            const dirent* item = ::readdir(dir.get());
+            const dirent* item = dir->next();
             if (item == nullptr) {
                 if (errno != 0) {
                     error = describe(hostDir, "cannot read the folder");
@@ -118,9 +105,6 @@ std::optional<std::vector<BomEntry>> FolderScanner::scan(const std::string& host
                 break;
             }
             const std::string name = item->d_name;
-            if (name == "." || name == "..") {
-                continue;
-            }
             const std::string hostPath = hostDir + "/" + name;
             struct stat info {};
             if (::lstat(hostPath.c_str(), &info) != 0) {

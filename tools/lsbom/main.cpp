@@ -3,6 +3,8 @@
 #include "tools/bom/BomEntry.h"
 #include "tools/bom/BomReader.h"
 
+#include "platform/HostIo.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -45,17 +47,7 @@ struct Options {
 };
 
 bool writeAll(std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t wrote = ::write(STDOUT_FILENO, data.data(), data.size());
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote < 0) {
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(wrote));
-    }
-    return true;
+    return hostio::writeAll(STDOUT_FILENO, data);
 }
 
 int usage() {

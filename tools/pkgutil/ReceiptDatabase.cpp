@@ -1,58 +1,47 @@
 #include "tools/pkgutil/ReceiptDatabase.h"
 
+#include "platform/FileManager.h"
 #include "platform/PropertyList.h"
+#include "platform/SystemRoot.h"
 
-#include <algorithm>
-#include <filesystem>
 #include <set>
-
-namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* kReceiptFolders[] = {
-    "var/db/receipts",
-    "System/Library/Receipts",
-    "Library/Apple/System/Library/Receipts",
-    "Library/Receipts",
+    "/var/db/receipts",
+    "/System/Library/Receipts",
+    "/Library/Apple/System/Library/Receipts",
+    "/Library/Receipts",
 };
 
 constexpr std::string_view kPlistSuffix = ".plist";
 
-// Library/Receipts also holds InstallHistory.plist and bundle receipts; only a dictionary is a receipt.
+// Library/Receipts also holds InstallHistory.plist and bundle receipts; only a dictionary in a regular
+// file is a receipt.
 std::optional<PlistValue> readReceipt(const std::string& path) {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) {
+    const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(path);
+    if (!attributes || attributes->type != FileType::Regular) {
         return std::nullopt;
     }
-    std::optional<PlistValue> value = PropertyList::readHostFile(path);
-    if (!value || !value->isDictionary()) {
-        return std::nullopt;
-    }
-    return value;
+    return PropertyList::readDictionary(path);
 }
 
 } // namespace
 
-ReceiptDatabase::ReceiptDatabase(std::string volume) : mVolume(std::move(volume)) {}
-
-std::vector<std::string> ReceiptDatabase::folders() const {
-    std::string base = mVolume;
-    while (!base.empty() && base.back() == '/') {
-        base.pop_back();
+std::optional<ReceiptDatabase> ReceiptDatabase::open(const std::string& hostVolume) {
+    if (!SystemRoot::set(hostVolume)) {
+        return std::nullopt;
     }
-    std::vector<std::string> result;
-    for (const char* folder : kReceiptFolders) {
-        result.push_back(base + "/" + folder);
-    }
-    return result;
+    return ReceiptDatabase();
 }
 
 std::optional<ReceiptDatabase::Receipt> ReceiptDatabase::find(const std::string& identifier) const {
-    if (identifier.empty() || identifier.find('/') != std::string::npos) {
+    if (identifier.empty() || identifier.find('/') != std::string::npos || identifier == "." ||
+        identifier == "..") {
         return std::nullopt;
     }
-    for (const std::string& folder : folders()) {
+    for (const char* folder : kReceiptFolders) {
         Receipt receipt{identifier, folder, {}};
         if (std::optional<PlistValue> info = readReceipt(receipt.plistPath())) {
             receipt.info = std::move(*info);
@@ -65,20 +54,17 @@ std::optional<ReceiptDatabase::Receipt> ReceiptDatabase::find(const std::string&
 std::vector<std::string> ReceiptDatabase::identifiers() const {
     std::vector<std::string> result;
     std::set<std::string> seen;
-    for (const std::string& folder : folders()) {
-        std::vector<std::string> names;
-        std::error_code error;
-        for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-            const std::string name = it->path().filename().string();
-            if (name.size() > kPlistSuffix.size() && name.ends_with(kPlistSuffix) &&
-                readReceipt(it->path().string())) {
-                names.push_back(name.substr(0, name.size() - kPlistSuffix.size()));
+    for (const char* folder : kReceiptFolders) {
+        const std::optional<std::vector<std::string>> names =
+            FileManager::contentsOfDirectoryAtPathCDA(folder);
+        for (const std::string& name : names.value_or(std::vector<std::string>())) {
+            if (name.size() <= kPlistSuffix.size() || !name.ends_with(kPlistSuffix) ||
+                !readReceipt(std::string(folder) + "/" + name)) {
+                continue;
             }
-        }
-        std::sort(names.begin(), names.end());
-        for (std::string& name : names) {
-            if (seen.insert(name).second) {
-                result.push_back(std::move(name));
+            std::string identifier = name.substr(0, name.size() - kPlistSuffix.size());
+            if (seen.insert(identifier).second) {
+                result.push_back(std::move(identifier));
             }
         }
     }

@@ -6,19 +6,21 @@
 #include <string>
 #include <vector>
 
-/// The package receipts of one volume (a host folder), where macOS pkgutil looks for them.
+/// The package receipts of one volume, where macOS pkgutil looks for them.
 ///
-/// A receipt is "<id>.plist" holding a dictionary, with its bill of materials "<id>.bom" beside it.
-/// The folders are searched in the order var/db/receipts, System/Library/Receipts,
-/// Library/Apple/System/Library/Receipts, Library/Receipts (the last for home-folder volumes); the
+/// The volume is made the system root, so every path below is resolved inside it and no symbolic link
+/// leads out of it. A receipt is "<id>.plist" holding a dictionary, with its bill of materials "<id>.bom"
+/// beside it. The folders are searched in the order /var/db/receipts, /System/Library/Receipts,
+/// /Library/Apple/System/Library/Receipts, /Library/Receipts (the last for home-folder volumes); the
 /// first folder that has the id wins.
 class ReceiptDatabase {
 public:
-    explicit ReceiptDatabase(std::string volume);
+    /// The receipts of the volume at a host folder; nullopt when it is not a folder.
+    static std::optional<ReceiptDatabase> open(const std::string& hostVolume);
 
     struct Receipt {
         std::string identifier;
-        std::string folder; ///< host folder that holds the receipt
+        std::string folder; ///< the folder inside the volume that holds the receipt
         PlistValue info;    ///< the receipt's dictionary
 
         std::string plistPath() const { return folder + "/" + identifier + ".plist"; }
@@ -33,7 +35,5 @@ public:
     std::vector<std::string> identifiers() const;
 
 private:
-    std::vector<std::string> folders() const;
-
-    std::string mVolume;
+    ReceiptDatabase() = default;
 };

@@ -4,6 +4,9 @@
 #include "tools/bom/BomReader.h"
 #include "tools/pkgutil/ReceiptDatabase.h"
 
+#include "platform/FileManager.h"
+#include "platform/SystemRoot.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -36,13 +40,17 @@ struct Arguments {
     std::string volume = "/";
 };
 
-int usage() {
+int usage(const std::string& problem) {
+    if (!problem.empty()) {
+        std::fprintf(stderr, "pkgutil: %s\n", problem.c_str());
+    }
     std::fputs(kUsage, stderr);
     return 1;
 }
 
-// Reads "--name VALUE" or "--name=VALUE"; options and commands may come in any order.
-std::optional<Arguments> parseArguments(int argc, char** argv, bool& help) {
+// Reads "--name VALUE" or "--name=VALUE"; options and commands may come in any order. On a usage error
+// `problem` says what was wrong (empty when nothing was asked at all).
+std::optional<Arguments> parseArguments(int argc, char** argv, bool& help, std::string& problem) {
     Arguments arguments;
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
@@ -61,45 +69,50 @@ std::optional<Arguments> parseArguments(int argc, char** argv, bool& help) {
             }
             return std::nullopt;
         };
-        auto setCommand = [&](Command command, bool needsId) {
+        const std::string name(argument);
+        // Sets the command; an empty answer, or what went wrong.
+        auto setCommand = [&](Command command, bool needsId) -> std::string {
             if (arguments.command != Command::None) {
-                return false;
+                return "only one command at a time: " + name;
             }
             arguments.command = command;
             if (!needsId) {
-                return !inlineValue.has_value();
+                return inlineValue ? name + " takes no value" : "";
             }
             std::optional<std::string> id = value();
-            if (!id) {
-                return false;
+            if (!id || id->empty()) {
+                return name + " needs a package id";
             }
             arguments.identifier = std::move(*id);
-            return true;
+            return "";
         };
-        bool ok = false;
         if (argument == "--help" || argument == "-h") {
             help = true;
             return std::nullopt;
         } else if (argument == "--volume") {
             std::optional<std::string> volume = value();
-            ok = volume && !volume->empty();
-            if (ok) {
+            if (!volume || volume->empty()) {
+                problem = "--volume needs a folder";
+            } else {
                 arguments.volume = std::move(*volume);
             }
         } else if (argument == "--pkg-info") {
-            ok = setCommand(Command::PackageInfo, true);
+            problem = setCommand(Command::PackageInfo, true);
         } else if (argument == "--forget") {
-            ok = setCommand(Command::Forget, true);
+            problem = setCommand(Command::Forget, true);
         } else if (argument == "--files") {
-            ok = setCommand(Command::Files, true);
+            problem = setCommand(Command::Files, true);
         } else if (argument == "--pkgs" || argument == "--packages") {
-            ok = setCommand(Command::Packages, false);
+            problem = setCommand(Command::Packages, false);
+        } else {
+            problem = "unknown option " + name;
         }
-        if (!ok) {
+        if (!problem.empty()) {
             return std::nullopt;
         }
     }
     if (arguments.command == Command::None) {
+        problem = argc > 1 ? "no command given" : "";
         return std::nullopt;
     }
     return arguments;
@@ -156,6 +169,13 @@ void reportRemovalError(const std::string& path, const std::string& fileName, in
         std::strerror(error));
 }
 
+// Removes one file (a link itself, never its target) inside the volume; false with errno set.
+bool unlinkInVolume(const std::string& path) {
+    std::string name;
+    const UniqueFd parent = SystemRoot::openParent(path, name);
+    return parent.valid() && ::unlinkat(parent.get(), name.c_str(), 0) == 0;
+}
+
 int forget(const Arguments& arguments, const ReceiptDatabase& database) {
     const std::optional<ReceiptDatabase::Receipt> receipt = database.find(arguments.identifier);
     if (!receipt) {
@@ -164,11 +184,11 @@ int forget(const Arguments& arguments, const ReceiptDatabase& database) {
     // The bill of materials goes first; when it cannot be removed the receipt stays whole, as on macOS.
     // A receipt that has lost its bill of materials can still be forgotten.
     bool removed = true;
-    if (::unlink(receipt->bomPath().c_str()) != 0 && errno != ENOENT) {
+    if (!unlinkInVolume(receipt->bomPath()) && errno != ENOENT) {
         reportRemovalError(receipt->bomPath(), arguments.identifier + ".bom", errno);
         removed = false;
     }
-    if (removed && ::unlink(receipt->plistPath().c_str()) != 0) {
+    if (removed && !unlinkInVolume(receipt->plistPath())) {
         reportRemovalError(receipt->plistPath(), arguments.identifier + ".plist", errno);
     }
     // macOS reports the package as forgotten even when a deletion failed, and exits with 0.
@@ -191,8 +211,10 @@ int files(const Arguments& arguments, const ReceiptDatabase& database) {
     if (!receipt) {
         return noReceipt(arguments);
     }
-    std::string error;
-    const std::optional<std::vector<BomEntry>> entries = BomReader::readFile(receipt->bomPath(), error);
+    std::string error = "cannot read the file";
+    const std::optional<std::string> bytes = FileManager::contentsAtPath(receipt->bomPath(), size_t{1} << 32);
+    const std::optional<std::vector<BomEntry>> entries =
+        bytes ? BomReader::read(*bytes, error) : std::nullopt;
     if (!entries) {
         std::fprintf(stderr, "pkgutil: cannot read the bill of materials %s: %s\n",
                      receipt->bomPath().c_str(), error.c_str());
@@ -217,15 +239,22 @@ int files(const Arguments& arguments, const ReceiptDatabase& database) {
 
 int main(int argc, char** argv) {
     bool help = false;
-    const std::optional<Arguments> arguments = parseArguments(argc, argv, help);
+    std::string problem;
+    const std::optional<Arguments> arguments = parseArguments(argc, argv, help, problem);
     if (help) {
         std::fputs(kUsage, stdout);
         return 0;
     }
     if (!arguments) {
-        return usage();
+        return usage(problem);
     }
-    const ReceiptDatabase database(arguments->volume);
+    const std::optional<ReceiptDatabase> opened = ReceiptDatabase::open(arguments->volume);
+    if (!opened) {
+        std::fprintf(stderr, "pkgutil: %s: %s\n", arguments->volume.c_str(),
+                     errno == ENOENT ? "no such volume" : "not a folder");
+        return 1;
+    }
+    const ReceiptDatabase& database = *opened;
     int status = 1;
     switch (arguments->command) {
     case Command::PackageInfo:
@@ -241,7 +270,7 @@ int main(int argc, char** argv) {
         status = files(*arguments, database);
         break;
     case Command::None:
-        return usage();
+        return usage("no command given");
     }
     if (std::fflush(stdout) != 0) {
         return 1;
