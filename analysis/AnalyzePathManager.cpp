@@ -1,7 +1,6 @@
 #include "analysis/AnalyzePathManager.h"
 
 #include "analysis/PpdReader.h"
-#include "platform/Bundle.h"
 #include "platform/CTaskController.h"
 #include "platform/ConfinedFolder.h"
 #include "platform/FileManager.h"
@@ -333,11 +332,9 @@ AnalyzePathManager::apartPathList(const std::optional<std::string>& text) {
 std::vector<std::string>
 AnalyzePathManager::addExtensionRestPathList(const std::optional<std::vector<std::string>>& restPathList) {
     std::vector<std::string> rest = restPathList.value_or(std::vector<std::string>());
-    if (std::optional<Bundle> bundle = Bundle::mainBundle()) {
-        if (std::optional<PlistValue> info = bundle->infoDictionary()) {
-            const std::vector<std::string> shared = stringsOf(info->find("EXRestPathList"));
-            rest.insert(rest.end(), shared.begin(), shared.end());
-        }
+    if (const std::optional<PlistValue>& info = cmnFuncs.getMainBundleInfoDict()) {
+        const std::vector<std::string> shared = stringsOf(info->find("EXRestPathList"));
+        rest.insert(rest.end(), shared.begin(), shared.end());
     }
     return rest;
 }
@@ -422,7 +419,7 @@ void AnalyzePathManager::createSystemPathList(std::optional<std::vector<std::str
                                               const std::string& pathKey, const std::string& userPathKey,
                                               bool insertUserFolder) {
     std::vector<std::string> paths;
-    if (std::optional<PlistValue> root = cmnFuncs.getCorvaneInfoRootDict()) {
+    if (const std::optional<PlistValue>& root = cmnFuncs.getCorvaneInfoRootDict()) {
         paths = stringsOf(root->find(pathKey));
         const std::vector<std::string> userPaths = stringsOf(root->find(userPathKey));
         for (const std::string& user : usrManager.getAllUserName()) {
@@ -496,7 +493,7 @@ std::vector<std::string>
 AnalyzePathManager::addExtensionRemovePathList(const std::optional<std::vector<std::string>>& removePathList,
                                                const std::optional<std::string>& applicationName) {
     std::vector<std::string> remove = removePathList.value_or(std::vector<std::string>());
-    const std::optional<PlistValue> root = cmnFuncs.getCorvaneInfoRootDict();
+    const std::optional<PlistValue>& root = cmnFuncs.getCorvaneInfoRootDict();
     if (!root) {
         return remove;
     }
@@ -534,7 +531,7 @@ AnalyzePathManager::getExtensionRemovePath(const PlistValue* group,
 }
 
 std::optional<std::vector<std::string>> AnalyzePathManager::getSoftwareNameAtCVInformation() {
-    const std::optional<PlistValue> root = cmnFuncs.getCorvaneInfoRootDict();
+    const std::optional<PlistValue>& root = cmnFuncs.getCorvaneInfoRootDict();
     if (!root) {
         return std::nullopt;
     }
@@ -568,7 +565,7 @@ void AnalyzePathManager::addRemovePPDFilePath(const std::optional<std::vector<st
     if (!ppdFiles) {
         return;
     }
-    const std::optional<PlistValue> root = cmnFuncs.getCorvaneInfoRootDict();
+    const std::optional<PlistValue>& root = cmnFuncs.getCorvaneInfoRootDict();
     if (!root) {
         return;
     }

@@ -27,17 +27,27 @@ char lower(char c) {
 
 } // namespace
 
-std::optional<PlistValue> CommonFunctions::getCorvaneInfoRootDict() const {
-    std::optional<Bundle> bundle = Bundle::mainBundle();
-    if (!bundle) {
-        return std::nullopt;
+const std::optional<PlistValue>& CommonFunctions::getCorvaneInfoRootDict() const {
+    if (!mCorvaneInfo) {
+        std::optional<PlistValue> root;
+        if (std::optional<Bundle> bundle = Bundle::mainBundle()) {
+            root = PropertyList::readHostFile(
+                path::standardize(path::join(bundle->resourcePath(), "CorvaneInformaiton.plist")));
+        }
+        if (root && !root->isDictionary()) {
+            root.reset();
+        }
+        mCorvaneInfo = std::move(root);
     }
-    std::optional<PlistValue> root = PropertyList::readHostFile(
-        path::standardize(path::join(bundle->resourcePath(), "CorvaneInformaiton.plist")));
-    if (!root || !root->isDictionary()) {
-        return std::nullopt;
+    return *mCorvaneInfo;
+}
+
+const std::optional<PlistValue>& CommonFunctions::getMainBundleInfoDict() const {
+    if (!mMainBundleInfo) {
+        std::optional<Bundle> bundle = Bundle::mainBundle();
+        mMainBundleInfo = bundle ? bundle->infoDictionary() : std::nullopt;
     }
-    return root;
+    return *mMainBundleInfo;
 }
 
 bool CommonFunctions::isEqualStringCompare(std::optional<std::string_view> a, std::string_view b) {
@@ -69,11 +79,7 @@ bool CommonFunctions::isIncludeFolderPathArray(const std::vector<std::string>& f
 }
 
 std::string CommonFunctions::convertSoftwareName(const std::string& name) const {
-    std::optional<Bundle> bundle = Bundle::mainBundle();
-    if (!bundle) {
-        return name;
-    }
-    std::optional<PlistValue> info = bundle->infoDictionary();
+    const std::optional<PlistValue>& info = getMainBundleInfoDict();
     if (!info) {
         return name;
     }

@@ -18,8 +18,11 @@ using StringSet = std::set<std::string>;
 class CommonFunctions {
 public:
     /// The information resource file (CorvaneInformaiton.plist in the main bundle's resources) as a
-    /// dictionary, read afresh; nullopt when there is no bundle or no readable dictionary.
-    std::optional<PlistValue> getCorvaneInfoRootDict() const;
+    /// dictionary, read on first use; nullopt when there is no bundle or no readable dictionary.
+    const std::optional<PlistValue>& getCorvaneInfoRootDict() const;
+
+    /// The main bundle's Info.plist as a dictionary, read on first use; nullopt when there is none.
+    const std::optional<PlistValue>& getMainBundleInfoDict() const;
 
     /// Exact, case-sensitive equality; an absent first string counts as equal.
     static bool isEqualStringCompare(std::optional<std::string_view> a, std::string_view b);
@@ -89,4 +92,9 @@ public:
 
     /// Adds every string of `array` to `set`.
     static void mergeArrayToDictionary(const std::vector<std::string>& array, StringSet& set);
+
+private:
+    // The application's own data files, each read once for the life of this object.
+    mutable std::optional<std::optional<PlistValue>> mCorvaneInfo;
+    mutable std::optional<std::optional<PlistValue>> mMainBundleInfo;
 };

@@ -43,7 +43,7 @@ TEST(ExtensionPaths, GroupsThatNameTheSoftwareAddTheirPathsInOrder) {
               (Paths{"/own"}));
     EXPECT_EQ(analysis.addExtensionRemovePathList(Paths{"/own"}, std::nullopt), (Paths{"/own"}));
     bundle.setInformationBytes("");
-    EXPECT_EQ(analysis.addExtensionRemovePathList(Paths{"/own"}, std::string("PC-FAX Driver")),
+    EXPECT_EQ(AnalyzePathManager().addExtensionRemovePathList(Paths{"/own"}, std::string("PC-FAX Driver")),
               (Paths{"/own"}));
 }
 

@@ -221,3 +221,27 @@ TEST(BomWriter, EmptyListGivesABomWithoutPaths) {
     ASSERT_TRUE(read) << error;
     EXPECT_TRUE(read->empty());
 }
+
+TEST(BomWriter, FilesOfFourGibibytesAndMoreKeepTheirWholeSize) {
+    std::vector<BomEntry> entries{BomEntry::directory("."), BomEntry::file("./small", "x"),
+                                  BomEntry::file("./exactly4GiB", ""), BomEntry::file("./big", ""),
+                                  BomEntry::file("./just-below", "")};
+    entries[2].size = uint64_t{1} << 32;
+    entries[3].size = (uint64_t{5} << 32) + 12345;
+    entries[4].size = 0xFFFFFFFFu;
+    std::string error;
+    const std::optional<std::string> bom = BomWriter::write(entries, error);
+    ASSERT_TRUE(bom) << error;
+    // The Size64 tree (block 9) counts the two files above the 32-bit range.
+    EXPECT_EQ(u32(block(*bom, 9), 16), 2u);
+    const std::optional<std::vector<BomEntry>> read = BomReader::read(*bom, error);
+    ASSERT_TRUE(read) << error;
+    std::map<std::string, uint64_t> sizes;
+    for (const BomEntry& entry : *read) {
+        sizes[entry.path] = entry.size;
+    }
+    EXPECT_EQ(sizes["./small"], 1u);
+    EXPECT_EQ(sizes["./exactly4GiB"], uint64_t{1} << 32);
+    EXPECT_EQ(sizes["./big"], (uint64_t{5} << 32) + 12345);
+    EXPECT_EQ(sizes["./just-below"], 0xFFFFFFFFu);
+}

@@ -1,5 +1,5 @@
-#include "tests/support/PackageFixture.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/PackageFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -38,9 +38,9 @@ TEST_F(Lsbom, SelectsKindsAndPrintsPathsOnly) {
 TEST_F(Lsbom, PrintsTheLongFormAndChosenFields) {
     writeSmallBom();
     EXPECT_EQ(ChildProcess::helper("lsbom", {bom}).out, ".\t40755\t0/0\n"
-                                                      "./dir\t40700\t0/0\n"
-                                                      "./dir/a.txt\t100644\t501/20\t6\t3015617425\n"
-                                                      "./dir/l\t120755\t0/0\t5\t1632437005\ta.txt\n");
+                                                        "./dir\t40700\t0/0\n"
+                                                        "./dir/a.txt\t100644\t501/20\t6\t3015617425\n"
+                                                        "./dir/l\t120755\t0/0\t5\t1632437005\ta.txt\n");
     // Fields a kind does not have are left out, separator and all.
     EXPECT_EQ(ChildProcess::helper("lsbom", {"-p", "fmug/tscl", bom}).out,
               ".\t40755\t0\t0\t0/0\t0\n"

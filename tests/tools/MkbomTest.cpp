@@ -1,5 +1,5 @@
-#include "tests/support/TestSystem.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/TestSystem.h"
 #include "tools/bom/Cksum.h"
 
 #include <gtest/gtest.h>
@@ -102,6 +102,35 @@ TEST_F(Mkbom, RecordsModesSizesTimesAndChecksums) {
     for (const std::string& line : lines(ChildProcess::helper("lsbom", {"-p", "/", bom}).out)) {
         EXPECT_EQ(line, "0/80");
     }
+}
+
+TEST_F(Mkbom, SizesBeyondFourGibibytesAreListedWhole) {
+    system.makeFolder("/tree");
+    {
+        const std::string file = system.host("/tree/sparse");
+        system.writeFile("/tree/sparse");
+        ASSERT_EQ(::truncate(file.c_str(), (off_t{5} << 30) + 7), 0);
+    }
+    ASSERT_EQ(ChildProcess::helper("mkbom", {tree, bom}).exitStatus, 0);
+    EXPECT_EQ(ChildProcess::helper("lsbom", {"-f", "-p", "fs", bom}).out,
+              "./sparse\t" + std::to_string((uint64_t{5} << 30) + 7) + "\n");
+}
+
+TEST_F(Mkbom, OnlyARegularFileIsReplaced) {
+    system.makeFolder("/tree");
+    system.makeLink("/out/link.bom", "/dev/null");
+    for (const std::string& target : {std::string("/dev/full"), system.host("/out/link.bom")}) {
+        struct stat before {};
+        ASSERT_EQ(::lstat(target.c_str(), &before), 0);
+        const ChildProcess run = ChildProcess::helper("mkbom", {tree, target});
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
+        struct stat after {};
+        ASSERT_EQ(::lstat(target.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode) << target;
+        EXPECT_EQ(after.st_ino, before.st_ino) << target;
+    }
+    EXPECT_EQ(system.tree("/out"), std::vector<std::string>{"/out/link.bom"});
 }
 
 TEST_F(Mkbom, FailureLeavesNoFileBehind) {

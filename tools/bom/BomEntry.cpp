@@ -7,7 +7,7 @@ BomEntry BomEntry::file(std::string path, std::string_view content, uint16_t mod
     entry.path = std::move(path);
     entry.type = Type::File;
     entry.mode = mode;
-    entry.size = static_cast<uint32_t>(content.size());
+    entry.size = content.size();
     entry.checksum = Cksum::of(content);
     return entry;
 }
@@ -25,7 +25,7 @@ BomEntry BomEntry::link(std::string path, std::string target, uint16_t mode) {
     entry.path = std::move(path);
     entry.type = Type::Link;
     entry.mode = mode;
-    entry.size = static_cast<uint32_t>(target.size());
+    entry.size = target.size();
     entry.checksum = Cksum::of(target);
     entry.linkTarget = std::move(target);
     return entry;

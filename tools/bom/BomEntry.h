@@ -18,7 +18,8 @@ struct BomEntry {
     uint32_t uid = 0;
     uint32_t gid = 0;
     uint32_t mtime = 0;    ///< seconds since 1970
-    uint32_t size = 0;     ///< low 32 bits; for a link the length of its target
+    uint64_t size = 0;     ///< for a link the length of its target; records hold the low 32 bits, the
+                           ///< Size64 tree the whole size of a file of 4 GiB or more
     uint32_t checksum = 0; ///< cksum of the content or link target; the device number for a device
     std::string linkTarget;
 

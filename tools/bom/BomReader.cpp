@@ -33,6 +33,7 @@ struct RawEntry {
     uint32_t parent = 0;
     std::string_view name;
     std::string_view info;
+    uint32_t infoBlock = 0;
 };
 
 class Parser {
@@ -48,6 +49,7 @@ public:
         if (!collectEntries(*pathsTree, raw)) {
             return std::nullopt;
         }
+        readLargeSizes();
         return buildListing(raw);
     }
 
@@ -57,6 +59,8 @@ private:
     size_t mTableOffset = 0;
     uint32_t mSlotCount = 0;
     std::unordered_map<uint32_t, size_t> mById; // path id -> index of its raw entry
+    std::optional<uint32_t> mSize64Tree;
+    std::unordered_map<uint32_t, uint64_t> mLargeSizes; // record block -> whole size
 
     template <typename T> T fail(std::string message) {
         mError = std::move(message);
@@ -113,6 +117,8 @@ private:
             name = name.substr(0, name.find('\0'));
             if (name == "Paths" && !paths) {
                 paths = block;
+            } else if (name == "Size64" && !mSize64Tree) {
+                mSize64Tree = block;
             }
             at += 5 + length;
         }
@@ -142,25 +148,26 @@ private:
         return mBytes.substr(address, length);
     }
 
-    // Walks the Paths tree: down the leftmost branch to the first leaf, then along the leaf chain.
-    bool collectEntries(uint32_t treeBlock, std::vector<RawEntry>& raw) {
-        std::optional<std::string_view> tree = block(treeBlock, "the Paths variable");
-        if (!tree) {
+    // Walks a tree: down the leftmost branch to the first leaf, then along the leaf chain, handing each
+    // (value block, key block) pair to `visit`. False, with the error set, for any damage.
+    template <typename Visit> bool walkLeaves(uint32_t treeBlock, const std::string& tree, Visit visit) {
+        std::optional<std::string_view> header = block(treeBlock, ("the " + tree + " variable").c_str());
+        if (!header) {
             return false;
         }
-        if (tree->size() < kTreeHeaderMinSize || tree->substr(0, 4) != "tree") {
-            return fail<bool>("the Paths tree header is damaged");
+        if (header->size() < kTreeHeaderMinSize || header->substr(0, 4) != "tree") {
+            return fail<bool>("the " + tree + " tree header is damaged");
         }
-        uint32_t node = readU32(*tree, 8);
+        uint32_t node = readU32(*header, 8);
         // A node met twice means the links loop; one flag per block keeps the walk linear.
         std::vector<bool> visited(mSlotCount, false);
         for (;;) {
-            std::optional<std::string_view> bytes = block(node, "a Paths tree node");
+            std::optional<std::string_view> bytes = block(node, ("a " + tree + " tree node").c_str());
             if (!bytes) {
                 return false;
             }
             if (visited[node]) {
-                return fail<bool>("the Paths tree loops back to block " + std::to_string(node));
+                return fail<bool>("the " + tree + " tree loops back to block " + std::to_string(node));
             }
             visited[node] = true;
             if (bytes->size() < kNodeHeaderSize) {
@@ -180,7 +187,7 @@ private:
         }
 
         while (node != 0) {
-            std::optional<std::string_view> leaf = block(node, "a Paths leaf");
+            std::optional<std::string_view> leaf = block(node, ("a " + tree + " leaf").c_str());
             if (!leaf) {
                 return false;
             }
@@ -199,16 +206,9 @@ private:
             }
             for (size_t i = 0; i < count; ++i) {
                 const size_t at = kNodeHeaderSize + i * 8;
-                RawEntry entry;
-                if (!readEntry(readU32(*leaf, at), readU32(*leaf, at + 4), entry)) {
+                if (!visit(readU32(*leaf, at), readU32(*leaf, at + 4))) {
                     return false;
                 }
-                // Checked here rather than later: distinct ids need distinct blocks, so this bounds the
-                // entries collected by the size of the file, however the leaves overlap.
-                if (!mById.emplace(entry.id, raw.size()).second) {
-                    return fail<bool>("path id " + std::to_string(entry.id) + " is used twice");
-                }
-                raw.push_back(entry);
             }
             const uint32_t next = readU32(*leaf, 4);
             if (next != 0) {
@@ -222,6 +222,44 @@ private:
             node = next;
         }
         return true;
+    }
+
+    bool collectEntries(uint32_t treeBlock, std::vector<RawEntry>& raw) {
+        return walkLeaves(treeBlock, "Paths", [&](uint32_t valueBlock, uint32_t keyBlock) {
+            RawEntry entry;
+            if (!readEntry(valueBlock, keyBlock, entry)) {
+                return false;
+            }
+            // Checked here rather than later: distinct ids need distinct blocks, so this bounds the
+            // entries collected by the size of the file, however the leaves overlap.
+            if (!mById.emplace(entry.id, raw.size()).second) {
+                return fail<bool>("path id " + std::to_string(entry.id) + " is used twice");
+            }
+            raw.push_back(entry);
+            return true;
+        });
+    }
+
+    // The whole sizes of files of 4 GiB and more. Listing does not need them, so a damaged Size64 tree
+    // only leaves the sizes at their low 32 bits.
+    void readLargeSizes() {
+        if (!mSize64Tree) {
+            return;
+        }
+        const std::string kept = mError;
+        const bool read = walkLeaves(*mSize64Tree, "Size64", [&](uint32_t valueBlock, uint32_t keyBlock) {
+            const std::optional<std::string_view> key = block(keyBlock, "a Size64 key");
+            const std::optional<std::string_view> value = block(valueBlock, "a Size64 value");
+            if (!key || !value || key->size() < 4 || value->size() < 8) {
+                return false;
+            }
+            mLargeSizes[readU32(*key, 0)] = (uint64_t{readU32(*value, 0)} << 32) | readU32(*value, 4);
+            return true;
+        });
+        if (!read) {
+            mLargeSizes.clear();
+        }
+        mError = kept;
     }
 
     bool readEntry(uint32_t valueBlock, uint32_t keyBlock, RawEntry& entry) {
@@ -253,7 +291,8 @@ private:
         if (entry.id == 0) {
             return fail<bool>("path record block " + std::to_string(valueBlock) + " holds the id 0");
         }
-        std::optional<std::string_view> info = block(readU32(*value, 4), "a path record");
+        entry.infoBlock = readU32(*value, 4);
+        std::optional<std::string_view> info = block(entry.infoBlock, "a path record");
         if (!info) {
             return false;
         }
@@ -350,6 +389,11 @@ private:
                 out.path.append(parentPath).append(1, '/').append(entry.name);
             }
             readInfo(entry.info, out);
+            // The record holds the low 32 bits of a large size; the Size64 tree the whole of it.
+            if (const auto large = mLargeSizes.find(entry.infoBlock);
+                large != mLargeSizes.end() && static_cast<uint32_t>(large->second) == out.size) {
+                out.size = large->second;
+            }
             position[index] = static_cast<uint32_t>(listing.size());
             listing.push_back(std::move(out));
             pushChildren(entry.id);

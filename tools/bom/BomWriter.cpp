@@ -206,7 +206,7 @@ void appendPathInfo(std::string& out, const BomEntry& entry) {
     appendU32(out, entry.uid);
     appendU32(out, entry.gid);
     appendU32(out, entry.mtime);
-    appendU32(out, entry.size);
+    appendU32(out, static_cast<uint32_t>(entry.size));
     appendU8(out, 1);
     switch (entry.type) {
     case BomEntry::Type::File:
@@ -226,64 +226,71 @@ void appendPathInfo(std::string& out, const BomEntry& entry) {
     out.append(8, '\0');
 }
 
-} // namespace
+void appendTree(BlockFile& file, uint32_t root, uint32_t nodeSize, uint32_t count) {
+    const size_t begin = file.begin();
+    appendTreeHeader(file.bytes(), root, nodeSize, count);
+    file.end(begin);
+}
 
-std::optional<std::string> BomWriter::write(const std::vector<BomEntry>& entries, std::string& error) {
-    if (entries.size() > kMaxEntries) {
-        error = "a BOM holds at most " + std::to_string(kMaxEntries) + " paths, not " +
-                std::to_string(entries.size());
-        return std::nullopt;
-    }
-    std::vector<Node> nodes(entries.size());
-    if (!linkParents(entries, nodes, error)) {
-        return std::nullopt;
-    }
-    const std::vector<size_t> idOrder = numberPaths(nodes);
-    const auto count = static_cast<uint32_t>(entries.size());
+// Where every block of a BOM goes, worked out before anything is written.
+struct Layout {
+    std::vector<Node> nodes;
+    std::vector<size_t> idOrder;    // entries by path id
+    std::vector<size_t> keyOrder;   // entries by tree key: parent id, then name bytes
+    std::vector<size_t> largeFiles; // entries of 4 GiB and more, by path id
+    size_t leafCount = 1;
+    uint32_t firstExtraBlock = 0; // the Paths leaves after the first, then the branch, then Size64 records
 
-    // Tree keys are (parent id, name bytes) in ascending order.
-    std::vector<size_t> keyOrder = idOrder;
-    auto parentId = [&nodes](size_t index) {
+    uint32_t parentId(size_t index) const {
         return nodes[index].parent == kNoParent ? 0u : nodes[nodes[index].parent].id;
-    };
-    std::sort(keyOrder.begin(), keyOrder.end(), [&](size_t a, size_t b) {
-        if (parentId(a) != parentId(b)) {
-            return parentId(a) < parentId(b);
-        }
-        return nodes[a].name < nodes[b].name;
-    });
-    auto infoBlock = [](uint32_t id) { return kFirstPathBlock + 3 * (id - 1); };
-    auto keyBlock = [](uint32_t id) { return kFirstPathBlock + 3 * (id - 1) + 1; };
-    auto valueBlock = [](uint32_t id) { return kFirstPathBlock + 3 * (id - 1) + 2; };
-
-    const size_t leafCount = std::max<size_t>(1, (entries.size() + kPairsPerNode - 1) / kPairsPerNode);
-    const uint32_t firstExtraBlock = kFirstPathBlock + 3 * count;
-    auto leafBlock = [&](size_t leaf) {
+    }
+    static uint32_t infoBlock(uint32_t id) { return kFirstPathBlock + 3 * (id - 1); }
+    static uint32_t keyBlock(uint32_t id) { return kFirstPathBlock + 3 * (id - 1) + 1; }
+    static uint32_t valueBlock(uint32_t id) { return kFirstPathBlock + 3 * (id - 1) + 2; }
+    uint32_t leafBlock(size_t leaf) const {
         return leaf == 0 ? kFirstLeafBlock : static_cast<uint32_t>(firstExtraBlock + leaf - 1);
-    };
-    const uint32_t branchBlock = static_cast<uint32_t>(firstExtraBlock + leafCount - 1);
-    auto appendLeaf = [&](BlockFile& file, size_t leaf) {
-        const size_t first = leaf * kPairsPerNode;
-        const size_t last = std::min(first + kPairsPerNode, keyOrder.size());
-        const size_t begin = file.begin();
-        std::string& out = file.bytes();
-        appendU16(out, 1);
-        appendU16(out, static_cast<uint16_t>(last - first));
-        appendU32(out, leaf + 1 < leafCount ? leafBlock(leaf + 1) : 0);
-        appendU32(out, leaf > 0 ? leafBlock(leaf - 1) : 0);
-        for (size_t i = first; i < last; ++i) {
-            appendU32(out, valueBlock(nodes[keyOrder[i]].id));
-            appendU32(out, keyBlock(nodes[keyOrder[i]].id));
+    }
+    uint32_t branchBlock() const { return static_cast<uint32_t>(firstExtraBlock + leafCount - 1); }
+    uint32_t pathsRoot() const { return leafCount > 1 ? branchBlock() : kFirstLeafBlock; }
+    // The key and value blocks of the n-th large file's Size64 entry.
+    uint32_t size64Block(size_t n) const {
+        return static_cast<uint32_t>(firstExtraBlock + leafCount - (leafCount > 1 ? 0 : 1) + 2 * n);
+    }
+};
+
+std::optional<Layout> planLayout(const std::vector<BomEntry>& entries, std::string& error) {
+    Layout layout;
+    layout.nodes.resize(entries.size());
+    if (!linkParents(entries, layout.nodes, error)) {
+        return std::nullopt;
+    }
+    layout.idOrder = numberPaths(layout.nodes);
+    layout.keyOrder = layout.idOrder;
+    std::sort(layout.keyOrder.begin(), layout.keyOrder.end(), [&layout](size_t a, size_t b) {
+        if (layout.parentId(a) != layout.parentId(b)) {
+            return layout.parentId(a) < layout.parentId(b);
         }
-        file.padTo(begin, kNodeSize);
-        file.end(begin);
-    };
+        return layout.nodes[a].name < layout.nodes[b].name;
+    });
+    for (const size_t index : layout.idOrder) {
+        if (entries[index].size > std::numeric_limits<uint32_t>::max()) {
+            layout.largeFiles.push_back(index);
+        }
+    }
+    // One Size64 leaf holds every large size; more than that was never seen in a real package.
+    if (layout.largeFiles.size() > kPairsPerNode) {
+        error = "a BOM holds at most " + std::to_string(kPairsPerNode) + " files of 4 GiB or more";
+        return std::nullopt;
+    }
+    layout.leafCount = std::max<size_t>(1, (entries.size() + kPairsPerNode - 1) / kPairsPerNode);
+    layout.firstExtraBlock = kFirstPathBlock + 3 * static_cast<uint32_t>(entries.size());
+    return layout;
+}
 
-    BlockFile file;
+void appendBomInfo(BlockFile& file, const std::vector<BomEntry>& entries) {
+    const size_t begin = file.begin();
     std::string& out = file.bytes();
-    out.reserve(kHeaderArea + 3 * kNodeSize + kSmallNodeSize + leafCount * kNodeSize + entries.size() * 64);
-
-    size_t begin = file.begin();
+    const auto count = static_cast<uint32_t>(entries.size());
     uint64_t totalSize = 0;
     for (const BomEntry& entry : entries) {
         if (entry.type != BomEntry::Type::Directory) {
@@ -302,75 +309,146 @@ std::optional<std::string> BomWriter::write(const std::vector<BomEntry>& entries
         appendU32(out, 0);
     }
     file.end(begin);
+}
 
-    begin = file.begin();
-    appendTreeHeader(out, leafCount > 1 ? branchBlock : kFirstLeafBlock, kNodeSize, count);
+void appendPathsLeaf(BlockFile& file, const Layout& layout, size_t leaf) {
+    const size_t first = leaf * kPairsPerNode;
+    const size_t last = std::min(first + kPairsPerNode, layout.keyOrder.size());
+    const size_t begin = file.begin();
+    std::string& out = file.bytes();
+    appendU16(out, 1);
+    appendU16(out, static_cast<uint16_t>(last - first));
+    appendU32(out, leaf + 1 < layout.leafCount ? layout.leafBlock(leaf + 1) : 0);
+    appendU32(out, leaf > 0 ? layout.leafBlock(leaf - 1) : 0);
+    for (size_t i = first; i < last; ++i) {
+        const uint32_t id = layout.nodes[layout.keyOrder[i]].id;
+        appendU32(out, Layout::valueBlock(id));
+        appendU32(out, Layout::keyBlock(id));
+    }
+    file.padTo(begin, kNodeSize);
     file.end(begin);
-    appendLeaf(file, 0);
+}
 
-    begin = file.begin();
-    appendTreeHeader(out, kHLIndexTreeBlock + 1, kNodeSize, 0);
-    file.end(begin);
-    appendEmptyLeaf(file, kNodeSize);
-
-    begin = file.begin();
-    appendU32(out, 1);
-    appendU32(out, kVIndexBlock + 1);
+// Apple's branch form: one pair per leaf but the last, keyed by the leaf's largest key, then the last
+// leaf with key 0; count is the number of leaves minus one.
+void appendPathsBranch(BlockFile& file, const Layout& layout) {
+    const size_t begin = file.begin();
+    std::string& out = file.bytes();
+    appendU16(out, 0);
+    appendU16(out, static_cast<uint16_t>(layout.leafCount - 1));
     appendU32(out, 0);
-    appendU8(out, 0);
+    appendU32(out, 0);
+    for (size_t leaf = 0; leaf + 1 < layout.leafCount; ++leaf) {
+        const size_t lastEntry = layout.keyOrder[(leaf + 1) * kPairsPerNode - 1];
+        appendU32(out, layout.leafBlock(leaf));
+        appendU32(out, Layout::keyBlock(layout.nodes[lastEntry].id));
+    }
+    appendU32(out, layout.leafBlock(layout.leafCount - 1));
+    appendU32(out, 0);
+    file.padTo(begin, kNodeSize);
     file.end(begin);
-    begin = file.begin();
-    appendTreeHeader(out, kVIndexBlock + 2, kSmallNodeSize, 0);
+}
+
+void appendVIndex(BlockFile& file) {
+    const size_t begin = file.begin();
+    appendU32(file.bytes(), 1);
+    appendU32(file.bytes(), kVIndexBlock + 1);
+    appendU32(file.bytes(), 0);
+    appendU8(file.bytes(), 0);
     file.end(begin);
+    appendTree(file, kVIndexBlock + 2, kSmallNodeSize, 0);
     appendEmptyLeaf(file, kSmallNodeSize);
+}
 
-    begin = file.begin();
-    appendTreeHeader(out, kSize64TreeBlock + 1, kNodeSize, 0);
+// The Size64 leaf: (value, key) pairs keyed by the block of each large file's record, in id order.
+void appendSize64Leaf(BlockFile& file, const Layout& layout) {
+    const size_t begin = file.begin();
+    std::string& out = file.bytes();
+    appendU16(out, 1);
+    appendU16(out, static_cast<uint16_t>(layout.largeFiles.size()));
+    appendU32(out, 0);
+    appendU32(out, 0);
+    for (size_t n = 0; n < layout.largeFiles.size(); ++n) {
+        appendU32(out, layout.size64Block(n) + 1);
+        appendU32(out, layout.size64Block(n));
+    }
+    file.padTo(begin, kNodeSize);
     file.end(begin);
-    appendEmptyLeaf(file, kNodeSize);
+}
 
-    for (const size_t index : idOrder) {
-        const Node& node = nodes[index];
+void appendSize64Records(BlockFile& file, const Layout& layout, const std::vector<BomEntry>& entries) {
+    for (const size_t index : layout.largeFiles) {
+        size_t begin = file.begin();
+        appendU32(file.bytes(), Layout::infoBlock(layout.nodes[index].id));
+        file.end(begin);
         begin = file.begin();
+        appendU32(file.bytes(), static_cast<uint32_t>(entries[index].size >> 32));
+        appendU32(file.bytes(), static_cast<uint32_t>(entries[index].size));
+        file.end(begin);
+    }
+}
+
+// Three blocks per path in id order: its record, its key (parent id and name), and the value that
+// joins the two.
+bool appendPathRecords(BlockFile& file, const Layout& layout, const std::vector<BomEntry>& entries,
+                       std::string& error) {
+    std::string& out = file.bytes();
+    for (const size_t index : layout.idOrder) {
+        const Node& node = layout.nodes[index];
+        size_t begin = file.begin();
         appendPathInfo(out, entries[index]);
         file.end(begin);
         begin = file.begin();
-        appendU32(out, parentId(index));
+        appendU32(out, layout.parentId(index));
         out.append(node.name);
         appendU8(out, 0);
         file.end(begin);
         begin = file.begin();
         appendU32(out, node.id);
-        appendU32(out, infoBlock(node.id));
+        appendU32(out, Layout::infoBlock(node.id));
         file.end(begin);
         if (out.size() > std::numeric_limits<uint32_t>::max()) {
             error = "the BOM would exceed 4 GiB";
-            return std::nullopt;
+            return false;
         }
     }
+    return true;
+}
 
-    for (size_t leaf = 1; leaf < leafCount; ++leaf) {
-        appendLeaf(file, leaf);
-    }
-    if (leafCount > 1) {
-        // Apple's branch form: one pair per leaf but the last, keyed by the leaf's largest key, then
-        // the last leaf with key 0; count is the number of leaves minus one.
-        begin = file.begin();
-        appendU16(out, 0);
-        appendU16(out, static_cast<uint16_t>(leafCount - 1));
-        appendU32(out, 0);
-        appendU32(out, 0);
-        for (size_t leaf = 0; leaf + 1 < leafCount; ++leaf) {
-            const size_t lastEntry = keyOrder[(leaf + 1) * kPairsPerNode - 1];
-            appendU32(out, leafBlock(leaf));
-            appendU32(out, keyBlock(nodes[lastEntry].id));
-        }
-        appendU32(out, leafBlock(leafCount - 1));
-        appendU32(out, 0);
-        file.padTo(begin, kNodeSize);
-        file.end(begin);
-    }
+} // namespace
 
+std::optional<std::string> BomWriter::write(const std::vector<BomEntry>& entries, std::string& error) {
+    if (entries.size() > kMaxEntries) {
+        error = "a BOM holds at most " + std::to_string(kMaxEntries) + " paths, not " +
+                std::to_string(entries.size());
+        return std::nullopt;
+    }
+    const std::optional<Layout> layout = planLayout(entries, error);
+    if (!layout) {
+        return std::nullopt;
+    }
+    BlockFile file;
+    file.bytes().reserve(kHeaderArea + 3 * kNodeSize + kSmallNodeSize + layout->leafCount * kNodeSize +
+                         entries.size() * 64);
+    // Blocks 1 to 10 in their fixed order, then the paths, then what the number of paths adds.
+    appendBomInfo(file, entries);
+    appendTree(file, layout->pathsRoot(), kNodeSize, static_cast<uint32_t>(entries.size()));
+    appendPathsLeaf(file, *layout, 0);
+    appendTree(file, kHLIndexTreeBlock + 1, kNodeSize, 0);
+    appendEmptyLeaf(file, kNodeSize);
+    appendVIndex(file);
+    appendTree(file, kSize64TreeBlock + 1, kNodeSize, static_cast<uint32_t>(layout->largeFiles.size()));
+    appendSize64Leaf(file, *layout);
+    if (!appendPathRecords(file, *layout, entries, error)) {
+        return std::nullopt;
+    }
+    for (size_t leaf = 1; leaf < layout->leafCount; ++leaf) {
+        appendPathsLeaf(file, *layout, leaf);
+    }
+    if (layout->leafCount > 1) {
+        appendPathsBranch(file, *layout);
+    }
+    appendSize64Records(file, *layout, entries);
     if (!file.finish(error)) {
         return std::nullopt;
     }

@@ -27,7 +27,7 @@ BomEntry fromStat(std::string path, const struct stat& info) {
     entry.uid = static_cast<uint32_t>(info.st_uid);
     entry.gid = static_cast<uint32_t>(info.st_gid);
     entry.mtime = static_cast<uint32_t>(info.st_mtime);
-    entry.size = static_cast<uint32_t>(info.st_size);
+    entry.size = static_cast<uint64_t>(info.st_size);
     return entry;
 }
 
@@ -125,7 +125,7 @@ std::optional<std::vector<BomEntry>> FolderScanner::scan(const std::string& host
                 if (!readTarget(hostPath, entry.linkTarget, error)) {
                     return std::nullopt;
                 }
-                entry.size = static_cast<uint32_t>(entry.linkTarget.size());
+                entry.size = entry.linkTarget.size();
                 entry.checksum = Cksum::of(entry.linkTarget);
             } else if (S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode)) {
                 entry.type = BomEntry::Type::Device;
