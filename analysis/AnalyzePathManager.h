@@ -24,6 +24,9 @@ public:
     std::vector<std::string>& getMUnInstallFilePathArray() { return mUnInstallFilePathArray; }
     std::vector<std::string>& getMUnInstallFolderPathArray() { return mUnInstallFolderPathArray; }
     std::vector<std::string>& getMUnInstallLinkPathArray() { return mUnInstallLinkPathArray; }
+    const std::vector<std::string>& getMUnInstallFilePathArray() const { return mUnInstallFilePathArray; }
+    const std::vector<std::string>& getMUnInstallFolderPathArray() const { return mUnInstallFolderPathArray; }
+    const std::vector<std::string>& getMUnInstallLinkPathArray() const { return mUnInstallLinkPathArray; }
 
     /// Empties the file, folder or link list.
     void removeMUnInstallAllObjectArrayPath(PathKind kind);

@@ -21,7 +21,13 @@ public:
     bool searchSoftwareUpdateReciepts(const std::optional<std::string>& folder);
 
     std::vector<std::string>& getMUnInstallSoftwarePListArray() { return mUnInstallSoftwarePListArray; }
+    const std::vector<std::string>& getMUnInstallSoftwarePListArray() const {
+        return mUnInstallSoftwarePListArray;
+    }
     std::vector<PackageInfoEntry>& getMSoftwareUpdateBomArray() { return mSoftwareUpdateBomArray; }
+    const std::vector<PackageInfoEntry>& getMSoftwareUpdateBomArray() const {
+        return mSoftwareUpdateBomArray;
+    }
 
 private:
     std::vector<std::string> mUnInstallSoftwarePListArray;

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "analysis/AnalyzePathManager.h"
-#include "common/CommonFunctions.h"
 #include "catalogue/DisplayRecord.h"
 #include "catalogue/SearchSoftwareInformationManager.h"
 #include "catalogue/SoftwareInformationRecord.h"
 #include "catalogue/SoftwareUpdateGroup.h"
+#include "common/CommonFunctions.h"
 
 #include <cstdint>
 #include <optional>
@@ -35,7 +35,8 @@ public:
     /// Deletes a decoded copy; failures are ignored.
     void removeDecodeUnInstallPList(const std::optional<std::string>& path);
     /// The "CFBundleShortVersionString" of an application bundle; "-" when it has none.
-    std::optional<std::string> getApplicationVersionBundle(const std::optional<std::string>& bundlePath);
+    static std::optional<std::string>
+    getApplicationVersionBundle(const std::optional<std::string>& bundlePath);
     /// One record per valid file; true when one was stored.
     bool storeSoftwareInformationForPackage(const std::vector<std::string>& names);
 
@@ -65,7 +66,13 @@ public:
     std::vector<SoftwareInformationRecord>& getMSoftwareInformationArray() {
         return mSoftwareInformationArray;
     }
+    const std::vector<SoftwareInformationRecord>& getMSoftwareInformationArray() const {
+        return mSoftwareInformationArray;
+    }
     std::vector<DisplayRecord>& getMSoftwareInformationForDisplayArray() {
+        return mSoftwareInformationForDisplayArray;
+    }
+    const std::vector<DisplayRecord>& getMSoftwareInformationForDisplayArray() const {
         return mSoftwareInformationForDisplayArray;
     }
 

@@ -77,14 +77,14 @@ std::string field(const std::string& text) {
 
 } // namespace
 
-void ListCommand::printRows(StoreSoftwareInformationManager& store, std::ostream& out) {
+void ListCommand::printRows(const StoreSoftwareInformationManager& store, std::ostream& out) {
     for (const DisplayRecord& row : store.getMSoftwareInformationForDisplayArray()) {
         out << field(row.applicationName) << '\t' << field(row.applicationVersion) << '\t'
             << sizeText(row.installFileSize) << '\n';
     }
 }
 
-void ListCommand::printJson(StoreSoftwareInformationManager& store, std::ostream& out) {
+void ListCommand::printJson(const StoreSoftwareInformationManager& store, std::ostream& out) {
     const auto& records = store.getMSoftwareInformationArray();
     out << "[";
     bool firstRow = true;

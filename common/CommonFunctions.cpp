@@ -68,14 +68,8 @@ bool CommonFunctions::isIncludeFolderPathArray(const std::vector<std::string>& f
     if (folders.empty() || !path) {
         return false;
     }
-    for (const std::string& folder : folders) {
-        if (*path == folder ||
-            (path->size() > folder.size() && path->compare(0, folder.size(), folder) == 0 &&
-             (*path)[folder.size()] == '/')) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(folders.begin(), folders.end(),
+                       [&](const std::string& folder) { return path::isInFolder(*path, folder); });
 }
 
 std::string CommonFunctions::convertSoftwareName(const std::string& name) const {
@@ -92,7 +86,7 @@ std::string CommonFunctions::convertSoftwareName(const std::string& name) const 
 }
 
 std::optional<std::string> CommonFunctions::getInstallPoint(const std::string& identifier,
-                                                            const std::string& volume) const {
+                                                            const std::string& volume) {
     if (identifier.empty() || volume.empty()) {
         return std::nullopt;
     }

@@ -57,8 +57,8 @@ public:
 
     /// The install location that "/usr/sbin/pkgutil --pkg-info ID --volume V" reports (the text after
     /// "location: "); nullopt when the tool prints no such line.
-    std::optional<std::string> getInstallPoint(const std::string& identifier,
-                                               const std::string& volume) const;
+    static std::optional<std::string> getInstallPoint(const std::string& identifier,
+                                                      const std::string& volume);
 
     /// The folder of Software Update receipts for a system version number.
     static std::string receiptsFolder(int32_t osVersion);

@@ -28,7 +28,7 @@ std::optional<FileAttributes> ConfinedFolder::attributesOf(const std::string& re
         if (::fstat(mFd.get(), &st) != 0) {
             return std::nullopt;
         }
-        return attributesFromStat(st);
+        return filestatus::attributesFromStat(st);
     }
     const std::string parent = path::deletingLastComponent(standard);
     const std::string name = path::lastComponent(standard);
@@ -47,5 +47,5 @@ std::optional<FileAttributes> ConfinedFolder::attributesOf(const std::string& re
     if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return std::nullopt;
     }
-    return attributesFromStat(st);
+    return filestatus::attributesFromStat(st);
 }

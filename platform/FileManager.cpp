@@ -105,7 +105,7 @@ std::optional<FileAttributes> FileManager::attributesOfItemAtPathCDA(const std::
     if (::fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return std::nullopt;
     }
-    return attributesFromStat(st);
+    return filestatus::attributesFromStat(st);
 }
 
 bool FileManager::fileExistsAtPath(const std::string& path) {
@@ -166,7 +166,7 @@ bool FileManager::writeFileAtomically(const std::string& path, const std::string
     return true;
 }
 
-FileAttributes attributesFromStat(const struct stat& st) {
+FileAttributes filestatus::attributesFromStat(const struct stat& st) {
     FileAttributes attributes;
     switch (st.st_mode & S_IFMT) {
     case S_IFREG:

@@ -105,12 +105,12 @@ TEST_F(Merge, APathBothKeptAndRemovedIsRemoved) {
 }
 
 TEST_F(Merge, TheKindOnDiskDecides) {
-    // The BOM said folder; it is a file now: neither kept as a folder nor deleted as one.
+    // The BOM said folder; it is a file now. A rest entry takes items out of the list of their kind on
+    // disk only, so the stale folder entry stays in the folder list; deleting looks at what is there.
     mSystem.writeFile("/Library/Printers/TORVA/WasFolder");
     mAnalysis.getMUnInstallFolderPathArray().push_back("/Library/Printers/TORVA/WasFolder");
     mAnalysis.mergeRemovePath(std::nullopt, Paths{"/Library/Printers/TORVA/WasFolder"});
     const Paths& folders = mAnalysis.getMUnInstallFolderPathArray();
-    // A rest entry takes items out of the list of their kind on disk only.
     EXPECT_NE(std::find(folders.begin(), folders.end(), "/Library/Printers/TORVA/WasFolder"), folders.end());
 }
 

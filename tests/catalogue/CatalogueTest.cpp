@@ -129,6 +129,13 @@ TEST_F(Catalogue, ValuesOfTheWrongTypeMakeTheFileInvalid) {
     EXPECT_FALSE(store("NumberVersion", [](PlistValue& root) {
         root.find("PackageInfo")->asArray().front().set("PackageVersion", PlistValue::integer(2));
     }));
+    EXPECT_FALSE(store("ExplanationNumber", [](PlistValue& root) {
+        root.set("LocalizedExplanationList",
+                 plistDictionary({{"en", "Text"}, {"ja", PlistValue::integer(1)}}));
+    }));
+    EXPECT_FALSE(store("ExplanationArray", [](PlistValue& root) {
+        root.set("LocalizedExplanationList", PlistValue::stringArray({"en", "Text"}));
+    }));
     EXPECT_TRUE(store("EmptyPackages",
                       [](PlistValue& root) { root.set("PackageInfo", PlistValue(PlistValue::Array{})); }));
     EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()), (Paths{"Valid", "EmptyPackages"}));
