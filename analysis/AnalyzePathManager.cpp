@@ -4,10 +4,17 @@
 #include "platform/CTaskController.h"
 #include "platform/ConfinedFolder.h"
 #include "platform/FileManager.h"
+#include "platform/FolderWalker.h"
 #include "platform/Path.h"
 #include "platform/SystemRoot.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -55,13 +62,45 @@ std::string regexLiteral(const std::string& text) {
     return out;
 }
 
-// A path of an expansion as the lists hold it: absolute and standardized; nullopt for the empty line
-// find leaves at the end of its output, which names no item.
-std::optional<std::string> listPath(const std::string& expanded) {
-    if (expanded.empty()) {
+std::optional<PathKind> kindOf(FileType type) {
+    switch (type) {
+    case FileType::Regular:
+        return PathKind::File;
+    case FileType::Directory:
+        return PathKind::Folder;
+    case FileType::SymbolicLink:
+        return PathKind::Link;
+    default:
         return std::nullopt;
     }
-    return path::standardize(path::join("/", expanded));
+}
+
+void sortUnique(std::vector<std::string>& paths) {
+    std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+}
+
+// "." or "./name/…" with no empty, "." or ".." names: joined to the install root it is already standard.
+bool isPlainBomPath(std::string_view line) {
+    if (line == ".") {
+        return true;
+    }
+    if (line.size() < 3 || line.substr(0, 2) != "./" || line.back() == '/') {
+        return false;
+    }
+    size_t start = 2;
+    for (;;) {
+        const size_t slash = line.find('/', start);
+        const std::string_view name =
+            slash == std::string_view::npos ? line.substr(start) : line.substr(start, slash - start);
+        if (name.empty() || name == "." || name == "..") {
+            return false;
+        }
+        if (slash == std::string_view::npos) {
+            return true;
+        }
+        start = slash + 1;
+    }
 }
 
 FileType fileTypeOf(PathKind kind) {
@@ -74,18 +113,6 @@ FileType fileTypeOf(PathKind kind) {
         return FileType::SymbolicLink;
     }
     return FileType::Unknown;
-}
-
-const char* lsbomOption(PathKind kind) {
-    switch (kind) {
-    case PathKind::File:
-        return "-f";
-    case PathKind::Folder:
-        return "-d";
-    case PathKind::Link:
-        return "-l";
-    }
-    return "-f";
 }
 
 } // namespace
@@ -104,20 +131,39 @@ std::vector<std::string>& AnalyzePathManager::listOf(PathKind kind) {
 
 void AnalyzePathManager::removeMUnInstallAllObjectArrayPath(PathKind kind) {
     listOf(kind).clear();
+    if (kind == PathKind::File) {
+        mFileSizes.clear();
+    }
 }
 
-std::optional<std::vector<std::string>>
-AnalyzePathManager::getPathListAtBOM(const std::optional<std::string>& bomPath,
-                                     const std::optional<std::string>& installPoint,
-                                     const std::optional<std::string>& targetVolume, PathKind kind) {
+std::optional<AnalyzePathManager::BomListing>
+AnalyzePathManager::listBom(const std::optional<std::string>& bomPath, const std::optional<std::string>& installPoint,
+                            const std::optional<std::string>& targetVolume) {
     if (!bomPath) {
         return std::nullopt;
     }
-    const FileType wanted = fileTypeOf(kind);
-    std::string output;
-    if (!CTaskController::initTaskController().exeCommandLine(
-            "/usr/bin/lsbom", {lsbomOption(kind), "-p", "f", SystemRoot::hostPath(*bomPath)}, &output)) {
+    // The child reads the file this process opened inside the system root: no link can lead it to
+    // another file, and a FIFO or device in its place is never handed on.
+    const UniqueFd bom = FileManager::openForReading(*bomPath);
+    if (!bom.valid()) {
+        mWarnings.push_back("cannot read the bill of materials " + *bomPath + ": " +
+                            (errno == EINVAL ? "not a regular file" : std::strerror(errno)));
         return std::nullopt;
+    }
+    CTaskController::RunOptions options;
+    options.timeLimit = CTaskController::initTaskController().queryTimeLimit();
+    options.keepErrorOutput = true;
+    options.passedDescriptors = {bom.get()};
+    const std::optional<CTaskController::RunResult> run =
+        CTaskController::runTool("/usr/bin/lsbom", {"-fdl", "-p", "Mf", "/dev/fd/3"}, options);
+    if (!run || run->timedOut || !utf8::isValid(run->output)) {
+        mWarnings.push_back("cannot list the bill of materials " + *bomPath +
+                            (run && run->timedOut ? ": lsbom did not finish in time" : ""));
+        return std::nullopt;
+    }
+    if (run->exitStatus != 0) {
+        const std::string error = run->errorOutput.substr(0, run->errorOutput.find('\n'));
+        mWarnings.push_back("cannot read the bill of materials " + *bomPath + (error.empty() ? "" : ": " + error));
     }
 
     std::string installRoot;
@@ -132,42 +178,103 @@ AnalyzePathManager::getPathListAtBOM(const std::optional<std::string>& bomPath,
     }
     installRoot = path::standardize(path::join("/", installRoot));
 
-    std::vector<std::string> kept;
+    BomListing listing;
     const std::optional<ConfinedFolder> root = ConfinedFolder::open(installRoot);
     if (!root) {
-        return kept;
+        return listing;
     }
-    for (const std::string& line : splitLines(output)) {
-        const std::string full = path::standardize(path::join(installRoot, line));
-        // A package cannot name a path outside the place it was installed.
-        if (!path::isInFolder(full, installRoot) && installRoot != "/") {
+    for (const BomLine& line : splitBomListing(run->output)) {
+        std::string full;
+        std::string relative;
+        if (isPlainBomPath(line.path)) {
+            // "." or "./name/…": the path is built once, no standardizing needed.
+            relative = line.path == "." ? "." : std::string(line.path.substr(2));
+            full = relative == "." ? installRoot : path::join(installRoot, relative);
+        } else {
+            full = path::standardize(path::join(installRoot, line.path));
+            // A package cannot name a path outside the place it was installed.
+            if (!path::isInFolder(full, installRoot) && installRoot != "/") {
+                continue;
+            }
+            relative = full == installRoot ? "." : full.substr(installRoot == "/" ? 1 : installRoot.size() + 1);
+        }
+        const std::optional<FileAttributes> attributes = root->attributesOfStandard(relative);
+        if (!attributes) {
             continue;
         }
-        std::string relative = ".";
-        if (full != installRoot) {
-            relative = full.substr(installRoot == "/" ? 1 : installRoot.size() + 1);
+        // The empty line at the end of the output names the install root, in whichever list its kind
+        // on disk belongs to.
+        const std::optional<PathKind> kind = line.kind ? line.kind : kindOf(attributes->type);
+        if (!kind || attributes->type != fileTypeOf(*kind)) {
+            continue;
         }
-        const std::optional<FileAttributes> attributes = root->attributesOf(relative);
-        if (attributes && attributes->type == wanted) {
-            kept.push_back(full);
+        if (*kind == PathKind::File) {
+            mFileSizes[full] = attributes->size;
         }
+        listing[static_cast<size_t>(*kind)].push_back(std::move(full));
     }
-    return kept;
+    return listing;
+}
+
+std::vector<AnalyzePathManager::BomLine> AnalyzePathManager::splitBomListing(std::string_view output) {
+    std::vector<BomLine> lines;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = output.find('\n', start);
+        const std::string_view line =
+            end == std::string_view::npos ? output.substr(start) : output.substr(start, end - start);
+        if (line.empty()) {
+            lines.push_back({std::nullopt, line});
+        } else if (const size_t tab = line.find('\t'); tab != std::string_view::npos && tab > 0) {
+            // The symbolic mode's first letter tells the kind; other kinds are not listed.
+            std::optional<PathKind> kind;
+            switch (line.front()) {
+            case '-':
+                kind = PathKind::File;
+                break;
+            case 'd':
+                kind = PathKind::Folder;
+                break;
+            case 'l':
+                kind = PathKind::Link;
+                break;
+            default:
+                break;
+            }
+            if (kind) {
+                lines.push_back({kind, line.substr(tab + 1)});
+            }
+        }
+        if (end == std::string_view::npos) {
+            return lines;
+        }
+        start = end + 1;
+    }
+}
+
+std::optional<std::vector<std::string>> AnalyzePathManager::getPathListAtBOM(
+    const std::optional<std::string>& bomPath, const std::optional<std::string>& installPoint,
+    const std::optional<std::string>& targetVolume, PathKind kind) {
+    std::optional<BomListing> listing = listBom(bomPath, installPoint, targetVolume);
+    if (!listing) {
+        return std::nullopt;
+    }
+    return std::move((*listing)[static_cast<size_t>(kind)]);
 }
 
 void AnalyzePathManager::getUnInstallPath(const std::optional<std::string>& bomPath,
                                           const std::optional<std::string>& installPoint,
                                           const std::optional<std::string>& targetVolume) {
+    std::optional<BomListing> listing = listBom(bomPath, installPoint, targetVolume);
+    if (!listing) {
+        return;
+    }
     for (const PathKind kind : {PathKind::File, PathKind::Folder, PathKind::Link}) {
-        std::optional<std::vector<std::string>> paths =
-            getPathListAtBOM(bomPath, installPoint, targetVolume, kind);
-        if (!paths) {
-            continue;
-        }
-        StringSet distinct;
-        CommonFunctions::mergeArrayToDictionary(*paths, distinct);
+        // Each kind once per BOM, in name order.
+        std::vector<std::string>& paths = (*listing)[static_cast<size_t>(kind)];
+        sortUnique(paths);
         std::vector<std::string>& list = listOf(kind);
-        list.insert(list.end(), distinct.begin(), distinct.end());
+        list.insert(list.end(), std::make_move_iterator(paths.begin()), std::make_move_iterator(paths.end()));
     }
 }
 
@@ -234,7 +341,11 @@ AnalyzePathManager::convertRegularExplession(const std::optional<std::string>& t
 
 std::optional<std::vector<std::string>>
 AnalyzePathManager::runFind(const std::string& searchRoot, const std::string& expression, bool anchorToRoot) {
-    const std::string hostStart = SystemRoot::hostPath(searchRoot);
+    // A start folder that cannot be resolved inside the system root is not handed to find.
+    const std::optional<std::string> hostStart = SystemRoot::hostPath(searchRoot);
+    if (!hostStart) {
+        return std::vector<std::string>{std::string()};
+    }
     std::string regex = expression;
     if (anchorToRoot) {
         // find matches the expression against host paths; the part that stands for "/" must match
@@ -245,8 +356,9 @@ AnalyzePathManager::runFind(const std::string& searchRoot, const std::string& ex
         }
     }
     std::string output;
-    if (!CTaskController::initTaskController().exeCommandLine("/usr/bin/find", {hostStart, "-regex", regex},
+    if (!CTaskController::initTaskController().exeCommandLine("/usr/bin/find", {*hostStart, "-regex", regex},
                                                               &output)) {
+        mWarnings.push_back("cannot search " + searchRoot);
         return std::nullopt;
     }
     std::vector<std::string> lines;
@@ -255,19 +367,88 @@ AnalyzePathManager::runFind(const std::string& searchRoot, const std::string& ex
             lines.push_back(line);
             continue;
         }
-        if (std::optional<std::string> systemPath =
-                SystemRoot::systemPathBelow(line, hostStart, searchRoot)) {
+        if (std::optional<std::string> systemPath = SystemRoot::systemPathBelow(line, *hostStart, searchRoot)) {
             lines.push_back(*systemPath);
         }
     }
     return lines;
 }
 
-std::optional<std::vector<std::string>> AnalyzePathManager::expandUsersWildCard(const WildCardPath& parts) {
+void AnalyzePathManager::walkMatching(const std::string& start, const std::vector<std::string>& pieces,
+                                      std::vector<ExpandedItem>& out) {
+    // As find does without -L: the start is tested itself, and searched only when it is a folder.
+    const std::string base = path::standardize(path::join("/", start));
+    const std::optional<FileAttributes> startAttributes = FileManager::attributesOfItemAtPathCDA(base);
+    if (!startAttributes) {
+        return;
+    }
+    if (matchesPieces(base, pieces)) {
+        out.push_back({base, startAttributes});
+    }
+    if (startAttributes->type != FileType::Directory) {
+        return;
+    }
+    std::optional<FolderWalker::Result> walked =
+        FolderWalker::walk(base, FolderWalker::StartLink::Refuse, FolderWalker::Readability::Skip);
+    if (!walked) {
+        return;
+    }
+    mWarnings.insert(mWarnings.end(), walked->problems.begin(), walked->problems.end());
+    for (FolderWalker::Item& item : walked->items) {
+        std::string full = base == "/" ? "/" + item.relativePath : base + "/" + item.relativePath;
+        if (matchesPieces(full, pieces)) {
+            out.push_back({std::move(full), item.attributes});
+        }
+    }
+}
+
+bool AnalyzePathManager::matchesPieces(std::string_view path, const std::vector<std::string>& pieces) {
+    // The whole path against ".*a.*b.*": the pieces in order. As with find's ".", nothing matches
+    // across a line feed or bytes that are no text.
+    if (path.find('\n') != std::string_view::npos || !utf8::isValid(path)) {
+        return false;
+    }
+    size_t at = 0;
+    for (const std::string& piece : pieces) {
+        const size_t found = path.find(piece, at);
+        if (found == std::string_view::npos) {
+            return false;
+        }
+        at = found + piece.size();
+    }
+    return true;
+}
+
+std::optional<std::vector<std::string>> AnalyzePathManager::simpleTailPieces(const std::string& tail) {
+    std::vector<std::string> pieces;
+    std::string piece;
+    for (const char c : tail) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '*') {
+            if (!piece.empty()) {
+                pieces.push_back(std::move(piece));
+                piece.clear();
+            }
+        } else if (std::isalnum(byte) != 0 || byte >= 0x80 ||
+                   std::string_view(" -_./,:@#%=~").find(c) != std::string_view::npos) {
+            piece += c;
+        } else {
+            // Anything the expression would read as an operator is left to find itself.
+            return std::nullopt;
+        }
+    }
+    if (!piece.empty()) {
+        pieces.push_back(std::move(piece));
+    }
+    return pieces;
+}
+
+std::optional<std::vector<AnalyzePathManager::ExpandedItem>>
+AnalyzePathManager::expandUsersWildCard(const WildCardPath& parts) {
     // The tail with its "*" removed names the same folder below every entry of the search root.
     std::string literal = parts.wildCardPath;
     literal.erase(std::remove(literal.begin(), literal.end(), '*'), literal.end());
-    std::vector<std::string> collected;
+    std::vector<ExpandedItem> collected;
     const std::optional<std::vector<std::string>> names =
         FileManager::contentsOfDirectoryAtPathCDA(parts.searchingPath);
     for (const std::string& name : names.value_or(std::vector<std::string>())) {
@@ -277,16 +458,7 @@ std::optional<std::vector<std::string>> AnalyzePathManager::expandUsersWildCard(
         if (!attributes || attributes->type != FileType::Directory) {
             continue;
         }
-        std::optional<std::vector<std::string>> found =
-            runFind(entry + literal, ".*", /*anchorToRoot=*/false);
-        if (!found) {
-            continue;
-        }
-        for (std::string& line : *found) {
-            if (!line.empty()) {
-                collected.push_back(std::move(line));
-            }
-        }
+        walkMatching(entry + literal, {}, collected);
     }
     if (collected.empty()) {
         return std::nullopt;
@@ -294,21 +466,26 @@ std::optional<std::vector<std::string>> AnalyzePathManager::expandUsersWildCard(
     return collected;
 }
 
-std::optional<std::vector<std::string>>
-AnalyzePathManager::apartPathList(const std::optional<std::string>& text) {
+std::optional<std::vector<AnalyzePathManager::ExpandedItem>>
+AnalyzePathManager::expandEntry(const std::optional<std::string>& text) {
     if (!text) {
         return std::nullopt;
     }
+    std::vector<ExpandedItem> expansion;
     if (!checkWildCard(*text)) {
-        std::vector<std::string> expansion;
-        for (const std::string& relative :
-             FileManager::subpathsAtPath(*text).value_or(std::vector<std::string>())) {
-            const std::string item = path::join(*text, relative);
-            if (FileManager::isReadableFileAtPath(item)) {
-                expansion.push_back(item);
+        const std::string base = path::standardize(path::join("/", *text));
+        if (std::optional<FolderWalker::Result> walked =
+                FolderWalker::walk(*text, FolderWalker::StartLink::Refuse, FolderWalker::Readability::Check)) {
+            mWarnings.insert(mWarnings.end(), walked->problems.begin(), walked->problems.end());
+            expansion.reserve(walked->items.size() + 1);
+            for (FolderWalker::Item& item : walked->items) {
+                if (item.readable) {
+                    expansion.push_back(
+                        {base == "/" ? "/" + item.relativePath : base + "/" + item.relativePath, item.attributes});
+                }
             }
         }
-        expansion.push_back(*text);
+        expansion.push_back({base, FileManager::attributesOfItemAtPathCDA(base)});
         return expansion;
     }
     const std::optional<WildCardPath> parts = apartWildCardPath(text);
@@ -318,15 +495,48 @@ AnalyzePathManager::apartPathList(const std::optional<std::string>& text) {
     if (parts->searchingPath.rfind("/Users", 0) == 0) {
         return expandUsersWildCard(*parts);
     }
+    // find prints a line feed after its last line, so an expansion ends with an empty path, which
+    // names nothing.
+    if (parts->searchingPath.empty()) {
+        // find has no start folder to search: it prints nothing.
+        return std::vector<ExpandedItem>{{std::string(), std::nullopt}};
+    }
+    if (const std::optional<std::vector<std::string>> pieces = simpleTailPieces(parts->wildCardPath)) {
+        walkMatching(parts->searchingPath, *pieces, expansion);
+        expansion.push_back({std::string(), std::nullopt});
+        return expansion;
+    }
     const std::optional<std::string> expression = convertRegularExplession(parts->wildCardPath);
     if (!expression) {
         return std::nullopt;
     }
-    if (parts->searchingPath.empty()) {
-        // find has no start folder to search: it prints nothing.
-        return std::vector<std::string>{std::string()};
+    const std::optional<std::vector<std::string>> found =
+        runFind(parts->searchingPath, *expression, /*anchorToRoot=*/true);
+    if (!found) {
+        return std::nullopt;
     }
-    return runFind(parts->searchingPath, *expression, /*anchorToRoot=*/true);
+    for (const std::string& line : *found) {
+        if (line.empty()) {
+            expansion.push_back({line, std::nullopt});
+            continue;
+        }
+        const std::string listed = path::standardize(path::join("/", line));
+        expansion.push_back({listed, FileManager::attributesOfItemAtPathCDA(listed)});
+    }
+    return expansion;
+}
+
+std::optional<std::vector<std::string>> AnalyzePathManager::apartPathList(const std::optional<std::string>& text) {
+    std::optional<std::vector<ExpandedItem>> expansion = expandEntry(text);
+    if (!expansion) {
+        return std::nullopt;
+    }
+    std::vector<std::string> paths;
+    paths.reserve(expansion->size());
+    for (ExpandedItem& item : *expansion) {
+        paths.push_back(std::move(item.path));
+    }
+    return paths;
 }
 
 std::vector<std::string>
@@ -354,65 +564,55 @@ std::vector<std::string> AnalyzePathManager::addAllSoftwareRestPathList(
 
 void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::string>>& removePathList,
                                          const std::optional<std::vector<std::string>>& restPathList) {
-    StringSet files(mUnInstallFilePathArray.begin(), mUnInstallFilePathArray.end());
-    StringSet folders(mUnInstallFolderPathArray.begin(), mUnInstallFolderPathArray.end());
-    StringSet links(mUnInstallLinkPathArray.begin(), mUnInstallLinkPathArray.end());
-    auto setOf = [&](FileType type) -> StringSet* {
-        switch (type) {
-        case FileType::Regular:
-            return &files;
-        case FileType::Directory:
-            return &folders;
-        case FileType::SymbolicLink:
-            return &links;
-        default:
-            return nullptr;
+    // Each entry is expanded once; its items come with their kind on disk, which decides the list.
+    auto collect = [this](const std::optional<std::vector<std::string>>& entries, bool recordSizes) {
+        std::array<std::vector<std::string>, 3> byKind;
+        for (const std::string& entry : entries.value_or(std::vector<std::string>())) {
+            std::optional<std::vector<ExpandedItem>> expansion = expandEntry(removeUnUseSignal(entry));
+            for (ExpandedItem& item : expansion.value_or(std::vector<ExpandedItem>())) {
+                const std::optional<PathKind> kind =
+                    item.attributes ? kindOf(item.attributes->type) : std::nullopt;
+                if (item.path.empty() || !kind) {
+                    continue;
+                }
+                if (recordSizes && *kind == PathKind::File) {
+                    mFileSizes[item.path] = item.attributes->size;
+                }
+                byKind[static_cast<size_t>(*kind)].push_back(std::move(item.path));
+            }
         }
+        for (std::vector<std::string>& paths : byKind) {
+            sortUnique(paths);
+        }
+        return byKind;
     };
-
     // Everything kept is taken out before anything is added: a path both kept and removed goes.
-    if (restPathList) {
-        for (auto entry = restPathList->rbegin(); entry != restPathList->rend(); ++entry) {
-            const std::optional<std::vector<std::string>> expansion =
-                apartPathList(removeUnUseSignal(*entry));
-            if (!expansion) {
-                continue;
-            }
-            for (auto item = expansion->rbegin(); item != expansion->rend(); ++item) {
-                const std::optional<std::string> listed = listPath(*item);
-                if (!listed) {
-                    continue;
-                }
-                const std::optional<FileAttributes> attributes =
-                    FileManager::attributesOfItemAtPathCDA(*listed);
-                if (StringSet* set = attributes ? setOf(attributes->type) : nullptr) {
-                    set->erase(*listed);
-                }
-            }
-        }
+    const std::array<std::vector<std::string>, 3> kept = collect(restPathList, false);
+    const std::array<std::vector<std::string>, 3> added = collect(removePathList, true);
+    for (const PathKind kind : {PathKind::File, PathKind::Folder, PathKind::Link}) {
+        std::vector<std::string>& list = listOf(kind);
+        sortUnique(list);
+        const std::vector<std::string>& keep = kept[static_cast<size_t>(kind)];
+        const std::vector<std::string>& extra = added[static_cast<size_t>(kind)];
+        std::vector<std::string> remaining;
+        remaining.reserve(list.size());
+        std::set_difference(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()),
+                            keep.begin(), keep.end(), std::back_inserter(remaining));
+        list.clear();
+        list.reserve(remaining.size() + extra.size());
+        std::set_union(std::make_move_iterator(remaining.begin()), std::make_move_iterator(remaining.end()),
+                       extra.begin(), extra.end(), std::back_inserter(list));
     }
-    if (removePathList) {
-        for (const std::string& entry : *removePathList) {
-            const std::optional<std::vector<std::string>> expansion = apartPathList(removeUnUseSignal(entry));
-            if (!expansion) {
-                continue;
-            }
-            for (const std::string& item : *expansion) {
-                const std::optional<std::string> listed = listPath(item);
-                if (!listed) {
-                    continue;
-                }
-                const std::optional<FileAttributes> attributes =
-                    FileManager::attributesOfItemAtPathCDA(*listed);
-                if (StringSet* set = attributes ? setOf(attributes->type) : nullptr) {
-                    set->insert(*listed);
-                }
-            }
-        }
+}
+
+std::optional<uint64_t> AnalyzePathManager::fileSize(const std::string& path) const {
+    if (const auto known = mFileSizes.find(path); known != mFileSizes.end()) {
+        return known->second;
     }
-    mUnInstallFilePathArray.assign(files.begin(), files.end());
-    mUnInstallFolderPathArray.assign(folders.begin(), folders.end());
-    mUnInstallLinkPathArray.assign(links.begin(), links.end());
+    if (const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(path)) {
+        return attributes->size;
+    }
+    return std::nullopt;
 }
 
 void AnalyzePathManager::createSystemPathList(std::optional<std::vector<std::string>>& field,

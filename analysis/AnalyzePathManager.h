@@ -4,11 +4,16 @@
 #include "analysis/SoftwarePaths.h"
 #include "analysis/WildCardPath.h"
 #include "common/CommonFunctions.h"
+#include "platform/FileAttributes.h"
 #include "platform/PlistValue.h"
 #include "platform/UserAccountManager.h"
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 typedef struct ppd_file_s ppd_file_t;
@@ -31,18 +36,28 @@ public:
     /// Empties the file, folder or link list.
     void removeMUnInstallAllObjectArrayPath(PathKind kind);
 
+    /// The size of a file of the file list, as the look that listed it saw it (or, for a path no look
+    /// listed, as it is now); nullopt when there is no such item.
+    std::optional<uint64_t> fileSize(const std::string& path) const;
+
+    /// What could not be looked at while the lists were built (an unreadable bill of materials, a folder
+    /// that cannot be listed, paths too long to use), one sentence each.
+    const std::vector<std::string>& getMWarnings() const { return mWarnings; }
+    void clearWarnings() { mWarnings.clear(); }
+
     // --- Bills of materials --------------------------------------------------------------------------
 
     /// The items of one kind that the BOM lists and that exist on disk as that kind, as full paths under
-    /// the install root (volume joined with install point). Runs "/usr/bin/lsbom". nullopt for an absent
-    /// BOM path or no output. Lines that climb out of the install root, or reach their item through a
-    /// symbolic link below it, are left out.
+    /// the install root (volume joined with install point). Runs "/usr/bin/lsbom" once, on the BOM file
+    /// opened inside the system root. nullopt for an absent BOM path, a BOM that cannot be opened or a
+    /// listing that cannot be had. Lines that climb out of the install root, or reach their item through
+    /// a symbolic link below it, are left out.
     std::optional<std::vector<std::string>> getPathListAtBOM(const std::optional<std::string>& bomPath,
                                                              const std::optional<std::string>& installPoint,
                                                              const std::optional<std::string>& targetVolume,
                                                              PathKind kind);
 
-    /// Appends the BOM's existing files, folders and links to the three lists (each kind once per BOM).
+    /// Appends the BOM's existing files, folders and links to the three lists (each path once per BOM).
     void getUnInstallPath(const std::optional<std::string>& bomPath,
                           const std::optional<std::string>& installPoint,
                           const std::optional<std::string>& targetVolume);
@@ -108,13 +123,40 @@ public:
     /// The analysis after the BOM step, as the installed-size computation runs it.
     void mergeExtenstionPath(const SoftwarePaths& software);
 
+    /// One line of "lsbom -p Mf": the kind its mode gives, and its path; the empty last line has no kind
+    /// and names the install root.
+    struct BomLine {
+        std::optional<PathKind> kind;
+        std::string_view path;
+    };
+    /// The lines of a listing that name a file, a folder or a link, and the empty lines.
+    static std::vector<BomLine> splitBomListing(std::string_view output);
+
+    /// The pieces of a wildcard tail that only "*" joins (the expression ".*a.*b.*" then means: the
+    /// pieces in order); nullopt when the tail holds a character the expression would read otherwise.
+    static std::optional<std::vector<std::string>> simpleTailPieces(const std::string& tail);
+
 private:
+    using BomListing = std::array<std::vector<std::string>, 3>; // by PathKind
+    /// One path an entry of a rest or remove list stands for, with its attributes when it exists.
+    struct ExpandedItem {
+        std::string path;
+        std::optional<FileAttributes> attributes;
+    };
+
     std::vector<std::string>& listOf(PathKind kind);
+    std::optional<BomListing> listBom(const std::optional<std::string>& bomPath,
+                                      const std::optional<std::string>& installPoint,
+                                      const std::optional<std::string>& targetVolume);
+    std::optional<std::vector<ExpandedItem>> expandEntry(const std::optional<std::string>& text);
+    void walkMatching(const std::string& start, const std::vector<std::string>& pieces,
+                      std::vector<ExpandedItem>& out);
+    static bool matchesPieces(std::string_view path, const std::vector<std::string>& pieces);
     void createSystemPathList(std::optional<std::vector<std::string>>& field, const std::string& pathKey,
                               const std::string& userPathKey, bool insertUserFolder);
     void createIndividualPathList();
     void createLowerLayerPathList();
-    std::optional<std::vector<std::string>> expandUsersWildCard(const WildCardPath& parts);
+    std::optional<std::vector<ExpandedItem>> expandUsersWildCard(const WildCardPath& parts);
     std::optional<std::vector<std::string>> runFind(const std::string& searchRoot,
                                                     const std::string& expression, bool anchorToRoot);
 
@@ -123,6 +165,9 @@ private:
     std::vector<std::string> mUnInstallLinkPathArray;
     std::optional<std::vector<std::string>> mIndividualPathArray;
     std::optional<std::vector<std::string>> mLowerLayerPathArray;
+    // Sizes of the files the lists hold, from the same look that listed them.
+    std::unordered_map<std::string, uint64_t> mFileSizes;
+    std::vector<std::string> mWarnings;
     UserAccountManager usrManager;
     CommonFunctions cmnFuncs;
 };

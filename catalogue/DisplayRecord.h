@@ -17,6 +17,8 @@ struct DisplayRecord {
     int64_t installFileSize = 0;       // "InstallFileSize" in bytes
     std::optional<LocalizedTexts> localizedExplanationList; // "LocalizedExplanationList"
     std::vector<int32_t> softInfoMap;                       // "SoftInfoMap": indexes of the full records
+    /// What could not be looked at while the size was worked out (so the size may be too small).
+    std::vector<std::string> warnings;
 
     bool isMarkedForUninstall() const { return unInstallFlag.value_or(false); }
 };

@@ -1,12 +1,11 @@
 #include "catalogue/StoreSoftwareInformationManager.h"
 
 #include "catalogue/UnInstallInformation.h"
+#include "platform/Base64.h"
 #include "platform/Bundle.h"
-#include "platform/CTaskController.h"
 #include "platform/FileManager.h"
 #include "platform/Path.h"
 #include "platform/PropertyList.h"
-#include "platform/SystemRoot.h"
 #include "platform/SystemVersion.h"
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 namespace {
 
 constexpr const char* kPreferencesFolder = "/Library/Preferences/";
+constexpr size_t kMaxInformationFileSize = 16u << 20;
 constexpr const char* kAllGroups = "File Exist Code";
 constexpr const char* kPageGroup = "Page Printer Driver";
 constexpr const char* kFaxGroup = "PC-FAX Driver";
@@ -33,21 +33,6 @@ const SoftwareUpdateGroup* findGroup(const SoftwareUpdateGroups& groups, const s
     return found == groups.end() ? nullptr : &*found;
 }
 
-// Deletes the decoded copy of an uninstall information file however its reading ends.
-class DecodedCopy {
-public:
-    DecodedCopy(StoreSoftwareInformationManager& store, std::optional<std::string> path)
-        : mStore(store), mPath(std::move(path)) {}
-    ~DecodedCopy() { mStore.removeDecodeUnInstallPList(mPath); }
-    DecodedCopy(const DecodedCopy&) = delete;
-    DecodedCopy& operator=(const DecodedCopy&) = delete;
-    const std::optional<std::string>& path() const { return mPath; }
-
-private:
-    StoreSoftwareInformationManager& mStore;
-    std::optional<std::string> mPath;
-};
-
 } // namespace
 
 std::optional<std::string> StoreSoftwareInformationManager::getApplicationName(const std::string& fileName) {
@@ -65,31 +50,35 @@ std::optional<std::string> StoreSoftwareInformationManager::getApplicationName(c
 }
 
 std::optional<std::string>
-StoreSoftwareInformationManager::decodeUnInstallPList(const std::optional<std::string>& name) {
-    if (!name || name->empty() || name->find('/') != std::string::npos || *name == "." || *name == "..") {
+StoreSoftwareInformationManager::decodeUnInstallPList(const std::optional<std::string>& name, std::string* problem) {
+    auto refuse = [problem](const char* why) -> std::optional<std::string> {
+        if (problem != nullptr) {
+            *problem = why;
+        }
         return std::nullopt;
+    };
+    if (!name || name->empty() || name->find('/') != std::string::npos || *name == "." || *name == "..") {
+        return refuse("is not a file name");
     }
     const std::string source = path::standardize(path::join(kPreferencesFolder, *name));
     const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(source);
-    if (!attributes || attributes->type != FileType::Regular || !FileManager::isReadableFileAtPath(source)) {
-        return std::nullopt;
+    if (!attributes) {
+        return refuse("is missing");
     }
-    const std::string target = path::standardize(path::join(kPreferencesFolder, "decode." + *name));
-    // Whatever stands at the target (a stale copy, a link planted there) goes; the copy is a new file.
-    FileManager::removeItemAtPathCDA(target);
-    if (!FileManager::createFileExclusively(target)) {
-        return std::nullopt;
+    if (attributes->type != FileType::Regular) {
+        return refuse("is not a regular file");
     }
-    CTaskController::initTaskController().exeCommandLine(
-        "/usr/bin/openssl",
-        {"base64", "-d", "-in", SystemRoot::hostPath(source), "-out", SystemRoot::hostPath(target)}, nullptr);
-    return target;
-}
-
-void StoreSoftwareInformationManager::removeDecodeUnInstallPList(const std::optional<std::string>& path) {
-    if (path) {
-        FileManager::removeItemAtPathCDA(*path);
+    // Decoded in memory: listing never writes into the system it looks at.
+    const std::optional<std::string> text =
+        FileManager::contentsAtPath(source, kMaxInformationFileSize, hostio::LastLink::Refuse);
+    if (!text) {
+        return refuse("cannot be read");
     }
+    std::optional<std::string> decoded = base64::decode(*text);
+    if (!decoded) {
+        return refuse("is not Base64");
+    }
+    return decoded;
 }
 
 std::optional<std::string>
@@ -107,17 +96,30 @@ StoreSoftwareInformationManager::getApplicationVersionBundle(const std::optional
     return std::string("-");
 }
 
-std::optional<UnInstallInformation>
-StoreSoftwareInformationManager::readUnInstallInformation(const std::string& name) {
-    const DecodedCopy decoded(*this, decodeUnInstallPList(name));
-    if (!decoded.path()) {
+std::optional<UnInstallInformation> StoreSoftwareInformationManager::readUnInstallInformation(const std::string& name,
+                                                                                            std::string& problem) {
+    const std::optional<std::string> decoded = decodeUnInstallPList(name, &problem);
+    if (!decoded) {
         return std::nullopt;
     }
-    const std::optional<PlistValue> root = PropertyList::readDictionary(*decoded.path());
-    if (!root || root->asDictionary().empty()) {
+    const std::optional<PlistValue> root = PropertyList::parse(*decoded);
+    if (!root) {
+        problem = "does not decode to a property list";
         return std::nullopt;
     }
-    return UnInstallInformation::fromPlist(*root);
+    if (!root->isDictionary() || root->asDictionary().empty()) {
+        problem = "does not hold a dictionary of keys";
+        return std::nullopt;
+    }
+    std::optional<UnInstallInformation> info = UnInstallInformation::fromPlist(*root);
+    if (!info) {
+        problem = "holds a value of the wrong type";
+    }
+    return info;
+}
+
+void StoreSoftwareInformationManager::reportSkippedFile(const std::string& name, const std::string& problem) {
+    mWarnings.push_back(path::join(kPreferencesFolder, name) + " " + problem + "; it was passed over");
 }
 
 void StoreSoftwareInformationManager::appendRecords(SoftwareInformationRecord full, DisplayRecord display) {
@@ -138,6 +140,7 @@ void StoreSoftwareInformationManager::storeFileRecords(const UnInstallInformatio
     // Sizes go by the name the file itself gives, which the information resource file lists too.
     display.installFileSize = getApplicationSize(
         packages, SoftwarePaths{info.applicationName, info.removePathList, info.restPathList});
+    display.warnings = analyzePath.getMWarnings();
     display.localizedExplanationList = info.localizedExplanationList;
     gatheringAllSoftwareRestPathListDictionary(info.allSoftwareRestPathList);
 
@@ -160,8 +163,12 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForPackage(
     const std::vector<std::string>& names) {
     bool stored = false;
     for (const std::string& name : names) {
-        const std::optional<UnInstallInformation> info = readUnInstallInformation(name);
+        std::string problem;
+        const std::optional<UnInstallInformation> info = readUnInstallInformation(name, problem);
         if (!info || !info->packageInfo || !info->applicationName) {
+            reportSkippedFile(name, !info                    ? problem
+                                    : !info->applicationName ? "has no ApplicationName"
+                                                             : "has no PackageInfo");
             continue;
         }
         std::string version = "-";
@@ -269,6 +276,7 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForSoftwareUpdate(
         display.applicationName = full.applicationName;
         display.installFileSize = getApplicationSize(
             packages, SoftwarePaths{full.applicationName, full.removePathList, full.restPathList});
+        display.warnings = analyzePath.getMWarnings();
         display.applicationVersion = "-";
         appendRecords(std::move(full), std::move(display));
     }
@@ -279,8 +287,10 @@ bool StoreSoftwareInformationManager::storeSoftwareInformationForIntermixed(
     const std::vector<std::string>& names) {
     bool stored = false;
     for (const std::string& name : names) {
-        const std::optional<UnInstallInformation> info = readUnInstallInformation(name);
+        std::string problem;
+        const std::optional<UnInstallInformation> info = readUnInstallInformation(name, problem);
         if (!info || !info->applicationName) {
+            reportSkippedFile(name, info ? "has no ApplicationName" : problem);
             continue;
         }
         std::vector<PackageInfoEntry> packages;
@@ -326,9 +336,7 @@ int64_t StoreSoftwareInformationManager::getPackageSize(const SoftwarePaths& sof
     analyzePath.mergeExtenstionPath(software);
     int64_t total = 0;
     for (const std::string& file : analyzePath.getMUnInstallFilePathArray()) {
-        if (const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(file)) {
-            total += static_cast<int64_t>(attributes->size);
-        }
+        total += static_cast<int64_t>(analyzePath.fileSize(file).value_or(0));
     }
     return total;
 }
@@ -354,19 +362,19 @@ bool StoreSoftwareInformationManager::storeSoftwareInformation(const std::vector
             continue;
         }
         // On exactly 10.6.0 every file is read alone.
+        bool stored = false;
         if (findGroup(working, *softwareName) == nullptr || version <= 100600) {
-            result = storeSoftwareInformationForPackage({name});
+            stored = storeSoftwareInformationForPackage({name});
         } else {
-            result = storeSoftwareInformationForIntermixed({name});
+            stored = storeSoftwareInformationForIntermixed({name});
         }
-        // A group covered by a file is not stored again from its receipts.
+        // A group covered by a file is not stored again from its receipts, even when the file gave no
+        // record; a file that gave none was reported and does not hide the files after it.
         std::erase_if(working, [&](const SoftwareUpdateGroup& group) { return group.name == *softwareName; });
-        if (!result) {
-            break;
-        }
+        result = result || stored;
     }
     if (!working.empty()) {
-        result = storeSoftwareInformationForSoftwareUpdate(working);
+        result = storeSoftwareInformationForSoftwareUpdate(working) || result;
     }
     groupDisplayRecords();
     return result;
@@ -391,7 +399,9 @@ void StoreSoftwareInformationManager::groupDisplayRecords() {
             mSoftwareInformationForDisplayArray.push_back(std::move(record));
         } else {
             driverTotal += record.installFileSize;
-            mSoftwareInformationForDisplayArray[*driverRow].softInfoMap.push_back(index);
+            DisplayRecord& row = mSoftwareInformationForDisplayArray[*driverRow];
+            row.softInfoMap.push_back(index);
+            row.warnings.insert(row.warnings.end(), record.warnings.begin(), record.warnings.end());
         }
     }
     if (driverRow) {

@@ -19,8 +19,8 @@ struct UnInstallInformation;
 class StoreSoftwareInformationManager {
 public:
     /// Builds the whole catalogue from the uninstall information files found (names in
-    /// "/Library/Preferences/") and the Software Update receipts. false when a file gave no record and no
-    /// receipt group remained, or when there was nothing at all.
+    /// "/Library/Preferences/") and the Software Update receipts. A file that gives no record is passed
+    /// over and reported in getMWarnings(). true when any record was stored.
     bool storeSoftwareInformation(const std::vector<std::string>& names);
 
     /// The software name inside "com.torva.<name>.UnInstallList.plist"; nullopt for another name.
@@ -28,12 +28,11 @@ public:
 
     // --- Uninstall information files -----------------------------------------------------------------
 
-    /// Decodes "/Library/Preferences/<name>" (Base64, through "/usr/bin/openssl") into
-    /// "/Library/Preferences/decode.<name>" and gives that path; nullopt unless the source is a regular
-    /// file. The copy is always a new file of its own, never written through a link.
-    std::optional<std::string> decodeUnInstallPList(const std::optional<std::string>& name);
-    /// Deletes a decoded copy; failures are ignored.
-    void removeDecodeUnInstallPList(const std::optional<std::string>& path);
+    /// The decoded bytes of "/Library/Preferences/<name>" (Base64, decoded in memory as "openssl base64
+    /// -d" decodes it); nullopt, with `problem` saying why, unless the file is a regular file (not a
+    /// link) that decodes to something. Nothing is written anywhere.
+    static std::optional<std::string> decodeUnInstallPList(const std::optional<std::string>& name,
+                                                           std::string* problem = nullptr);
     /// The "CFBundleShortVersionString" of an application bundle; "-" when it has none.
     static std::optional<std::string>
     getApplicationVersionBundle(const std::optional<std::string>& bundlePath);
@@ -63,6 +62,9 @@ public:
     void gatheringAllSoftwareRestPathListDictionary(const std::optional<std::vector<std::string>>& paths);
     /// The pooled "AllSoftwareRestPathList" paths, each once.
     std::vector<std::string> getMergedAllSoftwareRestPathList() const;
+    /// What was passed over while the catalogue was built (uninstall information files that gave no
+    /// record), one sentence each.
+    const std::vector<std::string>& getMWarnings() const { return mWarnings; }
     std::vector<SoftwareInformationRecord>& getMSoftwareInformationArray() {
         return mSoftwareInformationArray;
     }
@@ -77,7 +79,8 @@ public:
     }
 
 private:
-    std::optional<UnInstallInformation> readUnInstallInformation(const std::string& name);
+    std::optional<UnInstallInformation> readUnInstallInformation(const std::string& name, std::string& problem);
+    void reportSkippedFile(const std::string& name, const std::string& problem);
     void appendRecords(SoftwareInformationRecord full, DisplayRecord display);
     /// Stores the full and display records of a valid uninstall information file.
     void storeFileRecords(const UnInstallInformation& info, const std::string& name,
@@ -88,6 +91,7 @@ private:
     std::vector<SoftwareInformationRecord> mSoftwareInformationArray;
     std::vector<DisplayRecord> mSoftwareInformationForDisplayArray;
     StringSet mAllSoftwareRestPathListDictionary;
+    std::vector<std::string> mWarnings;
     CommonFunctions cmnFuncs;
     AnalyzePathManager analyzePath;
     SearchSoftwareInformationManager searchManager;

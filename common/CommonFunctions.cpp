@@ -90,19 +90,24 @@ std::optional<std::string> CommonFunctions::getInstallPoint(const std::string& i
     if (identifier.empty() || volume.empty()) {
         return std::nullopt;
     }
+    // A volume that cannot be resolved inside the system root is never handed to the tool.
+    const std::optional<std::string> hostVolume = SystemRoot::hostPath(volume);
     std::string output;
-    if (!CTaskController::initTaskController().exeCommandLine(
-            "/usr/sbin/pkgutil", {"--pkg-info", identifier, "--volume", SystemRoot::hostPath(volume)},
-            &output)) {
+    if (!hostVolume || !CTaskController::initTaskController().exeCommandLine(
+                           "/usr/sbin/pkgutil", {"--pkg-info", identifier, "--volume", *hostVolume}, &output)) {
         return std::nullopt;
     }
+    return installPointFromPackageInfo(output);
+}
+
+std::optional<std::string> CommonFunctions::installPointFromPackageInfo(std::string_view output) {
     size_t start = 0;
     while (start < output.size()) {
         size_t end = output.find('\n', start);
         if (end == std::string::npos) {
             end = output.size();
         }
-        const std::string_view line(output.data() + start, end - start);
+        const std::string_view line = output.substr(start, end - start);
         if (line.substr(0, 10) == "location: ") {
             return std::string(line.substr(10));
         }

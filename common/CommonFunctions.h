@@ -63,6 +63,9 @@ public:
     /// The folder of Software Update receipts for a system version number.
     static std::string receiptsFolder(int32_t osVersion);
 
+    /// The text after "location: " in what "pkgutil --pkg-info" printed; nullopt without such a line.
+    static std::optional<std::string> installPointFromPackageInfo(std::string_view output);
+
     /// `folder` joined with `name`, standardized.
     static std::string makeBomPath(const std::string& name, const std::string& folder);
 

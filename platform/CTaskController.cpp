@@ -69,7 +69,8 @@ struct Child {
     UniqueFd errors;
 };
 
-std::optional<Child> spawnChild(const std::string& hostProgram, const std::vector<std::string>& arguments) {
+std::optional<Child> spawnChild(const std::string& hostProgram, const std::vector<std::string>& arguments,
+                                const std::vector<int>& passedDescriptors) {
     int outPipe[2];
     int errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0) {
@@ -88,6 +89,18 @@ std::optional<Child> spawnChild(const std::string& hostProgram, const std::vecto
     posix_spawn_file_actions_addopen(&spawn.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&spawn.actions, outWrite.get(), STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&spawn.actions, errWrite.get(), STDERR_FILENO);
+    // Descriptors to pass are first copied above the ones they go to, so that no copy overwrites a
+    // descriptor still to be passed; dup2 leaves the copies open across exec.
+    std::vector<UniqueFd> staged;
+    for (const int fd : passedDescriptors) {
+        staged.emplace_back(::fcntl(fd, F_DUPFD_CLOEXEC, 3 + static_cast<int>(passedDescriptors.size())));
+        if (!staged.back().valid()) {
+            return std::nullopt;
+        }
+    }
+    for (size_t i = 0; i < staged.size(); ++i) {
+        posix_spawn_file_actions_adddup2(&spawn.actions, staged[i].get(), 3 + static_cast<int>(i));
+    }
     // The child starts with default signal handling and nothing blocked, whatever this process set.
     sigset_t noSignals;
     sigemptyset(&noSignals);
@@ -203,26 +216,36 @@ CTaskController& CTaskController::initTaskController() {
 
 bool CTaskController::exeCommandLine(const std::string& toolPath, const std::vector<std::string>& arguments,
                                      std::string* output) {
-    std::optional<std::string> program = ToolResolver::resolve(toolPath);
-    std::optional<RunResult> result;
-    if (program) {
-        result = run(*program, arguments);
+    RunOptions options;
+    if (output != nullptr) {
+        options.timeLimit = mQueryTimeLimit;
     }
+    const std::optional<RunResult> result = runTool(toolPath, arguments, options);
     if (output == nullptr) {
         // Callers that do not read the output count on YES, whatever happened.
         return true;
     }
-    if (!result || !utf8::isValid(result->output)) {
+    if (!result || result->timedOut || !utf8::isValid(result->output)) {
         return false;
     }
     *output = std::move(result->output);
     return true;
 }
 
+std::optional<CTaskController::RunResult> CTaskController::runTool(const std::string& toolPath,
+                                                                   const std::vector<std::string>& arguments,
+                                                                   const RunOptions& options) {
+    const std::optional<std::string> program = ToolResolver::resolve(toolPath);
+    if (!program) {
+        return std::nullopt;
+    }
+    return run(*program, arguments, options);
+}
+
 std::optional<CTaskController::RunResult> CTaskController::run(const std::string& hostProgram,
                                                                const std::vector<std::string>& arguments,
                                                                const RunOptions& options) {
-    std::optional<Child> child = spawnChild(hostProgram, arguments);
+    std::optional<Child> child = spawnChild(hostProgram, arguments, options.passedDescriptors);
     if (!child) {
         return std::nullopt;
     }

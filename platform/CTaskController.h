@@ -16,11 +16,17 @@ public:
     static CTaskController& initTaskController();
 
     /// Runs `toolPath` with `arguments`. With `output`: true and the output stored when the program
-    /// ran and wrote valid UTF-8 (possibly nothing); false, `output` untouched, when it could not start
-    /// or wrote anything else. Without `output`: the output is discarded and the answer is true, even
-    /// when the program could not start. The exit status never changes the answer.
+    /// ran and wrote valid UTF-8 (possibly nothing); false, `output` untouched, when it could not start,
+    /// wrote anything else, or had not ended within the query time limit (it is killed then). Without
+    /// `output`: the output is discarded and the answer is true, even when the program could not start.
+    /// The exit status never changes the answer.
     bool exeCommandLine(const std::string& toolPath, const std::vector<std::string>& arguments,
                         std::string* output);
+
+    /// How long a command whose output is asked for (a query: lsbom, find, pkgutil --pkg-info) may run.
+    static constexpr std::chrono::minutes kDefaultQueryTimeLimit{10};
+    void setQueryTimeLimit(std::chrono::milliseconds limit) { mQueryTimeLimit = limit; }
+    std::chrono::milliseconds queryTimeLimit() const { return mQueryTimeLimit; }
 
     /// How run() treats the child.
     struct RunOptions {
@@ -28,6 +34,8 @@ public:
         bool keepErrorOutput = false;
         /// Kill the child (and count the run as timed out) when it has not ended by then.
         std::optional<std::chrono::milliseconds> timeLimit;
+        /// Open descriptors the child gets as 3, 4, … in this order (for "/dev/fd/3" arguments).
+        std::vector<int> passedDescriptors;
     };
 
     /// What one run gave.
@@ -46,4 +54,12 @@ public:
                                         const std::vector<std::string>& arguments) {
         return run(hostProgram, arguments, RunOptions());
     }
+
+    /// Runs a platform tool named by its macOS path (resolved as exeCommandLine does); nullopt when no
+    /// program can be found or started.
+    static std::optional<RunResult> runTool(const std::string& toolPath, const std::vector<std::string>& arguments,
+                                            const RunOptions& options);
+
+private:
+    std::chrono::milliseconds mQueryTimeLimit = kDefaultQueryTimeLimit;
 };

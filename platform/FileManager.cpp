@@ -2,6 +2,7 @@
 
 #include "platform/DirectoryHandle.h"
 #include "platform/FileStatus.h"
+#include "platform/FolderWalker.h"
 #include "platform/HostIo.h"
 #include "platform/Path.h"
 #include "platform/SystemRoot.h"
@@ -48,22 +49,6 @@ bool removeAt(int dirfd, const std::string& name) {
         removedAll = removeAt(folderFd, child) && removedAll;
     }
     return ::unlinkat(dirfd, name.c_str(), AT_REMOVEDIR) == 0 && removedAll;
-}
-
-void collectSubpaths(int dirfd, const std::string& prefix, std::vector<std::string>& out) {
-    UniqueFd listing(::dup(dirfd));
-    std::optional<std::vector<std::string>> names = listNames(std::move(listing));
-    if (!names) {
-        return;
-    }
-    for (const std::string& name : *names) {
-        const std::string relative = prefix.empty() ? name : prefix + "/" + name;
-        out.push_back(relative);
-        UniqueFd child(::openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (child.valid()) {
-            collectSubpaths(child.get(), relative, out);
-        }
-    }
 }
 
 std::string temporaryName(const std::string& name) {
@@ -128,17 +113,22 @@ bool FileManager::isReadableFileAtPath(const std::string& path) {
 }
 
 std::optional<std::vector<std::string>> FileManager::subpathsAtPath(const std::string& path) {
-    UniqueFd folder = SystemRoot::openInRoot(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-    if (!folder.valid()) {
+    std::optional<FolderWalker::Result> walked =
+        FolderWalker::walk(path, FolderWalker::StartLink::Refuse, FolderWalker::Readability::Skip);
+    if (!walked) {
         return std::nullopt;
     }
     std::vector<std::string> out;
-    collectSubpaths(folder.get(), "", out);
+    out.reserve(walked->items.size());
+    for (FolderWalker::Item& item : walked->items) {
+        out.push_back(std::move(item.relativePath));
+    }
     return out;
 }
 
-std::optional<std::string> FileManager::contentsAtPath(const std::string& path, size_t maxSize) {
-    const UniqueFd file = openForReading(path);
+std::optional<std::string> FileManager::contentsAtPath(const std::string& path, size_t maxSize,
+                                                       hostio::LastLink lastLink) {
+    const UniqueFd file = openForReading(path, lastLink);
     if (!file.valid()) {
         return std::nullopt;
     }
@@ -202,8 +192,9 @@ FileAttributes filestatus::attributesFromStat(const struct stat& st) {
     return attributes;
 }
 
-UniqueFd FileManager::openForReading(const std::string& path) {
-    return hostio::ensureRegularFile(SystemRoot::openInRoot(path, O_RDONLY | O_NOCTTY | O_NONBLOCK));
+UniqueFd FileManager::openForReading(const std::string& path, hostio::LastLink lastLink) {
+    const int noFollow = lastLink == hostio::LastLink::Refuse ? O_NOFOLLOW : 0;
+    return hostio::ensureRegularFile(SystemRoot::openInRoot(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | noFollow));
 }
 
 bool FileManager::createFileExclusively(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileAttributes.h"
+#include "platform/HostIo.h"
 #include "platform/UniqueFd.h"
 
 #include <cstddef>
@@ -35,13 +36,15 @@ public:
     /// the path is not a folder that can be listed.
     static std::optional<std::vector<std::string>> subpathsAtPath(const std::string& path);
 
-    /// The bytes of a file (following a symbolic link); nullopt when it cannot be read or is larger than
-    /// `maxSize`.
-    static std::optional<std::string> contentsAtPath(const std::string& path, size_t maxSize = 64u << 20);
+    /// The bytes of a regular file (a symbolic link at the path followed inside the root unless
+    /// `lastLink` refuses it); nullopt when it cannot be read, is no regular file (a FIFO is never waited
+    /// on) or is larger than `maxSize`.
+    static std::optional<std::string> contentsAtPath(const std::string& path, size_t maxSize = 64u << 20,
+                                                     hostio::LastLink lastLink = hostio::LastLink::Follow);
 
-    /// Opens a regular file for reading (following a symbolic link inside the root); invalid when it is
+    /// Opens a regular file for reading, as contentsAtPath() reads it; invalid (errno set) when it is
     /// missing, unreadable or not a regular file.
-    static UniqueFd openForReading(const std::string& path);
+    static UniqueFd openForReading(const std::string& path, hostio::LastLink lastLink = hostio::LastLink::Follow);
 
     /// Creates an empty regular file that did not exist before (a link at the path fails too), readable
     /// and writable by its owner only; false when anything is in the way.

@@ -2,6 +2,7 @@
 
 #include "platform/FileManager.h"
 #include "platform/HostIo.h"
+#include "platform/PlistShape.h"
 
 #include <plist/plist.h>
 
@@ -16,7 +17,7 @@ struct PlistDeleter {
 using PlistHandle = std::unique_ptr<void, PlistDeleter>;
 
 // Deeper nesting than any real property list holds is refused rather than followed.
-constexpr int kMaxDepth = 256;
+constexpr int kMaxDepth = static_cast<int>(plistshape::kMaxDepth);
 constexpr size_t kMaxFileSize = size_t{256} << 20;
 
 std::optional<PlistValue> fromNode(plist_t node, int depth) {
@@ -146,7 +147,7 @@ plist_t toNode(const PlistValue& value) {
 } // namespace
 
 std::optional<PlistValue> PropertyList::parse(std::string_view bytes) {
-    if (bytes.empty() || bytes.size() > kMaxFileSize) {
+    if (bytes.empty() || bytes.size() > kMaxFileSize || !plistshape::withinLimits(bytes)) {
         return std::nullopt;
     }
     plist_t raw = nullptr;

@@ -91,11 +91,9 @@ UniqueFd SystemRoot::openInRoot(const std::string& systemPath, int flags) {
     open_how how{};
     how.flags = static_cast<unsigned long long>(flags | O_CLOEXEC);
     how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
-    long fd = ::syscall(SYS_openat2, root, relative.c_str(), &how, sizeof how);
-    if (fd < 0 && errno == ENOSYS) {
-        // Kernels before 5.6: plain lookup below the root.
-        fd = ::openat(root, relative.c_str(), flags | O_CLOEXEC);
-    }
+    // Kernels before 5.6 have no confined lookup; nothing is opened there rather than risk leaving the
+    // root through a link.
+    const long fd = ::syscall(SYS_openat2, root, relative.c_str(), &how, sizeof how);
     return UniqueFd(static_cast<int>(fd));
 }
 
@@ -109,16 +107,17 @@ UniqueFd SystemRoot::openParent(const std::string& systemPath, std::string& name
     return openInRoot(path::deletingLastComponent(standard), O_PATH | O_DIRECTORY);
 }
 
-std::string SystemRoot::hostPath(const std::string& systemPath) {
-    const std::string standard = path::standardize(path::join("/", systemPath));
-    std::string name;
-    UniqueFd parent = openParent(standard, name);
-    if (parent.valid()) {
-        if (std::optional<std::string> folder = fdPath(parent.get())) {
-            return name == "." ? *folder : path::join(*folder, name);
-        }
+std::optional<std::string> SystemRoot::hostPath(const std::string& systemPath) {
+    const UniqueFd item = openInRoot(systemPath, O_PATH);
+    if (!item.valid()) {
+        return std::nullopt;
     }
-    return standard == "/" ? hostRoot() : path::join(hostRoot(), standard);
+    std::optional<std::string> resolved = fdPath(item.get());
+    const std::string root = hostRoot();
+    if (!resolved || (root != "/" && !path::isInFolder(*resolved, root))) {
+        return std::nullopt;
+    }
+    return resolved;
 }
 
 std::optional<std::string> SystemRoot::systemPathBelow(const std::string& hostLine,

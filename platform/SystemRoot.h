@@ -23,10 +23,10 @@ public:
     /// The host folder of the root, absolute and without symbolic links ("/" by default).
     static std::string hostRoot();
 
-    /// Host path of a system path for an external command's argument: the folders on the way are
-    /// resolved inside the root, the last component is kept as named. Falls back to the root joined
-    /// with the path when a folder on the way does not exist.
-    static std::string hostPath(const std::string& systemPath);
+    /// Host path of a system path for an external command's argument, every component resolved inside
+    /// the root (a link at the end too), so that the command cannot be led outside it; nullopt when the
+    /// item does not exist inside the root. Such a path is then not handed to any command.
+    static std::optional<std::string> hostPath(const std::string& systemPath);
 
     /// Maps a line that an external command printed for the start folder `hostStart` (as returned by
     /// hostPath) back to a system path below `systemStart`; nullopt for a line outside the start folder.

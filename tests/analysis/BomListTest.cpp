@@ -97,16 +97,28 @@ TEST(BomLists, TheKindOnDiskMustMatchTheBom) {
     EXPECT_EQ(std::count(folders.begin(), folders.end(), "/Library/Printers/TORVA/Through"), 0);
 }
 
-TEST(BomLists, EachKindAsksLsbomForItsOwnListing) {
+// One lsbom run per BOM gives the three lists: the kind of each line comes from its mode.
+TEST(BomLists, OneListingGivesAllThreeKinds) {
     TestSystem system;
     FakeTools tools;
-    tools.add("lsbom", "./a\n");
+    system.writeFile("/x.bom", "stands for a BOM");
+    system.writeFile("/a", "file");
+    system.makeFolder("/d");
+    system.makeLink("/l", "a");
+    tools.add("lsbom", "-rw-r--r--\t./a\ndrwxr-xr-x\t./d\nlrwxr-xr-x\t./l\n-rw-r--r--\t./d\nbogus line\n");
     AnalyzePathManager analysis;
     EXPECT_FALSE(analysis.getPathListAtBOM(std::nullopt, std::nullopt, std::nullopt, PathKind::File));
     EXPECT_TRUE(tools.calls("lsbom").empty());
-    EXPECT_TRUE(analysis.getPathListAtBOM(std::string("/x.bom"), std::nullopt, std::nullopt, PathKind::Link));
+    EXPECT_EQ(analysis.getPathListAtBOM(std::string("/x.bom"), std::nullopt, std::nullopt, PathKind::File),
+              Paths{"/a"});
     ASSERT_EQ(tools.calls("lsbom").size(), 1u);
-    EXPECT_EQ(tools.calls("lsbom")[0], (Paths{"-l", "-p", "f", system.root() + "/x.bom"}));
+    EXPECT_EQ(tools.calls("lsbom")[0], (Paths{"-fdl", "-p", "Mf", "/dev/fd/3"}));
+    analysis.getUnInstallPath(std::string("/x.bom"), std::nullopt, std::nullopt);
+    EXPECT_EQ(tools.calls("lsbom").size(), 2u);
+    EXPECT_EQ(analysis.getMUnInstallFilePathArray(), Paths{"/a"});
+    // The empty last line names the install root, here a folder.
+    EXPECT_EQ(analysis.getMUnInstallFolderPathArray(), (Paths{"/", "/d"}));
+    EXPECT_EQ(analysis.getMUnInstallLinkPathArray(), Paths{"/l"});
 }
 
 TEST(BomLists, AnUnreadableBomGivesOnlyTheInstallRoot) {

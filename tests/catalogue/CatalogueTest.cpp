@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 namespace {
 
 using Paths = std::vector<std::string>;
@@ -45,15 +47,6 @@ Paths names(const std::vector<DisplayRecord>& rows) {
     return result;
 }
 
-bool anyDecodedCopyLeft(const TestSystem& system) {
-    for (const auto& entry : std::filesystem::directory_iterator(system.host("/Library/Preferences"))) {
-        if (entry.path().filename().string().rfind("decode.", 0) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 class Catalogue : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -66,28 +59,29 @@ protected:
 
 } // namespace
 
-TEST_F(Catalogue, DecodingMakesANewCopyAndNeverFollowsLinks) {
+TEST_F(Catalogue, DecodingHappensInMemoryAndNeverFollowsLinks) {
     SoftwareFixture::install(mSystem, fileSoftware("TORVA Utility", 5));
-    mSystem.writeFile("/outside.txt", "untouched");
-    mSystem.makeLink("/Library/Preferences/decode." + fileName("TORVA Utility"), "/outside.txt");
-    const auto decoded = mStore.decodeUnInstallPList(fileName("TORVA Utility"));
-    ASSERT_TRUE(decoded);
-    EXPECT_EQ(*decoded, "/Library/Preferences/decode." + fileName("TORVA Utility"));
-    EXPECT_FALSE(mSystem.isLink(*decoded));
-    EXPECT_NE(mSystem.read(*decoded).find("<plist"), std::string::npos);
-    EXPECT_EQ(mSystem.read("/outside.txt"), "untouched");
-    mStore.removeDecodeUnInstallPList(decoded);
-    EXPECT_FALSE(mSystem.exists(*decoded));
+    const Paths before = mSystem.tree("/Library/Preferences");
+    std::string problem;
+    const auto decoded = StoreSoftwareInformationManager::decodeUnInstallPList(fileName("TORVA Utility"), &problem);
+    ASSERT_TRUE(decoded) << problem;
+    EXPECT_NE(decoded->find("<plist"), std::string::npos);
+    EXPECT_EQ(mSystem.tree("/Library/Preferences"), before);
 
-    // A link or a folder with a matching name is never decoded.
+    // Only a regular file is decoded, and each refusal says why.
     mSystem.makeLink("/Library/Preferences/" + fileName("Linked"), fileName("TORVA Utility"));
     mSystem.makeFolder("/Library/Preferences/" + fileName("Folder"));
-    EXPECT_FALSE(mStore.decodeUnInstallPList(fileName("Linked")));
-    EXPECT_FALSE(mStore.decodeUnInstallPList(fileName("Folder")));
-    EXPECT_FALSE(mStore.decodeUnInstallPList(fileName("Missing")));
-    EXPECT_FALSE(mStore.decodeUnInstallPList("../../outside.txt"));
-    EXPECT_FALSE(mStore.decodeUnInstallPList(std::nullopt));
-    EXPECT_FALSE(anyDecodedCopyLeft(mSystem));
+    ASSERT_EQ(::mkfifo(mSystem.host("/Library/Preferences/" + fileName("Fifo")).c_str(), 0644), 0);
+    mSystem.writeFile("/Library/Preferences/" + fileName("Text"), "<plist> is not Base64 </plist>");
+    const std::vector<std::pair<std::optional<std::string>, std::string>> refused = {
+        {fileName("Linked"), "is not a regular file"}, {fileName("Folder"), "is not a regular file"},
+        {fileName("Fifo"), "is not a regular file"},   {fileName("Missing"), "is missing"},
+        {fileName("Text"), "is not Base64"},          {"../../outside.txt", "is not a file name"},
+        {std::nullopt, "is not a file name"}};
+    for (const auto& [name, why] : refused) {
+        EXPECT_FALSE(StoreSoftwareInformationManager::decodeUnInstallPList(name, &problem)) << *name;
+        EXPECT_EQ(problem, why) << name.value_or("(none)");
+    }
 }
 
 TEST_F(Catalogue, FilesThatDoNotDecodeToAPropertyListGiveNoRecord) {
@@ -101,7 +95,6 @@ TEST_F(Catalogue, FilesThatDoNotDecodeToAPropertyListGiveNoRecord) {
         {fileName("Plain"), fileName("Empty"), fileName("EmptyDict")}));
     EXPECT_TRUE(mStore.storeSoftwareInformationForPackage({fileName("Plain"), fileName("Good")}));
     EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()), (Paths{"Good"}));
-    EXPECT_FALSE(anyDecodedCopyLeft(mSystem));
 }
 
 TEST_F(Catalogue, ValuesOfTheWrongTypeMakeTheFileInvalid) {
@@ -194,7 +187,6 @@ TEST_F(Catalogue, FullAndDisplayRecordsOfAFile) {
     ASSERT_TRUE(row.localizedExplanationList);
     EXPECT_EQ(row.localizedExplanationList->at(1).second, "スキャン");
     EXPECT_EQ(mStore.getMergedAllSoftwareRestPathList(), (Paths{"/Library/Printers/TORVA/Common"}));
-    EXPECT_FALSE(anyDecodedCopyLeft(mSystem));
 }
 
 TEST_F(Catalogue, PrinterDriversShareOneRowWhereTheFirstStood) {
@@ -212,16 +204,24 @@ TEST_F(Catalogue, PrinterDriversShareOneRowWhereTheFirstStood) {
     EXPECT_EQ(mStore.getMSoftwareInformationArray()[2].applicationName, "Page Printer Driver & PS Driver");
 }
 
-TEST_F(Catalogue, TheFirstFileWithoutARecordEndsThePass) {
+// A file that gives no record is passed over and reported; it hides none of the files after it.
+TEST_F(Catalogue, AFileWithoutARecordIsReportedAndTheOthersStillCount) {
     SoftwareFixture::install(mSystem, fileSoftware("First", 1));
     mSystem.writeFile("/Library/Preferences/" + fileName("Second"), "not base64 at all");
     SoftwareFixture::install(mSystem, fileSoftware("Third", 1));
-    EXPECT_FALSE(mStore.storeSoftwareInformation({fileName("First"), fileName("Second"), fileName("Third")}));
-    EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()), (Paths{"First"}));
-    EXPECT_FALSE(anyDecodedCopyLeft(mSystem));
+    ASSERT_EQ(::mkfifo(mSystem.host("/Library/Preferences/" + fileName("Zz Fifo")).c_str(), 0644), 0);
+    EXPECT_TRUE(mStore.storeSoftwareInformation(
+        {fileName("First"), fileName("Second"), fileName("Third"), fileName("Zz Fifo")}));
+    EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()), (Paths{"First", "Third"}));
+    EXPECT_EQ(mStore.getMWarnings(),
+              (Paths{"/Library/Preferences/" + fileName("Second") + " is not Base64; it was passed over",
+                     "/Library/Preferences/" + fileName("Zz Fifo") + " is not a regular file; it was passed over"}));
+
+    StoreSoftwareInformationManager nothing;
+    EXPECT_FALSE(nothing.storeSoftwareInformation({fileName("Second"), fileName("Zz Fifo")}));
 }
 
-TEST_F(Catalogue, AfterAStopRemainingGroupsAreStoredFromReceipts) {
+TEST_F(Catalogue, GroupsNoFileCoversAreStoredFromReceipts) {
     mSystem.makeFolder("/Library/Printers/TORVA/Fax");
     installReceipt(mSystem, "com.apple.pkg.TORVAPCFaxDriver", 50);
     mSystem.writeFile("/Library/Preferences/" + fileName("Broken"), "garbage");

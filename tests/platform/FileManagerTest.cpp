@@ -89,6 +89,12 @@ TEST(FileManager, PathsStayInsideTheSystemRoot) {
     EXPECT_EQ(FileManager::contentsAtPath("/var/db/inside"), "in");
     EXPECT_TRUE(FileManager::fileExistsAtPath("/var/db/inside"));
     EXPECT_EQ(SystemRoot::hostPath("/var/db/inside"), system.root() + "/private/var/db/inside");
+    // Command arguments are resolved to the end: a link at the last component stays inside too.
+    system.makeLink("/private/var/db/outward", "/../../../" + outside.string() + "/victim");
+    EXPECT_FALSE(SystemRoot::hostPath("/var/db/outward"));
+    EXPECT_FALSE(SystemRoot::hostPath("/escape/" + outside.filename().string()));
+    system.makeLink("/private/var/db/inward", "inside");
+    EXPECT_EQ(SystemRoot::hostPath("/var/db/inward"), system.root() + "/private/var/db/inside");
     // ".." in a path and in a link both stop at the root.
     const std::string name = outside.filename().string();
     EXPECT_FALSE(FileManager::fileExistsAtPath("/../" + name + "/victim"));

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 PlistValue sampleDock() {
@@ -95,4 +97,84 @@ TEST(PlistValue, TypedLookupsKeepAbsentAndWrongTypeApart) {
     EXPECT_EQ(record.asDictionary().back().first, "new");
     EXPECT_TRUE(record.erase("new"));
     EXPECT_FALSE(record.erase("new"));
+}
+
+namespace {
+
+void appendBigEndian(std::string& out, uint64_t value, size_t size) {
+    for (size_t i = size; i-- > 0;) {
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+}
+
+// A binary property list of arrays: object i refers to the objects `refs(i)` (4-byte references).
+std::string binaryArrays(size_t count, const std::function<std::vector<uint64_t>(size_t)>& refs) {
+    std::string bytes = "bplist00";
+    std::vector<uint64_t> offsets;
+    for (size_t i = 0; i < count; ++i) {
+        offsets.push_back(bytes.size());
+        const std::vector<uint64_t> children = refs(i);
+        if (children.size() < 15) {
+            bytes.push_back(static_cast<char>(0xA0 | children.size()));
+        } else {
+            bytes.push_back(static_cast<char>(0xAF));
+            bytes.push_back(static_cast<char>(0x12)); // a 4-byte count follows
+            appendBigEndian(bytes, children.size(), 4);
+        }
+        for (const uint64_t child : children) {
+            appendBigEndian(bytes, child, 4);
+        }
+    }
+    const uint64_t table = bytes.size();
+    for (const uint64_t offset : offsets) {
+        appendBigEndian(bytes, offset, 4);
+    }
+    bytes.append(6, '\0');
+    bytes.push_back(4); // offset size
+    bytes.push_back(4); // reference size
+    appendBigEndian(bytes, count, 8);
+    appendBigEndian(bytes, 0, 8);
+    appendBigEndian(bytes, table, 8);
+    return bytes;
+}
+
+std::string nestedXml(size_t depth) {
+    std::string xml = "<?xml version=\"1.0\"?><!-- <array> in a comment --><plist version=\"1.0\">";
+    for (size_t i = 0; i < depth; ++i) {
+        xml += "<array>";
+    }
+    xml += "<array/>";
+    for (size_t i = 0; i < depth; ++i) {
+        xml += "</array>";
+    }
+    return xml + "</plist>";
+}
+
+} // namespace
+
+// Nesting and shared references that would make the library recurse or copy without end are refused
+// before it sees them; real files, however deep, are far below the limit.
+TEST(PropertyList, HostileShapesAreRefusedBeforeParsing) {
+    EXPECT_TRUE(PropertyList::parse(nestedXml(200)));
+    EXPECT_FALSE(PropertyList::parse(nestedXml(300)));
+    EXPECT_FALSE(PropertyList::parse(nestedXml(1000000)));
+
+    auto chain = [](size_t count) {
+        return binaryArrays(count, [count](size_t i) {
+            return i + 1 < count ? std::vector<uint64_t>{i + 1} : std::vector<uint64_t>{};
+        });
+    };
+    EXPECT_TRUE(PropertyList::parse(chain(200)));
+    EXPECT_FALSE(PropertyList::parse(chain(300)));
+    EXPECT_FALSE(PropertyList::parse(chain(1000000)));
+    // Every level refers twice to the next: 2^60 values once copied.
+    EXPECT_FALSE(PropertyList::parse(binaryArrays(60, [](size_t i) {
+        return i + 1 < 60 ? std::vector<uint64_t>{i + 1, i + 1} : std::vector<uint64_t>{};
+    })));
+    // A circle of references.
+    EXPECT_FALSE(PropertyList::parse(binaryArrays(3, [](size_t i) { return std::vector<uint64_t>{(i + 1) % 3}; })));
+    // Wide but flat is fine.
+    EXPECT_TRUE(PropertyList::parse(binaryArrays(2, [](size_t i) {
+        return i == 0 ? std::vector<uint64_t>(5000, 1) : std::vector<uint64_t>{};
+    })));
 }
