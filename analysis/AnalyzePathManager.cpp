@@ -137,7 +137,8 @@ void AnalyzePathManager::removeMUnInstallAllObjectArrayPath(PathKind kind) {
 }
 
 std::optional<AnalyzePathManager::BomListing>
-AnalyzePathManager::listBom(const std::optional<std::string>& bomPath, const std::optional<std::string>& installPoint,
+AnalyzePathManager::listBom(const std::optional<std::string>& bomPath,
+                            const std::optional<std::string>& installPoint,
                             const std::optional<std::string>& targetVolume) {
     if (!bomPath) {
         return std::nullopt;
@@ -163,7 +164,8 @@ AnalyzePathManager::listBom(const std::optional<std::string>& bomPath, const std
     }
     if (run->exitStatus != 0) {
         const std::string error = run->errorOutput.substr(0, run->errorOutput.find('\n'));
-        mWarnings.push_back("cannot read the bill of materials " + *bomPath + (error.empty() ? "" : ": " + error));
+        mWarnings.push_back("cannot read the bill of materials " + *bomPath +
+                            (error.empty() ? "" : ": " + error));
     }
 
     std::string installRoot;
@@ -196,7 +198,8 @@ AnalyzePathManager::listBom(const std::optional<std::string>& bomPath, const std
             if (!path::isInFolder(full, installRoot) && installRoot != "/") {
                 continue;
             }
-            relative = full == installRoot ? "." : full.substr(installRoot == "/" ? 1 : installRoot.size() + 1);
+            relative =
+                full == installRoot ? "." : full.substr(installRoot == "/" ? 1 : installRoot.size() + 1);
         }
         const std::optional<FileAttributes> attributes = root->attributesOfStandard(relative);
         if (!attributes) {
@@ -252,9 +255,10 @@ std::vector<AnalyzePathManager::BomLine> AnalyzePathManager::splitBomListing(std
     }
 }
 
-std::optional<std::vector<std::string>> AnalyzePathManager::getPathListAtBOM(
-    const std::optional<std::string>& bomPath, const std::optional<std::string>& installPoint,
-    const std::optional<std::string>& targetVolume, PathKind kind) {
+std::optional<std::vector<std::string>>
+AnalyzePathManager::getPathListAtBOM(const std::optional<std::string>& bomPath,
+                                     const std::optional<std::string>& installPoint,
+                                     const std::optional<std::string>& targetVolume, PathKind kind) {
     std::optional<BomListing> listing = listBom(bomPath, installPoint, targetVolume);
     if (!listing) {
         return std::nullopt;
@@ -367,7 +371,8 @@ AnalyzePathManager::runFind(const std::string& searchRoot, const std::string& ex
             lines.push_back(line);
             continue;
         }
-        if (std::optional<std::string> systemPath = SystemRoot::systemPathBelow(line, *hostStart, searchRoot)) {
+        if (std::optional<std::string> systemPath =
+                SystemRoot::systemPathBelow(line, *hostStart, searchRoot)) {
             lines.push_back(*systemPath);
         }
     }
@@ -474,14 +479,15 @@ AnalyzePathManager::expandEntry(const std::optional<std::string>& text) {
     std::vector<ExpandedItem> expansion;
     if (!checkWildCard(*text)) {
         const std::string base = path::standardize(path::join("/", *text));
-        if (std::optional<FolderWalker::Result> walked =
-                FolderWalker::walk(*text, FolderWalker::StartLink::Refuse, FolderWalker::Readability::Check)) {
+        if (std::optional<FolderWalker::Result> walked = FolderWalker::walk(
+                *text, FolderWalker::StartLink::Refuse, FolderWalker::Readability::Check)) {
             mWarnings.insert(mWarnings.end(), walked->problems.begin(), walked->problems.end());
             expansion.reserve(walked->items.size() + 1);
             for (FolderWalker::Item& item : walked->items) {
                 if (item.readable) {
                     expansion.push_back(
-                        {base == "/" ? "/" + item.relativePath : base + "/" + item.relativePath, item.attributes});
+                        {base == "/" ? "/" + item.relativePath : base + "/" + item.relativePath,
+                         item.attributes});
                 }
             }
         }
@@ -526,7 +532,8 @@ AnalyzePathManager::expandEntry(const std::optional<std::string>& text) {
     return expansion;
 }
 
-std::optional<std::vector<std::string>> AnalyzePathManager::apartPathList(const std::optional<std::string>& text) {
+std::optional<std::vector<std::string>>
+AnalyzePathManager::apartPathList(const std::optional<std::string>& text) {
     std::optional<std::vector<ExpandedItem>> expansion = expandEntry(text);
     if (!expansion) {
         return std::nullopt;

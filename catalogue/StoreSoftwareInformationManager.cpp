@@ -50,7 +50,8 @@ std::optional<std::string> StoreSoftwareInformationManager::getApplicationName(c
 }
 
 std::optional<std::string>
-StoreSoftwareInformationManager::decodeUnInstallPList(const std::optional<std::string>& name, std::string* problem) {
+StoreSoftwareInformationManager::decodeUnInstallPList(const std::optional<std::string>& name,
+                                                      std::string* problem) {
     auto refuse = [problem](const char* why) -> std::optional<std::string> {
         if (problem != nullptr) {
             *problem = why;
@@ -96,8 +97,8 @@ StoreSoftwareInformationManager::getApplicationVersionBundle(const std::optional
     return std::string("-");
 }
 
-std::optional<UnInstallInformation> StoreSoftwareInformationManager::readUnInstallInformation(const std::string& name,
-                                                                                            std::string& problem) {
+std::optional<UnInstallInformation>
+StoreSoftwareInformationManager::readUnInstallInformation(const std::string& name, std::string& problem) {
     const std::optional<std::string> decoded = decodeUnInstallPList(name, &problem);
     if (!decoded) {
         return std::nullopt;

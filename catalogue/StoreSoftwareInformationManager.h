@@ -79,7 +79,8 @@ public:
     }
 
 private:
-    std::optional<UnInstallInformation> readUnInstallInformation(const std::string& name, std::string& problem);
+    std::optional<UnInstallInformation> readUnInstallInformation(const std::string& name,
+                                                                 std::string& problem);
     void reportSkippedFile(const std::string& name, const std::string& problem);
     void appendRecords(SoftwareInformationRecord full, DisplayRecord display);
     /// Stores the full and display records of a valid uninstall information file.

@@ -1,6 +1,7 @@
 #include "cli/ListCommand.h"
 
 #include "catalogue/StoreSoftwareInformationManager.h"
+#include "platform/Utf8.h"
 
 #include <cstdio>
 #include <ostream>
@@ -8,39 +9,50 @@
 
 namespace {
 
+bool isControl(uint32_t codePoint) {
+    return codePoint < 0x20 || codePoint == 0x7F || (codePoint >= 0x80 && codePoint < 0xA0);
+}
+
 std::string sizeText(int64_t bytes) {
     char text[64];
     std::snprintf(text, sizeof text, "%.2f MB", static_cast<double>(bytes) / 1024.0 / 1024.0);
     return text;
 }
 
+// A JSON string: always valid UTF-8 (bytes that are not become U+FFFD), with every control character
+// (C0, DEL and C1) escaped so that nothing in a name acts on a terminal.
 std::string jsonString(const std::string& text) {
+    const std::string valid = utf8::withReplacements(text);
     std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
+    for (size_t at = 0; at < valid.size();) {
+        const utf8::Decoded character = *utf8::decodeAt(valid, at);
+        const std::string_view bytes(valid.data() + at, character.length);
+        at += character.length;
+        switch (character.codePoint) {
         case '"':
             out += "\\\"";
-            break;
+            continue;
         case '\\':
             out += "\\\\";
-            break;
+            continue;
         case '\n':
             out += "\\n";
-            break;
+            continue;
         case '\t':
             out += "\\t";
-            break;
+            continue;
         case '\r':
             out += "\\r";
-            break;
+            continue;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-                out += escaped;
-            } else {
-                out += c;
-            }
+            break;
+        }
+        if (isControl(character.codePoint)) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", character.codePoint);
+            out += escaped;
+        } else {
+            out += bytes;
         }
     }
     return out + "\"";
@@ -58,19 +70,34 @@ const char* sourceName(RecordSource source) {
     return "file";
 }
 
-// A field of a tab-separated line: tabs and line breaks inside it would split the row.
+// A field of a tab-separated line for a terminal: tabs and line breaks would split the row, and any
+// other control character (C0, DEL, C1) or byte that is no text is shown escaped rather than acted on.
 std::string field(const std::string& text) {
     std::string out;
-    for (const char c : text) {
-        if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else {
-            out += c;
+    out.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        const std::optional<utf8::Decoded> character = utf8::decodeAt(text, at);
+        char escaped[8];
+        if (!character) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(text[at]));
+            out += escaped;
+            ++at;
+            continue;
         }
+        const uint32_t code = character->codePoint;
+        if (code == '\t') {
+            out += "\\t";
+        } else if (code == '\n') {
+            out += "\\n";
+        } else if (code == '\r') {
+            out += "\\r";
+        } else if (isControl(code)) {
+            std::snprintf(escaped, sizeof escaped, code < 0x80 ? "\\x%02x" : "\\u%04x", code);
+            out += escaped;
+        } else {
+            out.append(text, at, character->length);
+        }
+        at += character->length;
     }
     return out;
 }
@@ -91,7 +118,11 @@ void ListCommand::printJson(const StoreSoftwareInformationManager& store, std::o
     for (const DisplayRecord& row : store.getMSoftwareInformationForDisplayArray()) {
         out << (firstRow ? "\n" : ",\n") << "  {\"name\": " << jsonString(row.applicationName)
             << ", \"version\": " << jsonString(row.applicationVersion)
-            << ", \"size\": " << row.installFileSize << ", \"records\": [";
+            << ", \"size\": " << row.installFileSize << ", \"warnings\": [";
+        for (size_t i = 0; i < row.warnings.size(); ++i) {
+            out << (i == 0 ? "" : ", ") << jsonString(row.warnings[i]);
+        }
+        out << "], \"records\": [";
         firstRow = false;
         for (size_t i = 0; i < row.softInfoMap.size(); ++i) {
             out << (i == 0 ? "" : ", ") << row.softInfoMap[i];
@@ -119,4 +150,18 @@ void ListCommand::printJson(const StoreSoftwareInformationManager& store, std::o
         out << "]}";
     }
     out << (firstRow ? "]\n" : "\n]\n");
+}
+
+void ListCommand::printWarnings(const StoreSoftwareInformationManager& store, std::ostream& err,
+                                RowWarnings rowWarnings) {
+    for (const std::string& warning : store.getMWarnings()) {
+        err << "uninstaller-cli: " << field(warning) << '\n';
+    }
+    if (rowWarnings == RowWarnings::Include) {
+        for (const DisplayRecord& row : store.getMSoftwareInformationForDisplayArray()) {
+            for (const std::string& warning : row.warnings) {
+                err << "uninstaller-cli: " << field(row.applicationName) << ": " << field(warning) << '\n';
+            }
+        }
+    }
 }

@@ -7,6 +7,7 @@
 #include "platform/Localization.h"
 #include "platform/SystemRoot.h"
 
+#include <cerrno>
 #include <iostream>
 
 namespace {
@@ -42,13 +43,17 @@ int main(int argc, char** argv) {
         return kUsage;
     }
     if (line.root && !SystemRoot::set(*line.root)) {
-        std::cerr << "uninstaller-cli: " << *line.root << " is not a folder\n";
+        std::cerr << "uninstaller-cli: " << *line.root
+                  << (errno == ENOENT ? " does not exist\n" : " is not a folder\n");
         return kCannotRead;
     }
 
     SearchSoftwareInformationManager search;
     StoreSoftwareInformationManager store;
-    if (StartupSearch::run(search, store) == StartupSearch::Outcome::NothingFound) {
+    const StartupSearch::Outcome outcome = StartupSearch::run(search, store);
+    ListCommand::printWarnings(
+        store, std::cerr, line.json ? ListCommand::RowWarnings::Leave : ListCommand::RowWarnings::Include);
+    if (outcome == StartupSearch::Outcome::NothingFound) {
         reportNothingFound();
         return kNothingFound;
     }

@@ -57,7 +57,8 @@ public:
 
     /// Runs a platform tool named by its macOS path (resolved as exeCommandLine does); nullopt when no
     /// program can be found or started.
-    static std::optional<RunResult> runTool(const std::string& toolPath, const std::vector<std::string>& arguments,
+    static std::optional<RunResult> runTool(const std::string& toolPath,
+                                            const std::vector<std::string>& arguments,
                                             const RunOptions& options);
 
 private:

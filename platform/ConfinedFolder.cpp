@@ -98,7 +98,8 @@ std::optional<FileAttributes> ConfinedFolder::attributesOfStandard(std::string_v
         return std::nullopt;
     }
     const size_t slash = relative.rfind('/');
-    const std::string_view parent = slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
+    const std::string_view parent =
+        slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
     const std::string name(slash == std::string_view::npos ? relative : relative.substr(slash + 1));
     const int parentFd = folderFd(parent);
     if (parentFd < 0 || ::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {

@@ -194,7 +194,8 @@ FileAttributes filestatus::attributesFromStat(const struct stat& st) {
 
 UniqueFd FileManager::openForReading(const std::string& path, hostio::LastLink lastLink) {
     const int noFollow = lastLink == hostio::LastLink::Refuse ? O_NOFOLLOW : 0;
-    return hostio::ensureRegularFile(SystemRoot::openInRoot(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | noFollow));
+    return hostio::ensureRegularFile(
+        SystemRoot::openInRoot(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | noFollow));
 }
 
 bool FileManager::createFileExclusively(const std::string& path) {

@@ -44,7 +44,8 @@ public:
 
     /// Opens a regular file for reading, as contentsAtPath() reads it; invalid (errno set) when it is
     /// missing, unreadable or not a regular file.
-    static UniqueFd openForReading(const std::string& path, hostio::LastLink lastLink = hostio::LastLink::Follow);
+    static UniqueFd openForReading(const std::string& path,
+                                   hostio::LastLink lastLink = hostio::LastLink::Follow);
 
     /// Creates an empty regular file that did not exist before (a link at the path fails too), readable
     /// and writable by its owner only; false when anything is in the way.

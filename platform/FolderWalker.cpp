@@ -50,20 +50,23 @@ private:
         return ::faccessat(folderFd, name.c_str(), R_OK, AT_EACCESS) == 0;
     }
 
-    UniqueFd openChild(int folderFd, const std::string& name, const std::string& relative, size_t depth) const {
+    UniqueFd openChild(int folderFd, const std::string& name, const std::string& relative,
+                       size_t depth) const {
         if (depth < kOpenFolderDepth) {
-            return UniqueFd(::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            return UniqueFd(
+                ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         }
         open_how how{};
         how.flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-        return UniqueFd(static_cast<int>(::syscall(SYS_openat2, mStartFd, relative.c_str(), &how, sizeof how)));
+        return UniqueFd(
+            static_cast<int>(::syscall(SYS_openat2, mStartFd, relative.c_str(), &how, sizeof how)));
     }
 
     void visit(int folderFd, const std::string& prefix, size_t depth) {
         // The listing gets a descriptor of its own, so that folderFd stays usable for the *at calls.
-        std::optional<DirectoryHandle> listing =
-            DirectoryHandle::fromDescriptor(UniqueFd(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+        std::optional<DirectoryHandle> listing = DirectoryHandle::fromDescriptor(
+            UniqueFd(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
         std::optional<std::vector<std::string>> names;
         if (listing) {
             names = listing->sortedNames();

@@ -71,8 +71,8 @@ public:
         const uint64_t count = number(trailer + 8, 8);
         const uint64_t top = number(trailer + 16, 8);
         mTable = number(trailer + 24, 8);
-        if (mOffsetSize < 1 || mOffsetSize > 8 || mRefSize < 1 || mRefSize > 8 || count == 0 || top >= count ||
-            mTable > trailer || count > (trailer - mTable) / mOffsetSize) {
+        if (mOffsetSize < 1 || mOffsetSize > 8 || mRefSize < 1 || mRefSize > 8 || count == 0 ||
+            top >= count || mTable > trailer || count > (trailer - mTable) / mOffsetSize) {
             return true;
         }
         mCount = count;

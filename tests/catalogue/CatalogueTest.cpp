@@ -63,7 +63,8 @@ TEST_F(Catalogue, DecodingHappensInMemoryAndNeverFollowsLinks) {
     SoftwareFixture::install(mSystem, fileSoftware("TORVA Utility", 5));
     const Paths before = mSystem.tree("/Library/Preferences");
     std::string problem;
-    const auto decoded = StoreSoftwareInformationManager::decodeUnInstallPList(fileName("TORVA Utility"), &problem);
+    const auto decoded =
+        StoreSoftwareInformationManager::decodeUnInstallPList(fileName("TORVA Utility"), &problem);
     ASSERT_TRUE(decoded) << problem;
     EXPECT_NE(decoded->find("<plist"), std::string::npos);
     EXPECT_EQ(mSystem.tree("/Library/Preferences"), before);
@@ -76,7 +77,7 @@ TEST_F(Catalogue, DecodingHappensInMemoryAndNeverFollowsLinks) {
     const std::vector<std::pair<std::optional<std::string>, std::string>> refused = {
         {fileName("Linked"), "is not a regular file"}, {fileName("Folder"), "is not a regular file"},
         {fileName("Fifo"), "is not a regular file"},   {fileName("Missing"), "is missing"},
-        {fileName("Text"), "is not Base64"},          {"../../outside.txt", "is not a file name"},
+        {fileName("Text"), "is not Base64"},           {"../../outside.txt", "is not a file name"},
         {std::nullopt, "is not a file name"}};
     for (const auto& [name, why] : refused) {
         EXPECT_FALSE(StoreSoftwareInformationManager::decodeUnInstallPList(name, &problem)) << *name;
@@ -215,7 +216,8 @@ TEST_F(Catalogue, AFileWithoutARecordIsReportedAndTheOthersStillCount) {
     EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()), (Paths{"First", "Third"}));
     EXPECT_EQ(mStore.getMWarnings(),
               (Paths{"/Library/Preferences/" + fileName("Second") + " is not Base64; it was passed over",
-                     "/Library/Preferences/" + fileName("Zz Fifo") + " is not a regular file; it was passed over"}));
+                     "/Library/Preferences/" + fileName("Zz Fifo") +
+                         " is not a regular file; it was passed over"}));
 
     StoreSoftwareInformationManager nothing;
     EXPECT_FALSE(nothing.storeSoftwareInformation({fileName("Second"), fileName("Zz Fifo")}));

@@ -50,8 +50,8 @@ TEST(ListNothingFound, EmptySystemGivesAlert1000AndExit4) {
     canaries.expectIntact();
 }
 
-// A file that is not Base64 gives no record: exit 4, and its decoded copy is deleted again.
-TEST(ListNothingFound, UndecodableInformationFileLeavesNoDecodedCopy) {
+// A file that is not Base64 gives no record: it is named on standard error, exit 4, nothing written.
+TEST(ListNothingFound, UndecodableInformationFileIsNamedAndNothingIsWritten) {
     TestSystem system;
     system.writeSystemVersion("10.15.7");
     const Canaries canaries(system);
@@ -62,8 +62,7 @@ TEST(ListNothingFound, UndecodableInformationFileLeavesNoDecodedCopy) {
     const ChildProcess list = ChildProcess::cli({"--root", system.root(), "list"});
     EXPECT_EQ(list.exitStatus, 4);
     EXPECT_EQ(list.out, "");
-    EXPECT_EQ(list.err, kAlert1000);
-    EXPECT_FALSE(system.exists("/Library/Preferences/decode.com.torva.Scan Utility.UnInstallList.plist"));
+    EXPECT_EQ(list.err, "uninstaller-cli: " + file + " is not Base64; it was passed over\n" + kAlert1000);
     EXPECT_EQ(before.differences(TreeSnapshot::take(system.root())), "");
     canaries.expectIntact();
 }
@@ -106,12 +105,15 @@ TEST(CliUsage, BadCommandLinesGiveExit2AndTheUsage) {
 TEST(CliRoot, RootThatIsNoFolderGivesExit1) {
     TestSystem system;
     const Canaries canaries(system);
-    for (const std::string& root : {system.host("/missing"), system.host("/Users/Shared/canary.txt")}) {
+    const std::vector<std::pair<std::string, std::string>> roots = {
+        {system.host("/missing"), " does not exist\n"},
+        {system.host("/Users/Shared/canary.txt"), " is not a folder\n"}};
+    for (const auto& [root, why] : roots) {
         SCOPED_TRACE(root);
         const ChildProcess list = ChildProcess::cli({"--root", root, "list"});
         EXPECT_EQ(list.exitStatus, 1);
         EXPECT_EQ(list.out, "");
-        EXPECT_EQ(list.err, "uninstaller-cli: " + root + " is not a folder\n");
+        EXPECT_EQ(list.err, "uninstaller-cli: " + root + why);
     }
     EXPECT_FALSE(fs::exists(system.host("/missing")));
     canaries.expectIntact();

@@ -92,7 +92,8 @@ std::vector<JsonValue> jsonRows(const std::string& output) {
         return {};
     }
     for (const JsonValue& row : json->asArray()) {
-        EXPECT_EQ(row.keys(), (std::vector<std::string>{"name", "version", "size", "records", "software"}));
+        EXPECT_EQ(row.keys(),
+                  (std::vector<std::string>{"name", "version", "size", "warnings", "records", "software"}));
         const JsonValue* software = row.find("software");
         if (software != nullptr && software->isArray()) {
             for (const JsonValue& record : software->asArray()) {
@@ -291,4 +292,28 @@ TEST(ListJson, UnusualNamesReadBackExactly) {
     ASSERT_EQ(rowsOut.exitStatus, 0) << rowsOut.err;
     EXPECT_EQ(rowsOut.out, "Label \"Pro\" \\ Editor\\t2\t2.0 β (ラベル)\t0.00 MB\n");
     canaries.expectIntact();
+}
+
+// Names from the system are shown, never obeyed: a terminal gets no control character raw, and JSON
+// stays valid UTF-8 whatever bytes a name holds.
+TEST(ListOutput, ControlCharactersAndInvalidBytesAreMadeHarmless) {
+    TestSystem system;
+    system.writeSystemVersion("10.15.7");
+    const std::string name = "Evil\x1b]0;pwned\x07 \r\x7f\xc2\x9b\xff!";
+    SoftwareFixture::install(system,
+                             {.name = name,
+                              .fileName = "Evil",
+                              .packages = {{.spec = {.identifier = "com.torva.pkg.Evil",
+                                                     .items = {PackageItem::file("evil.txt", "x")}}}}});
+
+    const ChildProcess rows = ChildProcess::cli({"--root", system.root(), "list"});
+    ASSERT_EQ(rows.exitStatus, 0) << rows.err;
+    EXPECT_EQ(rows.out, "Evil\\x1b]0;pwned\\x07 \\r\\x7f\\u009b\\xff!\t1.0\t0.00 MB\n");
+
+    const ChildProcess json = ChildProcess::cli({"--root", system.root(), "list", "--json"});
+    ASSERT_EQ(json.exitStatus, 0) << json.err;
+    EXPECT_EQ(json.out.find('\x1b'), std::string::npos);
+    const std::vector<JsonValue> parsed = jsonRows(json.out);
+    ASSERT_EQ(parsed.size(), 1u);
+    EXPECT_EQ(text(parsed[0].find("name")), "Evil\x1b]0;pwned\x07 \r\x7f\xc2\x9b\xef\xbf\xbd!");
 }

@@ -1,4 +1,5 @@
 #include "platform/FileManager.h"
+#include "platform/FolderWalker.h"
 
 #include "platform/SystemRoot.h"
 #include "tests/support/TestSystem.h"
@@ -7,6 +8,9 @@
 
 #include <filesystem>
 #include <fstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -126,4 +130,29 @@ TEST(FileManager, AtomicWriteReplacesALinkInsteadOfWritingThroughIt) {
     // No temporary file is left beside it.
     EXPECT_EQ(FileManager::contentsOfDirectoryAtPathCDA("/Library/Preferences")->size(), 1u);
     EXPECT_FALSE(FileManager::writeFileAtomically("/No/Such/Folder/x", "y"));
+}
+
+// A folder tree deeper than any path a system call takes is walked down to that limit only, with
+// what was left out counted.
+TEST(FileManager, DeepTreesAreWalkedToThePathLimitOnly) {
+    TestSystem system;
+    system.makeFolder("/Deep");
+    {
+        UniqueFd folder(::open(system.host("/Deep").c_str(), O_RDONLY | O_DIRECTORY));
+        for (int level = 0; level < 3000 && folder.valid(); ++level) {
+            ASSERT_EQ(::mkdirat(folder.get(), "a", 0755), 0);
+            folder.reset(::openat(folder.get(), "a", O_RDONLY | O_DIRECTORY));
+        }
+        ASSERT_TRUE(folder.valid());
+    }
+    const std::optional<FolderWalker::Result> walked =
+        FolderWalker::walk("/Deep", FolderWalker::StartLink::Refuse, FolderWalker::Readability::Check);
+    ASSERT_TRUE(walked);
+    ASSERT_FALSE(walked->items.empty());
+    EXPECT_LT(walked->items.size(), 3000u);
+    EXPECT_LE(walked->items.back().relativePath.size() + std::string("/Deep/").size(),
+              FolderWalker::kMaxPathLength);
+    ASSERT_EQ(walked->problems.size(), 1u);
+    EXPECT_NE(walked->problems[0].find("left out"), std::string::npos) << walked->problems[0];
+    EXPECT_EQ(FileManager::subpathsAtPath("/Deep")->size(), walked->items.size());
 }

@@ -172,9 +172,9 @@ TEST(PropertyList, HostileShapesAreRefusedBeforeParsing) {
         return i + 1 < 60 ? std::vector<uint64_t>{i + 1, i + 1} : std::vector<uint64_t>{};
     })));
     // A circle of references.
-    EXPECT_FALSE(PropertyList::parse(binaryArrays(3, [](size_t i) { return std::vector<uint64_t>{(i + 1) % 3}; })));
+    EXPECT_FALSE(
+        PropertyList::parse(binaryArrays(3, [](size_t i) { return std::vector<uint64_t>{(i + 1) % 3}; })));
     // Wide but flat is fine.
-    EXPECT_TRUE(PropertyList::parse(binaryArrays(2, [](size_t i) {
-        return i == 0 ? std::vector<uint64_t>(5000, 1) : std::vector<uint64_t>{};
-    })));
+    EXPECT_TRUE(PropertyList::parse(binaryArrays(
+        2, [](size_t i) { return i == 0 ? std::vector<uint64_t>(5000, 1) : std::vector<uint64_t>{}; })));
 }

@@ -1,5 +1,6 @@
 #include "platform/CTaskController.h"
 #include "platform/ToolResolver.h"
+#include "platform/UniqueFd.h"
 #include "tests/support/TestSystem.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,6 +56,14 @@ std::vector<std::string> commandLine() {
     } else if (mode == "stdin") {
         char buffer[16];
         std::fputs(std::fread(buffer, 1, sizeof buffer, stdin) == 0 ? "eof" : "data", stdout);
+    } else if (mode == "hang") {
+        std::fputs("started", stdout);
+        std::fflush(stdout);
+        ::sleep(60);
+    } else if (mode == "read-fd3") {
+        char buffer[64];
+        const ssize_t got = ::read(3, buffer, sizeof buffer);
+        std::fwrite(buffer, 1, got > 0 ? static_cast<size_t>(got) : 0, stdout);
     } else if (mode == "grandchild") {
         if (fork() == 0) {
             usleep(300000);
@@ -189,4 +199,34 @@ TEST_F(Runner, ToolResolutionOrder) {
     // 5. nothing
     EXPECT_FALSE(ToolResolver::resolve("/usr/bin/uninstaller-no-such-tool"));
     ::unsetenv("UNINSTALLER_BUNDLE");
+}
+
+TEST_F(Runner, AQueryThatDoesNotEndInTimeIsKilledAndFails) {
+    auto& runner = CTaskController::initTaskController();
+    runner.setQueryTimeLimit(std::chrono::milliseconds(300));
+    std::string output = "untouched";
+    EXPECT_FALSE(run("hang", &output));
+    EXPECT_EQ(output, "untouched");
+    // A command whose output nobody reads is an action: it gets no limit and the answer stays YES.
+    runner.setQueryTimeLimit(CTaskController::kDefaultQueryTimeLimit);
+    ::setenv("UNINSTALLER_TEST_CHILD", "hang", 1);
+    CTaskController::RunOptions options;
+    options.timeLimit = std::chrono::milliseconds(100);
+    const auto killed = CTaskController::runTool("/usr/bin/child", {}, options);
+    ASSERT_TRUE(killed);
+    EXPECT_TRUE(killed->timedOut);
+    EXPECT_EQ(killed->output, "started");
+}
+
+TEST_F(Runner, PassedDescriptorsArriveFromThree) {
+    const std::string file = mToolDir + "/passed.txt";
+    std::ofstream(file) << "through fd 3";
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(fd.valid());
+    ::setenv("UNINSTALLER_TEST_CHILD", "read-fd3", 1);
+    CTaskController::RunOptions options;
+    options.passedDescriptors = {fd.get()};
+    const auto result = CTaskController::runTool("/usr/bin/child", {}, options);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->output, "through fd 3");
 }

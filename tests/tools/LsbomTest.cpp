@@ -92,3 +92,26 @@ TEST_F(Lsbom, LongListingsArriveWhole) {
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, expected);
 }
+
+// Paths longer than any system call takes are not built: a deep chain costs no quadratic memory, what
+// was left out is said, and the status tells it.
+TEST_F(Lsbom, PathsTooLongForTheSystemAreLeftOutAndCounted) {
+    std::vector<BomEntry> entries{BomEntry::directory(".")};
+    std::string path = ".";
+    for (int level = 0; level < 3000; ++level) {
+        path += "/a";
+        entries.push_back(BomEntry::directory(path));
+    }
+    PackageFixture::writeRawBom(system, "/test.bom", entries);
+    const ChildProcess run = ChildProcess::helper("lsbom", {"-d", "-p", "f", bom});
+    EXPECT_EQ(run.exitStatus, 1);
+    size_t lines = 0;
+    size_t longest = 0;
+    for (size_t start = 0, end; (end = run.out.find('\n', start)) != std::string::npos; start = end + 1) {
+        ++lines;
+        longest = std::max(longest, end - start);
+    }
+    EXPECT_EQ(lines, 2048u); // "." and the 2047 folders whose paths fit
+    EXPECT_LE(longest, 4095u);
+    EXPECT_NE(run.err.find("953 entries left out"), std::string::npos) << run.err;
+}

@@ -38,7 +38,8 @@ struct RawEntry {
 
 class Parser {
 public:
-    Parser(std::string_view bytes, std::string& error) : mBytes(bytes), mError(error) {}
+    Parser(std::string_view bytes, std::string& error, size_t& leftOut)
+        : mBytes(bytes), mError(error), mLeftOut(leftOut) {}
 
     std::optional<std::vector<BomEntry>> parse() {
         std::optional<uint32_t> pathsTree = readTables();
@@ -56,6 +57,7 @@ public:
 private:
     std::string_view mBytes;
     std::string& mError;
+    size_t& mLeftOut;
     size_t mTableOffset = 0;
     uint32_t mSlotCount = 0;
     std::unordered_map<uint32_t, size_t> mById; // path id -> index of its raw entry
@@ -361,7 +363,9 @@ private:
         }
 
         // Where each raw entry went in the listing; a child's path is built from its parent's there.
+        constexpr uint32_t kLeftOut = std::numeric_limits<uint32_t>::max();
         std::vector<uint32_t> position(raw.size());
+        mLeftOut = 0;
         std::vector<BomEntry> listing;
         listing.reserve(raw.size());
         // Depth-first without recursion: a chain of 100,000 nested folders must not exhaust the stack.
@@ -384,8 +388,19 @@ private:
             if (entry.parent == 0) {
                 out.path = entry.name;
             } else {
-                const std::string& parentPath = listing[position[mById[entry.parent]]].path;
-                out.path.reserve(parentPath.size() + 1 + entry.name.size());
+                const uint32_t parentPosition = position[mById[entry.parent]];
+                const size_t length = parentPosition == kLeftOut
+                                          ? BomReader::kMaxPathLength + 1
+                                          : listing[parentPosition].path.size() + 1 + entry.name.size();
+                if (length > BomReader::kMaxPathLength) {
+                    // Too long to build; its children are walked only to be counted.
+                    position[index] = kLeftOut;
+                    ++mLeftOut;
+                    pushChildren(entry.id);
+                    continue;
+                }
+                const std::string& parentPath = listing[parentPosition].path;
+                out.path.reserve(length);
                 out.path.append(parentPath).append(1, '/').append(entry.name);
             }
             readInfo(entry.info, out);
@@ -399,8 +414,9 @@ private:
             pushChildren(entry.id);
         }
         // Every parent exists, so whatever the walk from the top did not reach hangs on a cycle.
-        if (listing.size() != raw.size()) {
-            return fail<Result>("the parent ids of " + std::to_string(raw.size() - listing.size()) +
+        if (listing.size() + mLeftOut != raw.size()) {
+            return fail<Result>("the parent ids of " +
+                                std::to_string(raw.size() - listing.size() - mLeftOut) +
                                 " entries form a cycle");
         }
         return listing;
@@ -409,11 +425,13 @@ private:
 
 } // namespace
 
-std::optional<std::vector<BomEntry>> BomReader::read(std::string_view bytes, std::string& error) {
-    return Parser(bytes, error).parse();
+std::optional<std::vector<BomEntry>> BomReader::read(std::string_view bytes, std::string& error,
+                                                     size_t& leftOut) {
+    return Parser(bytes, error, leftOut).parse();
 }
 
-std::optional<std::vector<BomEntry>> BomReader::readFile(const std::string& hostPath, std::string& error) {
+std::optional<std::vector<BomEntry>> BomReader::readFile(const std::string& hostPath, std::string& error,
+                                                         size_t& leftOut) {
     const UniqueFd fd = hostio::openRegularFile(hostPath, hostio::LastLink::Follow);
     if (!fd.valid()) {
         error = errno == EINVAL ? "not a regular file" : std::strerror(errno);
@@ -425,5 +443,5 @@ std::optional<std::vector<BomEntry>> BomReader::readFile(const std::string& host
         error = errno == EFBIG ? "file too large for a BOM" : std::strerror(errno);
         return std::nullopt;
     }
-    return read(*bytes, error);
+    return read(*bytes, error, leftOut);
 }

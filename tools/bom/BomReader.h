@@ -2,6 +2,8 @@
 
 #include "tools/bom/BomEntry.h"
 
+#include <climits>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,11 +18,25 @@
 /// paths inside an install folder is the caller's business).
 class BomReader {
 public:
+    /// The longest path an entry may have: no system call takes a longer one, so deeper entries are left
+    /// out rather than built (a chain of folders would otherwise cost quadratic memory).
+    static constexpr size_t kMaxPathLength = PATH_MAX - 1;
+
     /// The entries of the BOM in `bytes`; nullopt, with `error` saying why, when the bytes are no
-    /// readable BOM.
-    static std::optional<std::vector<BomEntry>> read(std::string_view bytes, std::string& error);
+    /// readable BOM. Entries whose path would exceed kMaxPathLength are left out and counted in `leftOut`.
+    static std::optional<std::vector<BomEntry>> read(std::string_view bytes, std::string& error,
+                                                     size_t& leftOut);
+    static std::optional<std::vector<BomEntry>> read(std::string_view bytes, std::string& error) {
+        size_t leftOut = 0;
+        return read(bytes, error, leftOut);
+    }
 
     /// The entries of the BOM file at a host path; nullopt, with `error` set, when the file is missing,
     /// unreadable or no readable BOM.
-    static std::optional<std::vector<BomEntry>> readFile(const std::string& hostPath, std::string& error);
+    static std::optional<std::vector<BomEntry>> readFile(const std::string& hostPath, std::string& error,
+                                                         size_t& leftOut);
+    static std::optional<std::vector<BomEntry>> readFile(const std::string& hostPath, std::string& error) {
+        size_t leftOut = 0;
+        return readFile(hostPath, error, leftOut);
+    }
 };

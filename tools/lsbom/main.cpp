@@ -325,10 +325,15 @@ int main(int argc, char** argv) {
     }
 
     std::string error;
-    const std::optional<std::vector<BomEntry>> entries = BomReader::readFile(options->file, error);
+    size_t leftOut = 0;
+    const std::optional<std::vector<BomEntry>> entries = BomReader::readFile(options->file, error, leftOut);
     if (!entries) {
         std::fprintf(stderr, "lsbom: %s: %s\n", options->file.c_str(), error.c_str());
         return 1;
+    }
+    if (leftOut > 0) {
+        std::fprintf(stderr, "lsbom: %s: %zu entries left out: their paths are longer than %zu bytes\n",
+                     options->file.c_str(), leftOut, BomReader::kMaxPathLength);
     }
 
     const bool pathsOnly = options->fields == "f";
@@ -364,5 +369,6 @@ int main(int argc, char** argv) {
             out.clear();
         }
     }
-    return writeAll(out) ? 0 : 1;
+    // Whatever could be listed is listed; the status says that some of it was left out.
+    return writeAll(out) && leftOut == 0 ? 0 : 1;
 }
