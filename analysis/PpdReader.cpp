@@ -29,12 +29,33 @@ ppd_file_t* readFromDescriptor(UniqueFd fd) {
     return ppd;
 }
 
+// A zlib stream set up for gzip data, ended however the inflating ends.
+class GzipStream {
+public:
+    GzipStream() { mReady = inflateInit2(&mStream, 15 + 32) == Z_OK; }
+    ~GzipStream() {
+        if (mReady) {
+            inflateEnd(&mStream);
+        }
+    }
+    GzipStream(const GzipStream&) = delete;
+    GzipStream& operator=(const GzipStream&) = delete;
+
+    bool ready() const { return mReady; }
+    z_stream& stream() { return mStream; }
+
+private:
+    z_stream mStream{};
+    bool mReady = false;
+};
+
 // Inflates gzip data (one member or several) in memory; empty on any error or past the size limit.
 std::string gunzip(const std::string& compressed) {
-    z_stream stream{};
-    if (inflateInit2(&stream, 15 + 32) != Z_OK) {
+    GzipStream gzip;
+    if (!gzip.ready()) {
         return {};
     }
+    z_stream& stream = gzip.stream();
     std::string out;
     char buffer[65536];
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
@@ -45,22 +66,18 @@ std::string gunzip(const std::string& compressed) {
         const int status = inflate(&stream, Z_NO_FLUSH);
         if ((status != Z_OK && status != Z_STREAM_END) ||
             out.size() + (sizeof buffer - stream.avail_out) > kMaxPpdSize) {
-            out.clear();
-            break;
+            return {};
         }
         out.append(buffer, sizeof buffer - stream.avail_out);
         if (status == Z_STREAM_END) {
             // Another gzip member may follow.
             if (stream.avail_in == 0 || inflateReset(&stream) != Z_OK) {
-                break;
+                return out;
             }
         } else if (stream.avail_in == 0 && stream.avail_out != 0) {
-            out.clear(); // the data ended inside a member
-            break;
+            return {}; // the data ended inside a member
         }
     }
-    inflateEnd(&stream);
-    return out;
 }
 
 } // namespace
@@ -75,10 +92,22 @@ PpdReader PpdReader::open(const std::string& systemPath) {
         return PpdReader(ppd);
     }
     const std::optional<std::string> bytes = FileManager::contentsAtPath(systemPath, kMaxPpdSize);
-    if (!bytes || bytes->size() < 2 || (*bytes)[0] != '\x1f' || (*bytes)[1] != '\x8b') {
+    return bytes ? fromGzipBytes(*bytes) : PpdReader(nullptr);
+}
+
+PpdReader PpdReader::fromBytes(const std::string& bytes) {
+    if (ppd_file_t* ppd = readFromDescriptor(MemoryFile::create(bytes))) {
+        return PpdReader(ppd);
+    }
+    return fromGzipBytes(bytes);
+}
+
+PpdReader PpdReader::fromGzipBytes(const std::string& bytes) {
+    // What libcups cannot read itself may still be gzip data it does not recognise.
+    if (bytes.size() < 2 || bytes[0] != '\x1f' || bytes[1] != '\x8b') {
         return PpdReader(nullptr);
     }
-    const std::string plain = gunzip(*bytes);
+    const std::string plain = gunzip(bytes);
     if (plain.empty()) {
         return PpdReader(nullptr);
     }

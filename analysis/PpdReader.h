@@ -12,6 +12,9 @@ public:
     /// Reads the PPD at a system path; get() is null when it cannot be read as a PPD.
     static PpdReader open(const std::string& systemPath);
 
+    /// Reads a PPD from its bytes, plain or gzip-compressed; get() is null when they are no PPD.
+    static PpdReader fromBytes(const std::string& bytes);
+
     /// The record, or null.
     const ppd_file_t* get() const { return mPpd.get(); }
 
@@ -19,6 +22,8 @@ public:
     static std::vector<std::string> filtersOf(const ppd_file_t* ppd);
 
 private:
+    static PpdReader fromGzipBytes(const std::string& bytes);
+
     struct Closer {
         void operator()(ppd_file_t* ppd) const;
     };

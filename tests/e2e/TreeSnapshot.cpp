@@ -21,13 +21,17 @@ uint64_t contentHash(const fs::path& file) {
     return hash;
 }
 
-std::string describe(const fs::path& item) {
+std::string describe(const fs::path& item, TreeSnapshot::FolderTimes folderTimes) {
     struct stat st {};
     if (::lstat(item.c_str(), &st) != 0) {
         return "?";
     }
     const std::string mode = std::to_string(st.st_mode & 07777);
     if (S_ISDIR(st.st_mode)) {
+        if (folderTimes == TreeSnapshot::FolderTimes::Compare) {
+            return "folder " + mode + ", time " + std::to_string(st.st_mtim.tv_sec) + "." +
+                   std::to_string(st.st_mtim.tv_nsec);
+        }
         return "folder " + mode;
     }
     if (S_ISLNK(st.st_mode)) {
@@ -43,10 +47,16 @@ std::string describe(const fs::path& item) {
 
 } // namespace
 
-TreeSnapshot TreeSnapshot::take(const std::string& hostFolder) {
+TreeSnapshot TreeSnapshot::take(const std::string& hostFolder, FolderTimes folderTimes) {
     TreeSnapshot snapshot;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(hostFolder)) {
-        snapshot.mItems.emplace(fs::relative(entry.path(), hostFolder).string(), describe(entry.path()));
+    snapshot.mItems.emplace(".", describe(hostFolder, folderTimes));
+    for (auto it = fs::recursive_directory_iterator(hostFolder); it != fs::recursive_directory_iterator();
+         ++it) {
+        if (it->path().native().size() > 3800) {
+            it.disable_recursion_pending();
+        }
+        snapshot.mItems.emplace(fs::relative(it->path(), hostFolder).string(),
+                                describe(it->path(), folderTimes));
     }
     return snapshot;
 }

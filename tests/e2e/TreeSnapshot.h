@@ -8,8 +8,12 @@
 /// was added, removed or changed (folder times aside: a file made and deleted again changes them).
 class TreeSnapshot {
 public:
-    /// Reads the tree below `hostFolder` without following links.
-    static TreeSnapshot take(const std::string& hostFolder);
+    /// Whether a folder's own modification time is part of its description.
+    enum class FolderTimes { Ignore, Compare };
+
+    /// Reads the tree below `hostFolder` without following links. Folders whose paths come near the
+    /// system's limit are described but not entered.
+    static TreeSnapshot take(const std::string& hostFolder, FolderTimes folderTimes = FolderTimes::Ignore);
 
     /// The items of either snapshot that differ, one line each ("+ path", "- path", "~ path"); empty when
     /// equal. Lists at most `limit` lines.

@@ -2,8 +2,20 @@
 
 #include "platform/CTaskController.h"
 
+#include <cstdlib>
+
+namespace {
+
+// The bundle under test: the one UNINSTALLER_BUNDLE names, else the one this build made.
+std::string bundlePath() {
+    const char* chosen = std::getenv("UNINSTALLER_BUNDLE");
+    return chosen != nullptr && *chosen != '\0' ? chosen : UNINSTALLER_BUILD_BUNDLE;
+}
+
+} // namespace
+
 std::string ChildProcess::cliPath() {
-    return std::string(UNINSTALLER_BUILD_BUNDLE) + "/Contents/MacOS/uninstaller-cli";
+    return bundlePath() + "/Contents/MacOS/uninstaller-cli";
 }
 
 ChildProcess ChildProcess::cli(const std::vector<std::string>& arguments) {
@@ -11,7 +23,7 @@ ChildProcess ChildProcess::cli(const std::vector<std::string>& arguments) {
 }
 
 std::string ChildProcess::helperPath(const std::string& name) {
-    return std::string(UNINSTALLER_BUILD_BUNDLE) + "/Contents/Helpers/" + name;
+    return bundlePath() + "/Contents/Helpers/" + name;
 }
 
 ChildProcess ChildProcess::helper(const std::string& name, const std::vector<std::string>& arguments) {
