@@ -181,26 +181,30 @@ AnalyzePathManager::listBom(const std::optional<std::string>& bomPath,
     installRoot = path::standardize(path::join("/", installRoot));
 
     BomListing listing;
+    mFileSizes.reserve(mFileSizes.size() +
+                       static_cast<size_t>(std::count(run->output.begin(), run->output.end(), '\n')));
     const std::optional<ConfinedFolder> root = ConfinedFolder::open(installRoot);
     if (!root) {
         return listing;
     }
     for (const BomLine& line : splitBomListing(run->output)) {
         std::string full;
-        std::string relative;
         if (isPlainBomPath(line.path)) {
-            // "." or "./name/…": the path is built once, no standardizing needed.
-            relative = line.path == "." ? "." : std::string(line.path.substr(2));
-            full = relative == "." ? installRoot : path::join(installRoot, relative);
+            // "." or "./name/…": joined to the install root it is standard already.
+            full = line.path == "."
+                       ? installRoot
+                       : (installRoot == "/" ? "" : installRoot) + std::string(line.path.substr(1));
         } else {
             full = path::standardize(path::join(installRoot, line.path));
             // A package cannot name a path outside the place it was installed.
             if (!path::isInFolder(full, installRoot) && installRoot != "/") {
                 continue;
             }
-            relative =
-                full == installRoot ? "." : full.substr(installRoot == "/" ? 1 : installRoot.size() + 1);
         }
+        const std::string_view relative =
+            full == installRoot
+                ? std::string_view(".")
+                : std::string_view(full).substr(installRoot == "/" ? 1 : installRoot.size() + 1);
         const std::optional<FileAttributes> attributes = root->attributesOfStandard(relative);
         if (!attributes) {
             continue;
@@ -394,15 +398,15 @@ void AnalyzePathManager::walkMatching(const std::string& start, const std::vecto
         return;
     }
     std::optional<FolderWalker::Result> walked =
-        FolderWalker::walk(base, FolderWalker::StartLink::Refuse, FolderWalker::Readability::Skip);
+        FolderWalker::walk(base, FolderWalker::StartLink::Refuse, FolderWalker::Readability::Skip,
+                           FolderWalker::Detail::Kind, FolderWalker::Paths::System);
     if (!walked) {
         return;
     }
     mWarnings.insert(mWarnings.end(), walked->problems.begin(), walked->problems.end());
     for (FolderWalker::Item& item : walked->items) {
-        std::string full = base == "/" ? "/" + item.relativePath : base + "/" + item.relativePath;
-        if (matchesPieces(full, pieces)) {
-            out.push_back({std::move(full), item.attributes});
+        if (matchesPieces(item.path, pieces)) {
+            out.push_back({std::move(item.path), item.attributes, item.complete});
         }
     }
 }
@@ -479,15 +483,14 @@ AnalyzePathManager::expandEntry(const std::optional<std::string>& text) {
     std::vector<ExpandedItem> expansion;
     if (!checkWildCard(*text)) {
         const std::string base = path::standardize(path::join("/", *text));
-        if (std::optional<FolderWalker::Result> walked = FolderWalker::walk(
-                *text, FolderWalker::StartLink::Refuse, FolderWalker::Readability::Check)) {
+        if (std::optional<FolderWalker::Result> walked =
+                FolderWalker::walk(base, FolderWalker::StartLink::Refuse, FolderWalker::Readability::Check,
+                                   FolderWalker::Detail::Kind, FolderWalker::Paths::System)) {
             mWarnings.insert(mWarnings.end(), walked->problems.begin(), walked->problems.end());
             expansion.reserve(walked->items.size() + 1);
             for (FolderWalker::Item& item : walked->items) {
                 if (item.readable) {
-                    expansion.push_back(
-                        {base == "/" ? "/" + item.relativePath : base + "/" + item.relativePath,
-                         item.attributes});
+                    expansion.push_back({std::move(item.path), item.attributes, item.complete});
                 }
             }
         }
@@ -582,7 +585,8 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
                 if (item.path.empty() || !kind) {
                     continue;
                 }
-                if (recordSizes && *kind == PathKind::File) {
+                // Sizes the look did not take are taken when the size is asked for.
+                if (recordSizes && *kind == PathKind::File && item.complete) {
                     mFileSizes[item.path] = item.attributes->size;
                 }
                 byKind[static_cast<size_t>(*kind)].push_back(std::move(item.path));

@@ -142,6 +142,7 @@ private:
     struct ExpandedItem {
         std::string path;
         std::optional<FileAttributes> attributes;
+        bool complete = true; ///< false when only the kind of the item is known
     };
 
     std::vector<std::string>& listOf(PathKind kind);

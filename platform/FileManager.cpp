@@ -121,7 +121,7 @@ std::optional<std::vector<std::string>> FileManager::subpathsAtPath(const std::s
     std::vector<std::string> out;
     out.reserve(walked->items.size());
     for (FolderWalker::Item& item : walked->items) {
-        out.push_back(std::move(item.relativePath));
+        out.push_back(std::move(item.path));
     }
     return out;
 }

@@ -13,6 +13,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -24,8 +25,10 @@ constexpr size_t kOpenFolderDepth = 64;
 
 class Walk {
 public:
-    Walk(std::string systemFolder, int startFd, FolderWalker::Readability readability)
-        : mSystemFolder(std::move(systemFolder)), mStartFd(startFd), mReadability(readability) {}
+    Walk(std::string systemFolder, int startFd, FolderWalker::Readability readability,
+         FolderWalker::Detail detail, FolderWalker::Paths paths)
+        : mSystemFolder(std::move(systemFolder)), mStartFd(startFd), mReadability(readability),
+          mDetail(detail), mPaths(paths) {}
 
     FolderWalker::Result run() {
         visit(mStartFd, "", 0);
@@ -39,7 +42,10 @@ public:
 
 private:
     std::string systemPathOf(const std::string& relative) const {
-        return relative.empty() ? mSystemFolder : path::join(mSystemFolder, relative);
+        if (relative.empty()) {
+            return mSystemFolder;
+        }
+        return mSystemFolder == "/" ? "/" + relative : mSystemFolder + "/" + relative;
     }
 
     bool readable(int folderFd, const std::string& name, const FileAttributes& attributes,
@@ -47,7 +53,29 @@ private:
         if (attributes.type == FileType::SymbolicLink) {
             return FileManager::isReadableFileAtPath(systemPathOf(relative));
         }
-        return ::faccessat(folderFd, name.c_str(), R_OK, AT_EACCESS) == 0;
+        // The super-user reads every file and folder; anyone else asks the system.
+        return mSuperUser || ::faccessat(folderFd, name.c_str(), R_OK, AT_EACCESS) == 0;
+    }
+
+    static std::optional<FileType> typeOfEntry(unsigned char type) {
+        switch (type) {
+        case DT_REG:
+            return FileType::Regular;
+        case DT_DIR:
+            return FileType::Directory;
+        case DT_LNK:
+            return FileType::SymbolicLink;
+        case DT_CHR:
+            return FileType::CharacterSpecial;
+        case DT_BLK:
+            return FileType::BlockSpecial;
+        case DT_SOCK:
+            return FileType::Socket;
+        case DT_FIFO:
+            return FileType::Fifo;
+        default:
+            return std::nullopt; // the file system does not say
+        }
     }
 
     UniqueFd openChild(int folderFd, const std::string& name, const std::string& relative,
@@ -67,33 +95,48 @@ private:
         // The listing gets a descriptor of its own, so that folderFd stays usable for the *at calls.
         std::optional<DirectoryHandle> listing = DirectoryHandle::fromDescriptor(
             UniqueFd(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
-        std::optional<std::vector<std::string>> names;
+        std::vector<std::pair<std::string, unsigned char>> entries;
         if (listing) {
-            names = listing->sortedNames();
+            while (const dirent* entry = listing->next()) {
+                entries.emplace_back(entry->d_name, entry->d_type);
+            }
         }
-        if (!names) {
+        if (!listing || errno != 0) {
             mResult.problems.push_back("cannot list " + systemPathOf(prefix) + ": " + std::strerror(errno));
             return;
         }
         listing.reset();
+        std::sort(entries.begin(), entries.end());
         const size_t base = mSystemFolder.size() + (prefix.empty() ? 0 : prefix.size() + 1);
-        for (const std::string& name : *names) {
+        for (const auto& [name, entryType] : entries) {
             if (base + 1 + name.size() > FolderWalker::kMaxPathLength) {
                 ++mTooLong;
                 continue;
             }
-            struct stat st {};
-            if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                continue; // gone since the listing
-            }
             FolderWalker::Item item;
-            item.relativePath = prefix.empty() ? name : prefix + "/" + name;
-            item.attributes = filestatus::attributesFromStat(st);
+            const std::optional<FileType> listedType = typeOfEntry(entryType);
+            if (mDetail == FolderWalker::Detail::Kind && listedType) {
+                item.attributes.type = *listedType;
+            } else {
+                struct stat st {};
+                if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                    continue; // gone since the listing
+                }
+                item.attributes = filestatus::attributesFromStat(st);
+                item.complete = true;
+            }
+            std::string relative = prefix.empty() ? name : prefix + "/" + name;
             if (mReadability == FolderWalker::Readability::Check) {
-                item.readable = readable(folderFd, name, item.attributes, item.relativePath);
+                item.readable = readable(folderFd, name, item.attributes, relative);
             }
             const bool isFolder = item.attributes.type == FileType::Directory;
-            std::string relative = item.relativePath;
+            if (mPaths == FolderWalker::Paths::System) {
+                item.path = systemPathOf(relative);
+            } else if (isFolder) {
+                item.path = relative;
+            } else {
+                item.path = std::move(relative);
+            }
             mResult.items.push_back(std::move(item));
             if (isFolder) {
                 const UniqueFd child = openChild(folderFd, name, relative, depth);
@@ -110,6 +153,9 @@ private:
     std::string mSystemFolder;
     int mStartFd;
     FolderWalker::Readability mReadability;
+    FolderWalker::Detail mDetail;
+    FolderWalker::Paths mPaths;
+    bool mSuperUser = ::geteuid() == 0;
     FolderWalker::Result mResult;
     size_t mTooLong = 0;
 };
@@ -117,12 +163,12 @@ private:
 } // namespace
 
 std::optional<FolderWalker::Result> FolderWalker::walk(const std::string& systemFolder, StartLink startLink,
-                                                       Readability readability) {
+                                                       Readability readability, Detail detail, Paths paths) {
     const int flags = O_RDONLY | O_DIRECTORY | (startLink == StartLink::Refuse ? O_NOFOLLOW : 0);
     const UniqueFd start = SystemRoot::openInRoot(systemFolder, flags);
     if (!start.valid()) {
         return std::nullopt;
     }
     std::string folder = path::standardize(path::join("/", systemFolder));
-    return Walk(std::move(folder), start.get(), readability).run();
+    return Walk(std::move(folder), start.get(), readability, detail, paths).run();
 }

@@ -19,8 +19,13 @@ public:
     static constexpr size_t kMaxPathLength = 4095;
 
     struct Item {
-        std::string relativePath; ///< below the folder, without a leading "/"
+        /// Below the folder without a leading "/" (Paths::Relative), or the whole system path
+        /// (Paths::System).
+        std::string path;
+        /// With Detail::Full everything; with Detail::Kind the type for certain and the rest only when
+        /// `complete` (the folder entry alone did not tell the kind).
         FileAttributes attributes;
+        bool complete = false;
         bool readable = false; ///< only with Readability::Check; a link is followed inside the root
     };
 
@@ -31,10 +36,16 @@ public:
     };
 
     enum class Readability { Skip, Check };
+    /// Whether every item is looked at (size, mode, owner, times), or only its kind is needed, which the
+    /// folder's listing usually tells without a look of its own.
+    enum class Detail { Full, Kind };
+    /// Which form Item::path takes.
+    enum class Paths { Relative, System };
     enum class StartLink { Follow, Refuse };
 
     /// Walks the system folder `systemFolder`; nullopt when it is not a folder that can be opened (with
     /// StartLink::Refuse also when it is a symbolic link).
     static std::optional<Result> walk(const std::string& systemFolder, StartLink startLink,
-                                      Readability readability);
+                                      Readability readability, Detail detail = Detail::Full,
+                                      Paths paths = Paths::Relative);
 };

@@ -150,7 +150,7 @@ TEST(FileManager, DeepTreesAreWalkedToThePathLimitOnly) {
     ASSERT_TRUE(walked);
     ASSERT_FALSE(walked->items.empty());
     EXPECT_LT(walked->items.size(), 3000u);
-    EXPECT_LE(walked->items.back().relativePath.size() + std::string("/Deep/").size(),
+    EXPECT_LE(walked->items.back().path.size() + std::string("/Deep/").size(),
               FolderWalker::kMaxPathLength);
     ASSERT_EQ(walked->problems.size(), 1u);
     EXPECT_NE(walked->problems[0].find("left out"), std::string::npos) << walked->problems[0];

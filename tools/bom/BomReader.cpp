@@ -227,6 +227,11 @@ private:
     }
 
     bool collectEntries(uint32_t treeBlock, std::vector<RawEntry>& raw) {
+        // The header's count is a hint only: every entry takes at least 8 bytes of the file.
+        if (const std::optional<std::string_view> header = block(treeBlock, "the Paths variable");
+            header && header->size() >= 20) {
+            raw.reserve(std::min<size_t>(readU32(*header, 16), mBytes.size() / 8));
+        }
         return walkLeaves(treeBlock, "Paths", [&](uint32_t valueBlock, uint32_t keyBlock) {
             RawEntry entry;
             if (!readEntry(valueBlock, keyBlock, entry)) {
