@@ -6,7 +6,8 @@ JOBS ?= $(shell nproc)
 
 # Debian packages the build, the tests and the tools need.
 PACKAGES := cmake ninja-build g++ clang pkg-config qt6-base-dev libplist-dev libcups2-dev zlib1g-dev \
-	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb
+	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb xauth \
+	fonts-noto-core fonts-noto-cjk
 
 .PHONY: deps build test demo bench fuzz clean
 

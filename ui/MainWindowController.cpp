@@ -8,22 +8,47 @@
 #include "ui_MainWindow.h"
 
 #include "catalogue/StartupSearch.h"
+#include "platform/Bundle.h"
 #include "platform/Localization.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
 #include <QStringList>
+#include <QStyle>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
 
 // The Quit item's tag, by which the uninstall finds and locks it.
 constexpr int kQuitMenuItemTag = 105;
+
+constexpr const char* kApplicationName = "Uninstaller";
+
+// The application menu's items as the window's form names them, and their localized titles.
+struct MenuTemplate {
+    const char* title;
+    const char* key;
+    bool namesApplication; // "%@" becomes "Uninstaller"
+};
+constexpr MenuTemplate kMenuTemplates[] = {
+    {"About NewApplication", "Main.Menu.AboutNewApplication", true},
+    {"Hide NewApplication", "Main.Menu.HideNewApplication", true},
+    {"Hide Others", "Main.Menu.HideOthers", false},
+    {"Show All", "Main.Menu.ShowAll", false},
+    {"Quit NewApplication", "Main.Menu.QuitNewApplication", true},
+};
+
+// The check-box column is at least this wide, and grows to its title up to the cap; past it the title
+// is cut short.
+constexpr int kUninstallColumnWidth = 84;
+constexpr int kUninstallColumnMaximumWidth = 150;
 
 QString text(const Localization& texts, const char* key) {
     return QString::fromStdString(texts.localizedString(key));
@@ -38,6 +63,9 @@ MainWindowController::MainWindowController(const Localization& texts, QSettings&
                  storeManager.getMSoftwareInformationForDisplayArray()) {
     mUi->setupUi(this);
     mUi->actionQuit->setData(kQuitMenuItemTag);
+    // Only one window: there are no other windows to hide.
+    mUi->actionHideOthers->setEnabled(false);
+    setWindowIcon(applicationIcon());
     mProgress = new ProgressDialogController(mTexts, this);
     mModel = new SoftwareTableModel(mSelection, mTexts, direction, this);
 
@@ -45,7 +73,6 @@ MainWindowController::MainWindowController(const Localization& texts, QSettings&
     table->setModel(mModel);
     QHeaderView* header = table->horizontalHeader();
     header->setSectionResizeMode(SoftwareTableModel::UninstallColumn, QHeaderView::Fixed);
-    header->resizeSection(SoftwareTableModel::UninstallColumn, 84);
     header->setSectionResizeMode(SoftwareTableModel::NameColumn, QHeaderView::Stretch);
     header->setSectionResizeMode(SoftwareTableModel::VersionColumn, QHeaderView::Interactive);
     header->resizeSection(SoftwareTableModel::VersionColumn, 100);
@@ -67,6 +94,14 @@ MainWindowController::MainWindowController(const Localization& texts, QSettings&
     mUi->mCloseButton->setEnabled(false);
     mUi->mUnInstallButton->setText(text(mTexts, "Main.Button.Title.Uninstall"));
     mUi->mCloseButton->setText(text(mTexts, "Main.Button.Title.Close"));
+    // The sheet is a window of its own and does not take the direction from its parent.
+    const Qt::LayoutDirection layout =
+        direction == TextDirection::RightToLeft ? Qt::RightToLeft : Qt::LeftToRight;
+    setLayoutDirection(layout);
+    mProgress->setLayoutDirection(layout);
+    buttonSizeToFit();
+    localizeMenuItem();
+    setTabelColumnTitle();
 }
 
 MainWindowController::~MainWindowController() {
@@ -110,6 +145,91 @@ QAction* MainWindowController::quitMenuItem() const {
         }
     }
     return nullptr;
+}
+
+// --- Localization ------------------------------------------------------------------------------------
+
+void MainWindowController::buttonSizeToFit() {
+    QPushButton* button = mUi->mUnInstallButton;
+    const int width = button->minimumWidth();
+    const int fitted = button->sizeHint().width();
+    if (fitted <= width) {
+        return;
+    }
+    // The button row is laid out from its outer edge, so the growth moves Close and nothing else.
+    button->setFixedWidth(fitted);
+}
+
+void MainWindowController::localizeMenuItem() {
+    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationName));
+    for (QAction* menu : menuBar()->actions()) {
+        if (menu->menu() == nullptr) {
+            continue;
+        }
+        for (QAction* item : menu->menu()->actions()) {
+            for (const MenuTemplate& entry : kMenuTemplates) {
+                if (item->text() != QLatin1String(entry.title)) {
+                    continue;
+                }
+                std::string title = mTexts.localizedString(entry.key);
+                if (entry.namesApplication) {
+                    title = Localization::formatWithArgument(title, kApplicationName);
+                }
+                // A "&" in a title is shown, not taken for a keyboard mnemonic.
+                item->setText(QString::fromStdString(title).replace(QLatin1Char('&'), QLatin1String("&&")));
+                if (item == mUi->actionAbout) {
+                    connect(item, &QAction::triggered, this, &MainWindowController::showAboutPanel,
+                            Qt::UniqueConnection);
+                }
+                break;
+            }
+        }
+    }
+}
+
+void MainWindowController::setTabelColumnTitle() {
+    QHeaderView* header = mUi->mSoftwareInformationTable->horizontalHeader();
+    header->setTextElideMode(Qt::ElideRight);
+    mModel->headerDataChanged(Qt::Horizontal, 0, SoftwareTableModel::ColumnCount - 1);
+    const QString title = mModel->headerData(SoftwareTableModel::UninstallColumn, Qt::Horizontal).toString();
+    const int titleWidth = header->fontMetrics().horizontalAdvance(title) +
+                           2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin) + 8;
+    header->resizeSection(SoftwareTableModel::UninstallColumn,
+                          std::clamp(titleWidth, kUninstallColumnWidth, kUninstallColumnMaximumWidth));
+}
+
+QIcon MainWindowController::applicationIcon() {
+    const std::optional<Bundle> bundle = Bundle::mainBundle();
+    const std::optional<PlistValue> info = bundle ? bundle->infoDictionary() : std::nullopt;
+    const std::optional<std::string> file = info ? info->stringForKey("CFBundleIconFile") : std::nullopt;
+    if (!file || file->empty() || file->find('/') != std::string::npos) {
+        return {};
+    }
+    return QIcon(QString::fromStdString(bundle->resourcePath() + "/" + *file));
+}
+
+void MainWindowController::showAboutPanel() {
+    std::string version;
+    if (const std::optional<Bundle> bundle = Bundle::mainBundle()) {
+        if (const std::optional<PlistValue> info = bundle->infoDictionary()) {
+            version = info->stringForKey("CFBundleShortVersionString").value_or("");
+        }
+    }
+    QMessageBox panel(this);
+    panel.setWindowModality(Qt::ApplicationModal);
+    panel.setWindowTitle(mUi->actionAbout->text().replace(QLatin1String("&&"), QLatin1String("&")));
+    panel.setTextFormat(Qt::PlainText);
+    panel.setText(QString::fromLatin1(kApplicationName));
+    if (!version.empty()) {
+        panel.setInformativeText(
+            QString::fromStdString(mTexts.localizedString("Main.TableHeader.Title.Version") + " " + version));
+    }
+    const QIcon icon = windowIcon();
+    if (!icon.isNull()) {
+        panel.setIconPixmap(icon.pixmap(64, 64));
+    }
+    panel.addButton(QMessageBox::Ok);
+    panel.exec();
 }
 
 // --- Start-up ----------------------------------------------------------------------------------------

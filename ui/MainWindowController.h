@@ -5,6 +5,7 @@
 #include "ui/SoftwareSelection.h"
 #include "ui/SoftwareTableModel.h"
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QRect>
 
@@ -59,6 +60,21 @@ public:
     /// After the event loop has ended: serves the main thread's calls until the worker threads have
     /// finished, then joins them. Alerts are no longer shown once quitting has begun.
     void waitForWorkers();
+
+    // Localization of the window, done once when it is made; public for the tests.
+
+    /// Widens the Uninstall button to its title; it never shrinks. The button row keeps the button's
+    /// outer edge (the right one, the left one right to left) and moves Close by the growth.
+    void buttonSizeToFit();
+    /// Localizes the application menu's template items, with "Uninstaller" for "%@" where they name the
+    /// application, and routes About to showAboutPanel.
+    void localizeMenuItem();
+    /// Localized column headers, cut short with an ellipsis at the end when the column is too narrow.
+    void setTabelColumnTitle();
+    /// The About panel: the application's name, its version from Info.plist and its icon.
+    void showAboutPanel();
+    /// The icon the bundle's Info.plist names (CFBundleIconFile in its resources); null when none.
+    static QIcon applicationIcon();
 
     /// The Uninstall button: confirmation (alert 1001), then the uninstall under the sheet.
     void pushUnInstall();

@@ -1,6 +1,8 @@
+#include "ui/LanguageChoice.h"
 #include "ui/MainWindowController.h"
 #include "ui/SoftwareTableModel.h"
 
+#include "platform/Bundle.h"
 #include "platform/Localization.h"
 #include "platform/SystemRoot.h"
 
@@ -31,9 +33,18 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const Localization& texts = Localization::shared();
+    const std::optional<Bundle> bundle = Bundle::mainBundle();
+    const std::vector<std::string> languages = LanguageChoice::preferredLanguages();
+    const Localization texts = bundle ? Localization::load(*bundle, languages) : Localization();
+    const bool rightToLeft = LanguageChoice::isArabicLanguage(bundle, languages);
+    if (rightToLeft) {
+        QApplication::setLayoutDirection(Qt::RightToLeft);
+    }
+    QApplication::setWindowIcon(MainWindowController::applicationIcon());
+
     QSettings settings;
-    MainWindowController window(texts, settings, TextDirection::LeftToRight);
+    MainWindowController window(texts, settings,
+                                rightToLeft ? TextDirection::RightToLeft : TextDirection::LeftToRight);
     QObject::connect(&window, &MainWindowController::quitRequested, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     window.start();

@@ -4,6 +4,7 @@
 // would wait for a user are answered, so the program always ends.
 
 #include "ui/AlertPanelManager.h"
+#include "ui/LanguageChoice.h"
 #include "ui/MainWindowController.h"
 #include "ui/ProgressDialogController.h"
 #include "ui/SoftwareTableModel.h"
@@ -104,9 +105,14 @@ int main(int argc, char** argv) {
         std::fputs("uninstaller-screenshot: no application bundle\n", stderr);
         return kFailed;
     }
-    const Localization texts = Localization::load(*bundle, {parser.value(language).toStdString()});
-    const TextDirection direction =
-        texts.language().rfind("ar", 0) == 0 ? TextDirection::RightToLeft : TextDirection::LeftToRight;
+    const std::vector<std::string> languages = {parser.value(language).toStdString()};
+    const Localization texts = Localization::load(*bundle, languages);
+    const bool rightToLeft = LanguageChoice::isArabicLanguage(bundle, languages);
+    if (rightToLeft) {
+        QApplication::setLayoutDirection(Qt::RightToLeft);
+    }
+    QApplication::setWindowIcon(MainWindowController::applicationIcon());
+    const TextDirection direction = rightToLeft ? TextDirection::RightToLeft : TextDirection::LeftToRight;
 
     // The frame is not taken from, nor left in, the user's settings.
     QTemporaryDir settingsFolder;
@@ -137,7 +143,9 @@ int main(int argc, char** argv) {
     } else {
         const int row = std::min(2, window.tableModel().rowCount() - 1);
         window.tableModel().setTicked(row, true);
-        window.softwareTable()->selectRow(row);
+        // setCurrentIndex rather than selectRow, which finds no column at the edge of a right-to-left view.
+        window.softwareTable()->setCurrentIndex(
+            window.tableModel().index(row, SoftwareTableModel::NameColumn));
         settle(200);
         if (parser.isSet(windowPicture) && !save(window.grab().toImage(), parser.value(windowPicture))) {
             status = kFailed;
