@@ -8,7 +8,7 @@ class QObject;
 namespace mainthread {
 
 /// Runs `work` on the thread of `context` and returns once it has run: at once when called on that
-/// thread, else through a blocking queued call (the caller waits while the main thread runs it).
+/// thread, else through a queued call that the caller waits for while the main thread runs it.
 void runAndWait(QObject* context, const std::function<void()>& work);
 
 } // namespace mainthread

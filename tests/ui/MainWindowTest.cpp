@@ -24,6 +24,9 @@
 
 namespace {
 
+// A bound on waiting for the search of the sample system, generous for sanitizer builds; not a measure.
+constexpr int kSearchTimeout = 60000;
+
 Localization english() {
     return Localization::load(*Bundle::mainBundle(), {"en"});
 }
@@ -86,7 +89,7 @@ private slots:
         MainWindowController& window = started.window;
         QVERIFY(window.progressDialogController().isVisible() || started.searched());
         QVERIFY(!window.closeButton()->isEnabled() || started.searched());
-        QTRY_VERIFY(started.searched());
+        QTRY_VERIFY_WITH_TIMEOUT(started.searched(), kSearchTimeout);
         QVERIFY(!window.progressDialogController().isVisible());
         QCOMPARE(window.tableModel().rowCount(), 4);
         QCOMPARE(window.messageField()->text(), text(started.texts, "Main.Message.Uninstall"));
@@ -99,7 +102,7 @@ private slots:
 
     void theUninstallButtonFollowsTheTicksAndSpaceTicks() {
         StartedWindow started;
-        QTRY_VERIFY(started.searched());
+        QTRY_VERIFY_WITH_TIMEOUT(started.searched(), kSearchTimeout);
         MainWindowController& window = started.window;
         const int scan = rowNamed(window, "Scan Utility");
         window.softwareTable()->setFocus();
@@ -114,7 +117,7 @@ private slots:
 
     void selectingARowShowsItsExplanation() {
         StartedWindow started;
-        QTRY_VERIFY(started.searched());
+        QTRY_VERIFY_WITH_TIMEOUT(started.searched(), kSearchTimeout);
         MainWindowController& window = started.window;
         window.softwareTable()->selectRow(rowNamed(window, "Scan Utility"));
         QCOMPARE(window.informationField()->text(),
@@ -125,7 +128,7 @@ private slots:
 
     void cancelInTheConfirmationChangesNothing() {
         StartedWindow started;
-        QTRY_VERIFY(started.searched());
+        QTRY_VERIFY_WITH_TIMEOUT(started.searched(), kSearchTimeout);
         MainWindowController& window = started.window;
         window.tableModel().setTicked(rowNamed(window, "Scan Utility"), true);
         AlertAnswerer answerer(started.texts, {0});
@@ -153,7 +156,7 @@ private slots:
         QFETCH(int, result);
         QFETCH(int, alert);
         StartedWindow started(result, /*gated=*/true);
-        QTRY_VERIFY(started.searched());
+        QTRY_VERIFY_WITH_TIMEOUT(started.searched(), kSearchTimeout);
         MainWindowController& window = started.window;
         window.tableModel().setTicked(rowNamed(window, "Scan Utility"), true);
         AlertAnswerer answerer(started.texts);
@@ -180,7 +183,7 @@ private slots:
 
     void cancelOnTheSheetEndsAfterTheSoftwareInHand() {
         StartedWindow started(0, /*gated=*/true);
-        QTRY_VERIFY(started.searched());
+        QTRY_VERIFY_WITH_TIMEOUT(started.searched(), kSearchTimeout);
         MainWindowController& window = started.window;
         window.tableModel().setTicked(rowNamed(window, "Printer Setup Utility"), true);
         window.tableModel().setTicked(rowNamed(window, "Scan Utility"), true);
@@ -210,7 +213,7 @@ private slots:
         QSignalSpy quits(&window, &MainWindowController::quitRequested);
         AlertAnswerer answerer(texts);
         window.start();
-        QTRY_COMPARE(quits.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(quits.count(), 1, kSearchTimeout);
         QCOMPARE(answerer.codes(), std::vector<int32_t>{1000});
         window.waitForWorkers();
         QCOMPARE(window.tableModel().rowCount(), 0);
@@ -230,7 +233,7 @@ private slots:
             const QRect screen = window.screen()->availableGeometry();
             QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
             QVERIFY(qAbs(window.geometry().center().y() - screen.center().y()) <= 1);
-            QTRY_VERIFY(window.tableModel().isLoaded());
+            QTRY_VERIFY_WITH_TIMEOUT(window.tableModel().isLoaded(), kSearchTimeout);
             window.setGeometry(moved);
             QCOMPARE(settings.value(MainWindowController::kFrameKey).toString(), QString("40 30 720 500"));
             window.waitForWorkers();
@@ -238,7 +241,7 @@ private slots:
         MainWindowController window(texts, settings, TextDirection::LeftToRight);
         window.start();
         QCOMPARE(window.geometry(), moved);
-        QTRY_VERIFY(window.tableModel().isLoaded());
+        QTRY_VERIFY_WITH_TIMEOUT(window.tableModel().isLoaded(), kSearchTimeout);
         window.waitForWorkers();
     }
 
@@ -252,7 +255,7 @@ private slots:
         MainWindowController window(texts, settings, TextDirection::LeftToRight);
         window.start();
         QVERIFY(window.screen()->availableGeometry().contains(window.geometry().center()));
-        QTRY_VERIFY(window.tableModel().isLoaded());
+        QTRY_VERIFY_WITH_TIMEOUT(window.tableModel().isLoaded(), kSearchTimeout);
         window.waitForWorkers();
     }
 };
