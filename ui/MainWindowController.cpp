@@ -105,12 +105,7 @@ MainWindowController::MainWindowController(const Localization& texts, QSettings&
 }
 
 MainWindowController::~MainWindowController() {
-    if (mSearchThread.joinable()) {
-        mSearchThread.join();
-    }
-    if (mUninstallThread.joinable()) {
-        mUninstallThread.join();
-    }
+    waitForWorkers();
 }
 
 QTableView* MainWindowController::softwareTable() const {

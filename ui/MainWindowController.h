@@ -44,7 +44,7 @@ public:
     /// A window with texts from `texts` that keeps its frame in `settings`; both must outlive it.
     MainWindowController(const Localization& texts, QSettings& settings, TextDirection direction,
                          QWidget* parent = nullptr);
-    /// Joins the worker threads (see waitForWorkers).
+    /// Waits for the worker threads (see waitForWorkers).
     ~MainWindowController() override;
 
     /// The driver that runs the uninstall; it must outlive the uninstall thread (waitForWorkers).

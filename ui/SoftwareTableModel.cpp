@@ -51,6 +51,10 @@ QVariant SoftwareTableModel::data(const QModelIndex& index, int role) const {
         if (role == Qt::CheckStateRole) {
             return record.isMarkedForUninstall() ? Qt::Checked : Qt::Unchecked;
         }
+        if (role == Qt::AccessibleTextRole) {
+            // A screen reader names the software the box ticks.
+            return QString::fromStdString(record.applicationName);
+        }
         return {};
     }
     switch (role) {

@@ -54,10 +54,12 @@ int rowNamed(MainWindowController& window, const QString& name) {
     return -1;
 }
 
-// A started window on the sample system, its search finished, with a fake driver.
+// A started window on the sample system with a fake driver; its settings in a file of the test's own,
+// or in `settingsFile` to be shared by two starts.
 struct StartedWindow {
-    explicit StartedWindow(int32_t result = 0, bool gated = false)
-        : settings(folder.filePath("settings.ini"), QSettings::IniFormat),
+    explicit StartedWindow(int32_t result = 0, bool gated = false, const QString& settingsFile = {})
+        : settings(settingsFile.isEmpty() ? folder.filePath("settings.ini") : settingsFile,
+                   QSettings::IniFormat),
           window(texts, settings, TextDirection::LeftToRight),
           driver(window.progressDialogController(), result, gated),
           quits(&window, &MainWindowController::quitRequested) {
@@ -221,42 +223,33 @@ private slots:
     }
 
     void theFirstStartCentresTheWindowAndTheNextUsesTheSavedFrame() {
-        TestSystem system;
-        SampleSystem::write(system);
-        const Localization texts = english();
         QTemporaryDir folder;
-        QSettings settings(folder.filePath("settings.ini"), QSettings::IniFormat);
+        const QString settingsFile = folder.filePath("settings.ini");
         const QRect moved(40, 30, 720, 500);
         {
-            MainWindowController window(texts, settings, TextDirection::LeftToRight);
-            window.start();
-            const QRect screen = window.screen()->availableGeometry();
-            QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
-            QVERIFY(qAbs(window.geometry().center().y() - screen.center().y()) <= 1);
-            QTRY_VERIFY_WITH_TIMEOUT(window.tableModel().isLoaded(), kSearchTimeout);
-            window.setGeometry(moved);
-            QCOMPARE(settings.value(MainWindowController::kFrameKey).toString(), QString("40 30 720 500"));
-            window.waitForWorkers();
+            StartedWindow first(0, /*gated=*/false, settingsFile);
+            const QRect frame = first.window.geometry();
+            const QRect screen = first.window.screen()->availableGeometry();
+            QVERIFY(qAbs(frame.center().x() - screen.center().x()) <= 1);
+            QVERIFY(qAbs(frame.center().y() - screen.center().y()) <= 1);
+            QTRY_VERIFY_WITH_TIMEOUT(first.searched(), kSearchTimeout);
+            first.window.setGeometry(moved);
+            QCOMPARE(first.settings.value(MainWindowController::kFrameKey).toString(),
+                     QString("40 30 720 500"));
         }
-        MainWindowController window(texts, settings, TextDirection::LeftToRight);
-        window.start();
-        QCOMPARE(window.geometry(), moved);
-        QTRY_VERIFY_WITH_TIMEOUT(window.tableModel().isLoaded(), kSearchTimeout);
-        window.waitForWorkers();
+        StartedWindow second(0, /*gated=*/false, settingsFile);
+        QCOMPARE(second.window.geometry(), moved);
+        QTRY_VERIFY_WITH_TIMEOUT(second.searched(), kSearchTimeout);
     }
 
     void aFrameOffEveryScreenIsNotUsed() {
-        TestSystem system;
-        SampleSystem::write(system);
-        const Localization texts = english();
         QTemporaryDir folder;
-        QSettings settings(folder.filePath("settings.ini"), QSettings::IniFormat);
-        settings.setValue(MainWindowController::kFrameKey, "90000 90000 640 440");
-        MainWindowController window(texts, settings, TextDirection::LeftToRight);
-        window.start();
-        QVERIFY(window.screen()->availableGeometry().contains(window.geometry().center()));
-        QTRY_VERIFY_WITH_TIMEOUT(window.tableModel().isLoaded(), kSearchTimeout);
-        window.waitForWorkers();
+        const QString settingsFile = folder.filePath("settings.ini");
+        QSettings(settingsFile, QSettings::IniFormat)
+            .setValue(MainWindowController::kFrameKey, "90000 90000 640 440");
+        StartedWindow started(0, /*gated=*/false, settingsFile);
+        QVERIFY(started.window.screen()->availableGeometry().contains(started.window.geometry().center()));
+        QTRY_VERIFY_WITH_TIMEOUT(started.searched(), kSearchTimeout);
     }
 };
 

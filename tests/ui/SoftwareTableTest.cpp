@@ -94,6 +94,8 @@ private slots:
         QCOMPARE(model.index(3, SoftwareTableModel::SizeColumn).data().toString(), QString("1.50 MB"));
         QCOMPARE(model.index(3, SoftwareTableModel::UninstallColumn).data(Qt::CheckStateRole).toInt(),
                  int(Qt::Unchecked));
+        QCOMPARE(model.index(3, SoftwareTableModel::UninstallColumn).data(Qt::AccessibleTextRole).toString(),
+                 QString("Scan Utility"));
         QCOMPARE(model.headerData(SoftwareTableModel::NameColumn, Qt::Horizontal).toString(),
                  QString("Name"));
         // A key missing from the table shows the key.
