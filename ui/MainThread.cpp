@@ -26,10 +26,9 @@ void runAndWait(QObject* context, const std::function<void()>& work) {
         [&] {
             { std::lock_guard handedOver(mutex); }
             work();
-            {
-                std::lock_guard handingBack(mutex);
-                finished = true;
-            }
+            // Notified under the lock: the caller may destroy the condition as soon as it sees the flag.
+            std::lock_guard handingBack(mutex);
+            finished = true;
             done.notify_one();
         },
         Qt::QueuedConnection);
