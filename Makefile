@@ -6,7 +6,8 @@ JOBS ?= $(shell nproc)
 
 # Debian packages the build, the tests and the tools need.
 PACKAGES := cmake ninja-build g++ clang pkg-config qt6-base-dev libplist-dev libcups2-dev zlib1g-dev \
-	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb
+	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb xauth \
+	fonts-noto-core fonts-noto-cjk
 
 .PHONY: deps build test demo bench fuzz clean
 
@@ -29,11 +30,21 @@ build: deps $(BUILD_DIR)/build.ninja
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# A sample macOS 10.15 system with TORVA's software, written afresh, and the uninstaller's rows for it.
+# A sample macOS 10.15 system with TORVA's software, written afresh, the uninstaller's rows for it, and
+# the window on it: opened on a desktop, rendered to a PNG without a display (never waiting for a user).
 demo: build
 	rm -rf $(BUILD_DIR)/sample
 	$(BUILD_DIR)/tools/make-sample-system/make-sample-system $(BUILD_DIR)/sample
 	$(BUILD_DIR)/Uninstaller.app/Contents/MacOS/uninstaller-cli --root $(BUILD_DIR)/sample list
+	@if [ -n "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ] && [ -z "$${CI:-}" ] && \
+		$(BUILD_DIR)/Uninstaller.app/Contents/MacOS/uninstaller --root $(BUILD_DIR)/sample; then :; else \
+		mkdir -p $(BUILD_DIR)/demo; \
+		if QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$(CURDIR)/$(BUILD_DIR)/demo timeout 120 \
+			$(BUILD_DIR)/tools/screenshot/uninstaller-screenshot --root $(BUILD_DIR)/sample \
+			--window $(BUILD_DIR)/demo/uninstaller.png >/dev/null 2>$(BUILD_DIR)/demo/screenshot.log; then \
+			echo "No display: the window is drawn in $(BUILD_DIR)/demo/uninstaller.png"; \
+		else cat $(BUILD_DIR)/demo/screenshot.log; exit 1; fi; \
+	fi
 
 # Every benchmark; pass BENCH_FILTER=regex to run some of them.
 BENCH_FILTER ?= .

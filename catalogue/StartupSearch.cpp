@@ -6,13 +6,17 @@
 #include "platform/SystemVersion.h"
 
 StartupSearch::Outcome StartupSearch::run(SearchSoftwareInformationManager& search,
-                                          StoreSoftwareInformationManager& store) {
+                                          StoreSoftwareInformationManager& store,
+                                          const std::function<void()>& beforeStoring) {
     const int32_t version = systemversion::OSVersion();
     const bool foundFiles = search.searchUnInstallPList(std::string("/Library/Preferences/"));
     // Both searches run, whatever the first one found.
     const bool foundReceipts = search.searchSoftwareUpdateReciepts(CommonFunctions::receiptsFolder(version));
     if (!foundFiles && !foundReceipts) {
         return Outcome::NothingFound;
+    }
+    if (beforeStoring) {
+        beforeStoring();
     }
     if (!store.storeSoftwareInformation(search.getMUnInstallSoftwarePListArray())) {
         return Outcome::NothingFound;

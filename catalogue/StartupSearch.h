@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class SearchSoftwareInformationManager;
@@ -16,5 +17,8 @@ public:
         NothingFound, // no file and no receipt, or the catalogue could not be built: alert 1000
     };
 
-    static Outcome run(SearchSoftwareInformationManager& search, StoreSoftwareInformationManager& store);
+    /// Runs the search and builds the catalogue; `beforeStoring` is called between the two (the window
+    /// shows its "reading" message there).
+    static Outcome run(SearchSoftwareInformationManager& search, StoreSoftwareInformationManager& store,
+                       const std::function<void()>& beforeStoring = {});
 };

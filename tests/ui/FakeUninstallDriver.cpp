@@ -1,0 +1,43 @@
+#include "tests/ui/FakeUninstallDriver.h"
+
+#include "catalogue/SoftwareInformationRecord.h"
+#include "engine/ProgressSink.h"
+
+void FakeUninstallDriver::setAllSoftwareRestPathListArray(
+    const std::optional<std::vector<std::string>>& paths) {
+    if (paths) {
+        mRestPaths = paths;
+    }
+}
+
+int32_t FakeUninstallDriver::processUnInstall(std::vector<SoftwareInformationRecord>& records) {
+    ++mRuns;
+    mProgress.setProgressMinValue(0.0);
+    mProgress.setProgressMaxValue(100.0);
+    for (const SoftwareInformationRecord& record : records) {
+        if (!record.isMarkedForUninstall()) {
+            continue;
+        }
+        mProgress.setProgressState(ProgressState::Clear, std::nullopt);
+        mProgress.setProgressState(ProgressState::Uninstall, record.applicationName);
+        mProcessed.push_back(record.applicationName);
+        const int number = ++mStarted;
+        if (mGated) {
+            std::unique_lock lock(mMutex);
+            mOpened.wait(lock, [&] { return mOpenings >= number; });
+        }
+        if (mProgress.getIsCancel()) {
+            mProgress.cancelProcess();
+            return 1003;
+        }
+    }
+    return mResult;
+}
+
+void FakeUninstallDriver::openGate() {
+    {
+        std::lock_guard lock(mMutex);
+        ++mOpenings;
+    }
+    mOpened.notify_all();
+}
