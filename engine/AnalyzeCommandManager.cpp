@@ -391,18 +391,7 @@ Refusal Screener::shell(const Words& words, size_t first, int depth) {
 
 Refusal Screener::fileCommand(const std::string& name, const Words& words, size_t first,
                               const std::string& raw) {
-    // The written rule: a file command must name its paths, absolute or beginning with "./".
-    const std::optional<std::vector<std::string>> written =
-        AnalyzeCommandManager::getSystemPath(rawFrom(words, first, raw));
-    if (!written || written->empty()) {
-        return name + " names no absolute path";
-    }
-    for (const std::string& path : *written) {
-        if (Refusal refusal = literalPath(path)) {
-            return refusal;
-        }
-    }
-    // And every operand as the shell will pass it.
+    // Every operand as the shell will pass it.
     const bool targetOption = name == "mv" || name == "cp";
     bool options = true;
     for (size_t i = first + 1; i < words.size(); ++i) {
@@ -432,6 +421,17 @@ Refusal Screener::fileCommand(const std::string& name, const Words& words, size_
             continue;
         }
         if (Refusal refusal = pathWord(word)) {
+            return refusal;
+        }
+    }
+    // And the written rule: a file command must name its paths, absolute or beginning with "./".
+    const std::optional<std::vector<std::string>> written =
+        AnalyzeCommandManager::getSystemPath(rawFrom(words, first, raw));
+    if (!written || written->empty()) {
+        return name + " names no absolute path";
+    }
+    for (const std::string& path : *written) {
+        if (Refusal refusal = literalPath(path)) {
             return refusal;
         }
     }
@@ -573,6 +573,9 @@ Refusal Screener::xargs(const Words& words, size_t first) {
 }
 
 Refusal Screener::pathWord(const Word& word) {
+    if (word.expansion && !word.value.empty() && word.value.front() == '~') {
+        return "the path " + word.value + " depends on a home folder";
+    }
     if (word.expansion) {
         return "the path " + word.value + " is only known when the line runs";
     }

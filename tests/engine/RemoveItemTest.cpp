@@ -7,14 +7,12 @@
 #include "platform/SystemVersion.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FakeTools.h"
+#include "tests/support/ImmutableFile.h"
 #include "tests/support/PackageFixture.h"
 #include "tests/support/TestSystem.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,35 +46,6 @@ PlistValue dock(PlistValue::Array apps, std::optional<PlistValue::Array> others)
     root.set("version", PlistValue::integer(1));
     return root;
 }
-
-// A file the super-user cannot delete either (as macOS's schg flag makes it), for as long as it lives.
-class ImmutableFile {
-public:
-    explicit ImmutableFile(std::string hostPath) : mPath(std::move(hostPath)) { mSet = setFlag(true); }
-    ~ImmutableFile() {
-        if (mSet) {
-            setFlag(false);
-        }
-    }
-    bool isSet() const { return mSet; }
-
-private:
-    bool setFlag(bool on) const {
-        const int fd = ::open(mPath.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            return false;
-        }
-        int flags = 0;
-        bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        ::close(fd);
-        return ok;
-    }
-
-    std::string mPath;
-    bool mSet = false;
-};
 
 struct FileState {
     uid_t uid;
