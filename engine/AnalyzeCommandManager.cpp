@@ -654,8 +654,10 @@ Refusal Screener::protectedBy(const std::string& path) const {
 void AnalyzeCommandManager::createBanCommandList() {
     for (const char* folder : {"/sbin", "/usr/sbin"}) {
         std::string output;
-        if (!CTaskController::initTaskController().exeCommandLine("/bin/ls", {SystemRoot::hostPath(folder)},
-                                                                  &output)) {
+        // ls of a folder that is not there prints nothing, which is one empty piece.
+        const std::optional<std::string> hostFolder = SystemRoot::hostPath(folder);
+        if (hostFolder &&
+            !CTaskController::initTaskController().exeCommandLine("/bin/ls", {*hostFolder}, &output)) {
             continue;
         }
         size_t start = 0;

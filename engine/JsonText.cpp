@@ -6,54 +6,30 @@
 
 namespace jsontext {
 
-namespace {
-
-// The length of the valid UTF-8 sequence at `i`, or 0 when there is none.
-size_t sequenceLength(std::string_view text, size_t i) {
-    for (size_t length = 2; length <= 4 && i + length <= text.size(); ++length) {
-        if (utf8::isValid(text.substr(i, length))) {
-            return length;
-        }
-    }
-    return 0;
-}
-
-} // namespace
-
 std::string quoted(std::string_view text) {
+    const std::string valid = utf8::withReplacements(text);
     std::string out = "\"";
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        switch (byte) {
-        case '"':
-            out += "\\\"";
-            continue;
-        case '\\':
-            out += "\\\\";
-            continue;
-        case '\n':
+    for (size_t at = 0; at < valid.size();) {
+        const utf8::Decoded character = utf8::decodeAt(valid, at).value_or(utf8::Decoded{0xFFFD, 1});
+        const std::string_view bytes(valid.data() + at, character.length);
+        at += character.length;
+        const uint32_t c = character.codePoint;
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
             out += "\\n";
-            continue;
-        case '\r':
-            out += "\\r";
-            continue;
-        case '\t':
+        } else if (c == '\t') {
             out += "\\t";
-            continue;
-        default:
-            break;
-        }
-        if (byte < 0x20 || byte == 0x7f) {
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) {
+            // Control characters (C0, DEL and C1) never reach a terminal as themselves.
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
             out += escaped;
-        } else if (byte < 0x80) {
-            out += static_cast<char>(byte);
-        } else if (const size_t length = sequenceLength(text, i)) {
-            out.append(text.substr(i, length));
-            i += length - 1;
         } else {
-            out += "\xEF\xBF\xBD";
+            out += bytes;
         }
     }
     return out + "\"";

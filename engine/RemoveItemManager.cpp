@@ -7,7 +7,6 @@
 #include "platform/Path.h"
 #include "platform/SystemRoot.h"
 #include "platform/SystemVersion.h"
-#include "platform/ToolResolver.h"
 
 #include <cstring>
 
@@ -67,7 +66,7 @@ bool RemoveItemManager::saveEdit(const PreferencesFile& file, const std::string&
     // by name, as the Dock and the login window expect.
     if (written && userName) {
         mHostActions.runTool("chown", "/usr/sbin/chown", {*userName, file.path()},
-                             {*userName, SystemRoot::hostPath(file.path())});
+                             {*userName, SystemRoot::hostPath(file.path()).value_or(file.path())});
     }
     return written;
 }
@@ -244,12 +243,13 @@ bool RemoveItemManager::forgetPackage(const std::optional<std::string>& identifi
     }
     // The runner's own answer is YES for any command run without its output; only the exit status says
     // whether the receipt was there to forget.
-    const std::optional<std::string> program = ToolResolver::resolve("/usr/sbin/pkgutil");
-    if (!program) {
+    const std::optional<std::string> hostVolume = SystemRoot::hostPath(*volume);
+    if (!hostVolume) {
         return false;
     }
     const std::optional<CTaskController::RunResult> result =
-        CTaskController::run(*program, {"--forget", *identifier, "--volume", SystemRoot::hostPath(*volume)});
+        CTaskController::runTool("/usr/sbin/pkgutil", {"--forget", *identifier, "--volume", *hostVolume},
+                                 CTaskController::RunOptions());
     return result && result->exitStatus == 0;
 }
 

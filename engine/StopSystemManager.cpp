@@ -65,8 +65,10 @@ bool StopSystemManager::stopLaunchAgents(const std::optional<std::vector<std::st
         }
         for (const std::string& label : *labels) {
             if (const std::optional<std::string> plist = searchLaunchPath(label)) {
+                // Tools only run on the running system, where a system path is also the host's.
+                const std::string hostPlist = SystemRoot::hostPath(*plist).value_or(*plist);
                 result = mHostActions.runTool("launchctl", "/bin/launchctl", {"unload", *plist},
-                                              {"unload", SystemRoot::hostPath(*plist)});
+                                              {"unload", hostPlist});
             }
             mHostActions.runShellLine("shell", "exit");
         }

@@ -1,6 +1,7 @@
 #include "platform/ConfinedFile.h"
 
 #include "platform/ConfinedWalker.h"
+#include "platform/HostIo.h"
 #include "platform/UniqueFd.h"
 
 #include <fcntl.h>
@@ -11,21 +12,6 @@
 #include <cerrno>
 
 namespace {
-
-bool writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // A hidden name beside the file that no one else uses: the process, a counter and a try number.
 std::string temporaryName(const std::string& name, int attempt) {
@@ -71,25 +57,11 @@ ConfinedFile::Status ConfinedFile::read(const std::string& systemPath, Contents&
         static_cast<uint64_t>(opened.st_size) > maxSize) {
         return Status::Unreadable;
     }
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return Status::Unreadable;
-        }
-        if (n == 0) {
-            break;
-        }
-        bytes.append(buffer, static_cast<size_t>(n));
-        if (bytes.size() > maxSize) {
-            return Status::Unreadable;
-        }
+    std::optional<std::string> bytes = hostio::readAll(file.get(), maxSize);
+    if (!bytes) {
+        return Status::Unreadable;
     }
-    contents.bytes = std::move(bytes);
+    contents.bytes = std::move(*bytes);
     contents.uid = opened.st_uid;
     contents.gid = opened.st_gid;
     contents.mode = opened.st_mode & 07777;
@@ -135,7 +107,7 @@ bool ConfinedFile::replace(const std::string& systemPath, const Contents& origin
         return ::fstat(file.get(), &created) == 0 && created.st_uid == original.uid &&
                created.st_gid == original.gid;
     };
-    bool ok = writeAll(file.get(), bytes) &&
+    bool ok = hostio::writeAll(file.get(), bytes) &&
               (::fchown(file.get(), original.uid, original.gid) == 0 || hasOriginalOwner()) &&
               ::fchmod(file.get(), original.mode) == 0 && ::fsync(file.get()) == 0;
     file.reset();

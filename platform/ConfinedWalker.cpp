@@ -1,26 +1,21 @@
 #include "platform/ConfinedWalker.h"
 
+#include "platform/DirectoryHandle.h"
+#include "platform/HostIo.h"
 #include "platform/Path.h"
 #include "platform/SystemRoot.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <deque>
-#include <memory>
 
 namespace {
 
 // As many links as the kernel follows in one lookup.
 constexpr int kMaxLinks = 40;
-
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
 
 ConfinedWalker::Status statusOfErrno(int error) {
     switch (error) {
@@ -33,26 +28,11 @@ ConfinedWalker::Status statusOfErrno(int error) {
     }
 }
 
-// The entry names of an open folder, sorted; takes its own duplicate of the descriptor.
+// The entry names of an open folder, sorted; reads through a duplicate of the descriptor.
 std::optional<std::vector<std::string>> entriesOf(int folderFd) {
-    const int listing = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
-    if (listing < 0) {
-        return std::nullopt;
-    }
-    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(listing));
-    if (!dir) {
-        ::close(listing);
-        return std::nullopt;
-    }
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..") {
-            names.emplace_back(name);
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    std::optional<DirectoryHandle> listing =
+        DirectoryHandle::fromDescriptor(UniqueFd(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0)));
+    return listing ? listing->sortedNames() : std::nullopt;
 }
 
 void collectBelow(int folderFd, const std::string& prefix, std::vector<std::string>& out) {
@@ -108,16 +88,14 @@ ConfinedWalker::Status ConfinedWalker::enter(const std::string& name, int& links
         if (--linksLeft < 0) {
             return Status::Failed;
         }
-        std::string target(static_cast<size_t>(st.st_size) + 1, '\0');
-        const ssize_t length = ::readlinkat(top, name.c_str(), target.data(), target.size());
-        if (length <= 0 || static_cast<size_t>(length) >= target.size()) {
+        const std::optional<std::string> target = hostio::readLinkAt(top, name);
+        if (!target || target->empty()) {
             return Status::Failed;
         }
-        target.resize(static_cast<size_t>(length));
-        if (target.front() == '/') {
+        if (target->front() == '/') {
             mChain.clear();
         }
-        std::vector<std::string> parts = path::components(target);
+        std::vector<std::string> parts = path::components(*target);
         if (!parts.empty() && parts.front() == "/") {
             parts.erase(parts.begin());
         }

@@ -391,12 +391,16 @@ TEST(UninstallOnSample, WithoutTheProtectedPathsNothingIsTouched) {
     SampleCase sample;
     TestBundle bundle;
     bundle.setInformationBytes("");
+    // The built program, reading the bundle of the test.
+    const std::string cli = std::string(UNINSTALLER_BUILD_BUNDLE) + "/Contents/MacOS/uninstaller-cli";
     const TreeSnapshot before = TreeSnapshot::take(sample.system.root());
-    const ChildProcess run = sample.uninstall({"Scan Utility"});
+    const ChildProcess run = ChildProcess::run(
+        cli, {"--root", sample.system.root(), "uninstall", "--yes", "--log", sample.logFile, "Scan Utility"});
     EXPECT_EQ(run.exitStatus, 5);
     EXPECT_NE(run.err.find("protected paths"), std::string::npos) << run.err;
     EXPECT_EQ(before.differences(TreeSnapshot::take(sample.system.root())), "");
-    const ChildProcess plan = ChildProcess::cli({"--root", sample.system.root(), "plan", "Scan Utility"});
+    const ChildProcess plan =
+        ChildProcess::run(cli, {"--root", sample.system.root(), "plan", "Scan Utility"});
     EXPECT_EQ(plan.exitStatus, 5);
 }
 
