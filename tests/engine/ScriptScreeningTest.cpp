@@ -208,6 +208,8 @@ TEST_F(ScriptScreening, BypassAttemptsAreRefused) {
         "chmod -R 777 /Users/anna/Documents",
         "chown -R nobody /Users/anna",
         "echo x > /etc/hosts",
+        "echo x &> /etc/hosts",
+        "echo x 2>/Library/Printers",
         "echo x >> /System/Library/x",
         "echo x > /Library/Keychains/System.keychain",
         "cat <<EOF",
