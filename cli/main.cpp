@@ -3,6 +3,8 @@
 #include "catalogue/StoreSoftwareInformationManager.h"
 #include "cli/CommandLine.h"
 #include "cli/ListCommand.h"
+#include "cli/PlanCommand.h"
+#include "cli/UninstallCommand.h"
 #include "platform/Bundle.h"
 #include "platform/Localization.h"
 #include "platform/SystemRoot.h"
@@ -56,6 +58,12 @@ int main(int argc, char** argv) {
     if (outcome == StartupSearch::Outcome::NothingFound) {
         reportNothingFound();
         return kNothingFound;
+    }
+    if (line.command == CommandLine::Command::Plan) {
+        return PlanCommand::run(store, line, std::cout, std::cerr);
+    }
+    if (line.command == CommandLine::Command::Uninstall) {
+        return UninstallCommand::run(store, line, std::cout, std::cerr);
     }
     if (line.json) {
         ListCommand::printJson(store, std::cout);

@@ -111,7 +111,10 @@ std::optional<Child> spawnChild(const std::string& hostProgram, const std::vecto
     sigaddset(&defaults, SIGTERM);
     posix_spawnattr_setsigmask(&spawn.attributes, &noSignals);
     posix_spawnattr_setsigdefault(&spawn.attributes, &defaults);
-    posix_spawnattr_setflags(&spawn.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // A group of its own: a Ctrl-C at the terminal is for the program to answer, not for the tool in hand.
+    posix_spawnattr_setpgroup(&spawn.attributes, 0);
+    posix_spawnattr_setflags(&spawn.attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     std::vector<char*> argv;
     argv.reserve(arguments.size() + 2);

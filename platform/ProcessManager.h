@@ -33,4 +33,8 @@ public:
     /// timeout included). Without it the answer is an empty string once the event was sent.
     virtual std::optional<std::string> sendQuitEvent(const ProcessSerialNumber& process,
                                                      bool waitForReply) = 0;
+
+    /// True when the processes are those of the machine the program runs on, so that asking them to
+    /// quit acts on it; a simulation answers false.
+    virtual bool actsOnHost() const { return true; }
 };

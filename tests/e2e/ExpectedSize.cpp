@@ -37,34 +37,14 @@ std::string normalized(const std::string& path) {
     return fs::path(path).lexically_normal().generic_string();
 }
 
-// A remove or rest path names an item and everything below it; "*" stands for any part of one name.
-bool covers(const std::string& entry, const std::string& path) {
-    if (entry.find('*') == std::string::npos) {
-        return path == entry || path.starts_with(entry + "/");
-    }
-    for (std::string candidate = path; candidate.size() > 1; candidate = fs::path(candidate).parent_path()) {
-        if (::fnmatch(entry.c_str(), candidate.c_str(), FNM_PATHNAME) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool coveredByAny(const std::vector<std::string>& entries, const std::string& path) {
     return std::any_of(entries.begin(), entries.end(),
-                       [&](const std::string& entry) { return covers(entry, path); });
-}
-
-std::string installFolder(const PackageDescription& package, ReceiptLayout layout) {
-    if (layout == ReceiptLayout::Bundle) {
-        return package.relocatedPath.value_or(package.receiptLocation.value_or("/"));
-    }
-    return package.installPrefix.value_or("");
+                       [&](const std::string& entry) { return ExpectedSize::covers(entry, path); });
 }
 
 void addPackageFiles(const TestSystem& system, const PackageDescription& package, ReceiptLayout layout,
                      std::set<std::string>& files) {
-    const std::string folder = installFolder(package, layout);
+    const std::string folder = ExpectedSize::installFolder(package, layout);
     for (const PackageItem& item : package.items) {
         const std::string path = normalized("/" + folder + "/" + item.path);
         if (item.kind == PackageItemKind::File && isRegularFile(system, path)) {
@@ -111,9 +91,10 @@ std::vector<std::string> cupsFilters(const TestSystem& system, const std::string
     return filters;
 }
 
-int64_t sizeOf(const std::string& name, const TestSystem& system,
-               const std::vector<std::pair<const PackageDescription*, ReceiptLayout>>& packages,
-               std::vector<std::string> removePaths, std::vector<std::string> restPaths) {
+std::set<std::string>
+removedFiles(const std::string& name, const TestSystem& system,
+             const std::vector<std::pair<const PackageDescription*, ReceiptLayout>>& packages,
+             std::vector<std::string> removePaths, std::vector<std::string> restPaths) {
     const PlistValue information = TestBundle::shippedInformation();
     const PlistValue info = TestBundle::shippedInfo();
     const std::vector<std::string> shared = stringsOf(info.find("EXRestPathList"));
@@ -154,17 +135,21 @@ int64_t sizeOf(const std::string& name, const TestSystem& system,
         }
     }
 
+    return files;
+}
+
+int64_t sizeOf(const std::string& name, const TestSystem& system,
+               const std::vector<std::pair<const PackageDescription*, ReceiptLayout>>& packages,
+               const std::vector<std::string>& removePaths, const std::vector<std::string>& restPaths) {
     int64_t total = 0;
-    for (const std::string& file : files) {
+    for (const std::string& file : removedFiles(name, system, packages, removePaths, restPaths)) {
         total += static_cast<int64_t>(fs::file_size(system.host(file)));
     }
     return total;
 }
 
-} // namespace
-
-int64_t ExpectedSize::of(const TestSystem& system, const SoftwareSpec& spec,
-                         const std::vector<PackageDescription>& softwareUpdatePackages) {
+std::vector<std::pair<const PackageDescription*, ReceiptLayout>>
+packagesOf(const SoftwareSpec& spec, const std::vector<PackageDescription>& softwareUpdatePackages) {
     std::vector<std::pair<const PackageDescription*, ReceiptLayout>> packages;
     for (const PackageDescription& package : softwareUpdatePackages) {
         packages.emplace_back(&package, ReceiptLayout::AppleSystemReceipts);
@@ -174,7 +159,43 @@ int64_t ExpectedSize::of(const TestSystem& system, const SoftwareSpec& spec,
             packages.emplace_back(&package.spec, package.layout);
         }
     }
-    return sizeOf(spec.name, system, packages, spec.removePaths.value_or(std::vector<std::string>()),
+    return packages;
+}
+
+} // namespace
+
+bool ExpectedSize::covers(const std::string& entry, const std::string& path) {
+    if (entry.find('*') == std::string::npos) {
+        return path == entry || path.starts_with(entry + "/");
+    }
+    for (std::string candidate = path; candidate.size() > 1; candidate = fs::path(candidate).parent_path()) {
+        if (::fnmatch(entry.c_str(), candidate.c_str(), FNM_PATHNAME) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ExpectedSize::installFolder(const PackageDescription& package, ReceiptLayout layout) {
+    if (layout == ReceiptLayout::Bundle) {
+        return package.relocatedPath.value_or(package.receiptLocation.value_or("/"));
+    }
+    return package.installPrefix.value_or("");
+}
+
+std::set<std::string> ExpectedSize::filesOf(const TestSystem& system, const SoftwareSpec& spec,
+                                            const std::vector<PackageDescription>& softwareUpdatePackages,
+                                            const std::vector<std::string>& moreRestPaths) {
+    std::vector<std::string> rest = spec.restPaths.value_or(std::vector<std::string>());
+    rest.insert(rest.end(), moreRestPaths.begin(), moreRestPaths.end());
+    return removedFiles(spec.name, system, packagesOf(spec, softwareUpdatePackages),
+                        spec.removePaths.value_or(std::vector<std::string>()), rest);
+}
+
+int64_t ExpectedSize::of(const TestSystem& system, const SoftwareSpec& spec,
+                         const std::vector<PackageDescription>& softwareUpdatePackages) {
+    return sizeOf(spec.name, system, packagesOf(spec, softwareUpdatePackages),
+                  spec.removePaths.value_or(std::vector<std::string>()),
                   spec.restPaths.value_or(std::vector<std::string>()));
 }
 

@@ -5,6 +5,7 @@
 #include "tests/support/TestSystem.h"
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,19 @@ public:
     /// A Software Update group stored from its receipts alone, under its display name.
     static int64_t ofReceipts(const TestSystem& system, const std::string& displayName,
                               const std::vector<PackageDescription>& packages);
+
+    /// The files an uninstall of the software removes (the files behind of()), with extra kept paths
+    /// (the pool of all software's rest paths).
+    static std::set<std::string> filesOf(const TestSystem& system, const SoftwareSpec& spec,
+                                         const std::vector<PackageDescription>& softwareUpdatePackages,
+                                         const std::vector<std::string>& moreRestPaths);
+
+    /// Where a package's items were installed.
+    static std::string installFolder(const PackageDescription& package, ReceiptLayout layout);
+
+    /// True when a remove or rest path entry names the path or a folder above it ("*" stands for any
+    /// part of one name).
+    static bool covers(const std::string& entry, const std::string& path);
 
     /// "%.2f MB" of a size, as the rows show it.
     static std::string megabytes(int64_t bytes);

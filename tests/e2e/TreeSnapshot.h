@@ -19,6 +19,9 @@ public:
     /// equal. Lists at most `limit` lines.
     std::string differences(const TreeSnapshot& after, size_t limit = 20) const;
 
+    /// Leaves an item (a path relative to the folder) out of the snapshot.
+    void forget(const std::string& relativePath) { mItems.erase(relativePath); }
+
     size_t size() const { return mItems.size(); }
     bool operator==(const TreeSnapshot& other) const = default;
 

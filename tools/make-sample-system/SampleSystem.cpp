@@ -234,6 +234,16 @@ std::vector<std::pair<std::string, std::string>> explanations(const std::string&
     return {{"en", en}, {"ja", ja}, {"fr", fr}, {"de", de}};
 }
 
+// The maker's script lines leave a marker inside the system when they run: before the uninstall in the
+// software's own folder, afterwards in the shared users' folder.
+std::vector<std::string> preUninstall(const std::string& marker, const std::string& folder) {
+    return {"/usr/bin/touch " + folder + "/." + marker + "-uninstalling"};
+}
+
+std::vector<std::string> postUninstall(const std::string& marker) {
+    return {"/usr/bin/touch /Users/Shared/.torva-" + marker + "-removed"};
+}
+
 const std::vector<std::string> kSharedRestPaths = {"/Library/Printers/TORVA/Common",
                                                    "/Library/Application Support/TORVA/Common"};
 
@@ -301,10 +311,11 @@ SampleSoftware inkjetDriver() {
     software.spec.allSoftwareRestPaths = kSharedRestPaths;
     software.spec.loginItems =
         std::vector<std::string>{"/Library/Printers/TORVA/InkjetPrinter2/Utilities/TORVA Status Monitor.app"};
-    software.spec.launchAgents = std::vector<std::string>{"com.torva.inkjet.statusmonitor"};
-    software.spec.preUninstall = std::vector<std::string>{"/bin/echo Stopping the TORVA status monitor"};
-    software.spec.postUninstall =
-        std::vector<std::string>{"/bin/echo The TORVA inkjet printer driver is removed"};
+    software.spec.launchAgents =
+        std::vector<std::string>{"com.torva.inkjet.statusmonitor", "com.torva.inkjet.inklevel"};
+    software.spec.dockItems = std::vector<std::string>{"TORVA Status Monitor"};
+    software.spec.preUninstall = preUninstall("inkjet", "/Library/Printers/TORVA/InkjetPrinter2");
+    software.spec.postUninstall = postUninstall("inkjet");
     software.spec.explanations =
         explanations("The printer driver for TORVA inkjet printers, with its status monitor.",
                      "TORVAインクジェットプリンター用のプリンタードライバーとステータスモニターです。",
@@ -325,6 +336,8 @@ SampleSoftware pageDriver() {
     };
     addBundle(driver, {"Library/Printers/TORVA/LaserPrinter/PDEs/TORVA Page PDE.plugin", "com.torva.page.pde",
                        "4.1.0", 150 * KB, 24 * KB, "BNDL"});
+    addBundle(driver, {"Library/Printers/TORVA/LaserPrinter/Utilities/TORVA Page Monitor.app",
+                       "com.torva.page.monitor", "4.1.0", 90 * KB, 16 * KB});
     PackageDescription main = package("com.torva.pkg.PagePrinterDriver", "4.1.0", "/", 5, std::move(driver));
     main.binaryReceipt = true;
 
@@ -345,8 +358,12 @@ SampleSoftware pageDriver() {
     software.spec.packages = {flat(std::move(main)), flat(std::move(postscript)), flat(std::move(fonts))};
     software.spec.restPaths = std::vector<std::string>{"/Library/Fonts/TORVA"};
     software.spec.allSoftwareRestPaths = kSharedRestPaths;
-    software.spec.postUninstall =
-        std::vector<std::string>{"/bin/echo The TORVA page printer driver is removed"};
+    software.spec.dockItems = std::vector<std::string>{"TORVA Page Printer Manual"};
+    software.spec.loginItems =
+        std::vector<std::string>{"/Library/Printers/TORVA/LaserPrinter/Utilities/TORVA Page Monitor.app"};
+    software.spec.launchAgents = std::vector<std::string>{"com.torva.page.monitor"};
+    software.spec.preUninstall = preUninstall("page", "/Library/Printers/TORVA/LaserPrinter");
+    software.spec.postUninstall = postUninstall("page");
     software.spec.explanations =
         explanations("The printer driver and PostScript driver for TORVA laser printers.",
                      "TORVAレーザープリンター用のプリンタードライバーとPostScriptドライバーです。",
@@ -395,7 +412,11 @@ SampleSoftware faxDriver() {
         std::vector<std::string>{"/Library/Application Support/TORVA/PC-FAX/Address Book"};
     software.spec.removePaths = std::vector<std::string>{"/Library/Caches/com.torva.pcfax",
                                                          "/Users/*/Library/Application Support/TORVA/PC-FAX"};
-    software.spec.preUninstall = std::vector<std::string>{"/bin/echo Quitting TORVA PC-FAX"};
+    software.spec.dockItems = std::vector<std::string>{"TORVA PC-FAX"};
+    software.spec.loginItems = std::vector<std::string>{"/Library/Printers/TORVA/Fax/TORVA PC-FAX.app"};
+    software.spec.launchAgents = std::vector<std::string>{"com.torva.pcfax.sender"};
+    software.spec.preUninstall = preUninstall("pcfax", "/Library/Printers/TORVA/Fax");
+    software.spec.postUninstall = postUninstall("pcfax");
     software.spec.explanations =
         explanations("Sends faxes from any application through a TORVA machine.",
                      "TORVA機器を使って、アプリケーションからファクスを送信します。",
@@ -422,7 +443,10 @@ SampleSoftware printerSetupUtility() {
         std::vector<std::string>{"/Library/Application Support/TORVA/Printer Setup Utility",
                                  "/Users/*/Library/Preferences/com.torva.PrinterSetupUtility.plist"};
     software.spec.dockItems = std::vector<std::string>{"TORVA Printer Setup Utility"};
-    software.spec.preUninstall = std::vector<std::string>{"/bin/echo Closing TORVA Printer Setup Utility"};
+    software.spec.loginItems = std::vector<std::string>{"/Applications/TORVA Printer Setup Utility.app"};
+    software.spec.launchAgents = std::vector<std::string>{"com.torva.printersetup.helper"};
+    software.spec.preUninstall = preUninstall("printersetup", "'/Library/Application Support/TORVA'");
+    software.spec.postUninstall = postUninstall("printersetup");
     software.spec.explanations = explanations("Finds TORVA printers on the network and sets them up.",
                                               "ネットワーク上のTORVAプリンターを検出して設定します。",
                                               "Trouve les imprimantes TORVA du réseau et les configure.",
@@ -456,8 +480,11 @@ SampleSoftware scanUtility() {
         "/Users/*/Library/Application Support/TORVA/Scan Utility"};
     software.spec.dockItems = std::vector<std::string>{"TORVA Scan Utility"};
     software.spec.launchAgents = std::vector<std::string>{"com.torva.scanutility.agent"};
-    software.spec.preUninstall = std::vector<std::string>{"/bin/echo Quitting TORVA Scan Utility"};
-    software.spec.postUninstall = std::vector<std::string>{"/bin/echo TORVA Scan Utility is removed"};
+    software.spec.loginItems = std::vector<std::string>{"/Applications/TORVA Scan Utility.app"};
+    software.spec.preUninstall = preUninstall("scanutility", "/Library/Caches");
+    // The last line aims at the home folder of whoever runs it: the screening refuses it.
+    software.spec.postUninstall = std::vector<std::string>{
+        postUninstall("scanutility").front(), "/bin/rm -rf ~/Library/Caches/com.torva.scanutility"};
     software.spec.explanations = explanations("Scans documents and photos with a TORVA scanner.",
                                               "TORVAスキャナーで文書や写真をスキャンします。",
                                               "Numérise documents et photos avec un scanner TORVA.",
@@ -580,33 +607,66 @@ void writeUserSettings(const TestSystem& system) {
                fileTile(1706939554, "TORVA Printer Setup Utility",
                         "file:///Applications/TORVA%20Printer%20Setup%20Utility.app/",
                         "com.torva.PrinterSetupUtility"),
+               fileTile(1706939558, "TORVA PC-FAX", "file:///Library/Printers/TORVA/Fax/TORVA%20PC-FAX.app/",
+                        "com.torva.pcfax"),
                fileTile(1706939555, "Northwind Notes", "file:///Applications/Northwind%20Notes.app/",
                         "com.northwind.Notes")},
               {folderTile(1706939556, "Downloads", "file:///Users/anna/Downloads/"),
+               fileTile(1706939559, "TORVA Page Printer Manual",
+                        "file:///Library/Printers/TORVA/LaserPrinter/Manual.pdf", "com.adobe.pdf"),
                urlTile(1706939557, "TORVA Support", "https://support.torva.example/")});
-    writeDock(system, "ben",
-              {fileTile(2032115001, "Mail", "file:///System/Applications/Mail.app/", "com.apple.mail"),
-               fileTile(2032115002, "TORVA Scan Utility", "file:///Applications/TORVA%20Scan%20Utility.app/",
-                        "com.torva.ScanUtility"),
-               plistDictionary({{"GUID", PlistValue::integer(2032115003)},
-                                {"tile-data", plistDictionary({})},
-                                {"tile-type", "spacer-tile"}})},
-              {folderTile(2032115004, "Documents", "file:///Users/ben/Documents/")});
+    writeDock(
+        system, "ben",
+        {fileTile(2032115001, "Mail", "file:///System/Applications/Mail.app/", "com.apple.mail"),
+         fileTile(2032115002, "TORVA Scan Utility", "file:///Applications/TORVA%20Scan%20Utility.app/",
+                  "com.torva.ScanUtility"),
+         fileTile(2032115005, "TORVA Status Monitor",
+                  "file:///Library/Printers/TORVA/InkjetPrinter2/Utilities/TORVA%20Status%20Monitor.app/",
+                  "com.torva.inkjet.statusmonitor"),
+         plistDictionary({{"GUID", PlistValue::integer(2032115003)},
+                          {"tile-data", plistDictionary({})},
+                          {"tile-type", "spacer-tile"}})},
+        {folderTile(2032115004, "Documents", "file:///Users/ben/Documents/")});
 
     system.writePlist("/Library/Preferences/loginwindow.plist",
-                      loginItems({{statusMonitor, false}, {"/Applications/Northwind Notes.app", true}}));
+                      loginItems({{statusMonitor, false},
+                                  {"/Applications/Northwind Notes.app", true},
+                                  {"/Library/Printers/TORVA/Fax/TORVA PC-FAX.app", true}}));
     system.writePlist("/Users/anna/Library/Preferences/loginwindow.plist",
-                      loginItems({{statusMonitor, true}, {"/Applications/Northwind Notes.app", false}}),
+                      loginItems({{statusMonitor, true},
+                                  {"/Applications/Northwind Notes.app", false},
+                                  {"/Applications/TORVA Printer Setup Utility.app", false}}),
                       /*binary=*/true);
-    system.writePlist("/Users/ben/Library/Preferences/loginwindow.plist",
-                      loginItems({{"/Applications/Northwind Notes.app", false}}), /*binary=*/true);
+    system.writePlist(
+        "/Users/ben/Library/Preferences/loginwindow.plist",
+        loginItems({{"/Library/Printers/TORVA/LaserPrinter/Utilities/TORVA Page Monitor.app", true},
+                    {"/Applications/Northwind Notes.app", false},
+                    {"/Applications/TORVA Scan Utility.app", false}}),
+        /*binary=*/true);
 
     system.writeFile("/Library/LaunchAgents/com.northwind.notes.sync.plist",
                      launchAgent("com.northwind.notes.sync",
                                  "/Applications/Northwind Notes.app/Contents/MacOS/NotesSync"));
-    system.writeFile("/Users/anna/Library/LaunchAgents/com.torva.scanutility.agent.plist",
+    // The maker's agents sit in folders of their own, at any depth.
+    system.writeFile("/Users/anna/Library/LaunchAgents/TORVA/com.torva.scanutility.agent.plist",
                      launchAgent("com.torva.scanutility.agent",
                                  "/Applications/TORVA Scan Utility.app/Contents/MacOS/TORVA Scan Utility"));
+    system.writeFile("/Users/anna/Library/LaunchAgents/TORVA/Helpers/com.torva.printersetup.helper.plist",
+                     launchAgent("com.torva.printersetup.helper",
+                                 "/Applications/TORVA Printer Setup Utility.app/Contents/MacOS/"
+                                 "TORVA Printer Setup Utility"));
+    system.writeFile("/Users/ben/Library/LaunchAgents/TORVA/InkLevel/com.torva.inkjet.inklevel.plist",
+                     launchAgent("com.torva.inkjet.inklevel",
+                                 "/" + std::string("Library/Printers/TORVA/InkjetPrinter2/Utilities/") +
+                                     "TORVA Status Monitor.app/Contents/MacOS/TORVA Status Monitor"));
+    system.writeFile(
+        "/Users/ben/Library/LaunchAgents/TORVA/com.torva.page.monitor.plist",
+        launchAgent("com.torva.page.monitor",
+                    "/Library/Printers/TORVA/LaserPrinter/Utilities/TORVA Page Monitor.app/Contents/"
+                    "MacOS/TORVA Page Monitor"));
+    system.writeFile("/Library/LaunchAgents/TORVA/com.torva.pcfax.sender.plist",
+                     launchAgent("com.torva.pcfax.sender",
+                                 "/Library/Printers/TORVA/Fax/TORVA PC-FAX.app/Contents/MacOS/TORVA PC-FAX"));
     system.writeFile("/Users/anna/Library/LaunchAgents/com.northwind.notes.reminders.plist",
                      launchAgent("com.northwind.notes.reminders",
                                  "/Applications/Northwind Notes.app/Contents/MacOS/Reminders"));

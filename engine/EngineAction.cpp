@@ -1,0 +1,23 @@
+#include "engine/EngineAction.h"
+
+const char* EngineAction::outcomeName(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Deleted:
+        return "deleted";
+    case Outcome::Skipped:
+        return "skipped";
+    case Outcome::Edited:
+        return "edited";
+    case Outcome::Forgotten:
+        return "forgotten";
+    case Outcome::Run:
+        return "run";
+    case Outcome::Refused:
+        return "refused";
+    case Outcome::SkippedOffline:
+        return "skipped offline";
+    case Outcome::Failed:
+        return "failed";
+    }
+    return "skipped";
+}

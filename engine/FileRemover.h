@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/ConfinedRemover.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class ActionReport;
+
+/// The deletion step of one software's uninstall: its files, its links, then its folders, deepest
+/// first, each folder only when nothing but hidden files is left in it.
+///
+/// Every item is reached through ConfinedRemover, so no link that the super-user does not own is ever
+/// followed, and a folder is never deleted with what it holds; the folders of SystemFloor are never
+/// deleted at all. Each item's outcome goes to the report.
+class FileRemover {
+public:
+    /// Orders two paths by their length in UTF-16 units: -1 when `a` is shorter, +1 when longer, 0 when
+    /// they are as long.
+    static int lengthSort(const std::string& a, const std::string& b);
+
+    /// A folder list in the order execUnInstall wants it: by lengthSort, shortest first (paths of equal
+    /// length keep their order).
+    static std::vector<std::string> sortedByLength(std::vector<std::string> folders);
+
+    /// Deletes the files (when present and readable), the links, and then the folders from the last to
+    /// the first of `sortedFolders` (see sortedByLength). false, and nothing deleted, when a list is
+    /// absent; true otherwise, whatever could or could not be deleted.
+    bool execUnInstall(const std::optional<std::vector<std::string>>& files,
+                       const std::optional<std::vector<std::string>>& sortedFolders,
+                       const std::optional<std::vector<std::string>>& links);
+
+    /// Where the outcomes go; nothing is reported without one.
+    void setReport(ActionReport* report) { mReport = report; }
+
+private:
+    void note(ConfinedRemover::Outcome outcome, const char* step, const std::string& path);
+
+    ConfinedRemover mRemover;
+    ActionReport* mReport = nullptr;
+};

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class ActionReport;
+struct EngineAction;
+
+/// Whether the engine may act on the machine it runs on.
+enum class HostAccess {
+    Live,    // the system being cleaned is the running one (system root "/")
+    Offline, // a system tree in another folder: nothing on this machine is touched
+};
+
+/// Whether the engine's parts carry out what they decide, or only decide it (the plan of an uninstall).
+enum class ActionMode {
+    Execute,
+    DryRun, // nothing is deleted, written, forgotten or run; steps skipped offline are still reported
+};
+
+/// The steps of an uninstall that act on the machine the program runs on rather than on files of the
+/// system being cleaned: platform tools such as killall, su, launchctl and chown by user name, and the
+/// shell for script lines. They run when the system is the running one; otherwise each is decided all
+/// the same and reported as skipped, with what would have run.
+class HostActions {
+public:
+    /// Live with the system root "/", Offline with any other root, unless setAccess() chose.
+    HostAccess access() const;
+    bool isLive() const { return access() == HostAccess::Live; }
+
+    /// Fixes the access whatever the root is (tests use fake tools in place of the real ones); nullopt
+    /// goes back to deciding by the root.
+    void setAccess(std::optional<HostAccess> access) { mAccess = access; }
+
+    /// In a dry run nothing runs; on an offline system the steps are reported as skipped all the same.
+    void setMode(ActionMode mode) { mMode = mode; }
+    ActionMode mode() const { return mMode; }
+
+    /// Where the steps are reported; nothing is reported without one.
+    void setReport(ActionReport* report) { mReport = report; }
+    ActionReport* report() const { return mReport; }
+
+    /// Runs a platform tool by its macOS path without asking for its output. `arguments` are what the
+    /// report shows (system paths), `hostArguments` what the tool is given. The command runner's answer
+    /// when it ran; true when it was skipped offline.
+    bool runTool(const std::string& step, const std::string& toolPath,
+                 const std::vector<std::string>& arguments, const std::vector<std::string>& hostArguments);
+
+    /// Runs a script line through the shell (its output discarded) and waits for it; reports it as run,
+    /// or as skipped offline.
+    void runShellLine(const std::string& step, const std::string& line);
+
+    /// Reports a step that is not a command (asking applications to quit, restarting the Dock) as
+    /// skipped offline.
+    void skip(const std::string& step, const std::string& target = {});
+
+    /// How a step skipped offline is named in a plan: the script line itself, or the step and its
+    /// arguments ("killall TORVA Status Monitor", "su anna").
+    static std::string offlineStepText(const EngineAction& action);
+
+private:
+    std::optional<HostAccess> mAccess;
+    ActionMode mMode = ActionMode::Execute;
+    ActionReport* mReport = nullptr;
+};

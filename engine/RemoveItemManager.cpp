@@ -1,0 +1,316 @@
+#include "engine/RemoveItemManager.h"
+
+#include "engine/ActionReport.h"
+#include "engine/LaunchAgentScan.h"
+#include "engine/PreferencesFile.h"
+#include "platform/CTaskController.h"
+#include "platform/Path.h"
+#include "platform/SystemRoot.h"
+#include "platform/SystemVersion.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr const char* kDockFile = "com.apple.dock.plist";
+constexpr const char* kLoginWindowFile = "loginwindow.plist";
+constexpr const char* kLoginItemsKey = "AutoLaunchedApplicationDictionary";
+
+std::string userFolder(const std::string& user, const std::string& below) {
+    return path::standardize(path::join(path::join("/Users/", user), below));
+}
+
+// A package name becomes the last component of a receipt path: anything else would name another folder.
+bool isReceiptName(const std::string& name) {
+    return !name.empty() && name != "-" && name != "." && name != ".." &&
+           name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+std::string listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+}
+
+} // namespace
+
+void RemoveItemManager::report(EngineAction::Outcome outcome, const std::string& step,
+                               const std::string& target, const std::string& detail) {
+    if (ActionReport* actions = mHostActions.report(); actions != nullptr && executes()) {
+        actions->add(outcome, step, target, detail);
+    }
+}
+
+void RemoveItemManager::skippedFile(const std::string& step, const std::string& path,
+                                    const std::string& whyNot) {
+    if (!whyNot.empty()) {
+        report(EngineAction::Outcome::Skipped, step, path, whyNot);
+    }
+}
+
+bool RemoveItemManager::saveEdit(const PreferencesFile& file, const std::string& detail,
+                                 const std::optional<std::string>& userName) {
+    if (!executes()) {
+        // A dry run only tells what would follow the write.
+        if (userName) {
+            mHostActions.runTool("chown", "/usr/sbin/chown", {*userName, file.path()}, {});
+        }
+        return true;
+    }
+    const bool written = file.save();
+    report(written ? EngineAction::Outcome::Edited : EngineAction::Outcome::Failed, "preferences",
+           file.path(), written ? detail : detail + ": the file could not be written");
+    // The new file already has the old one's owner; on the running system it is also handed to the user
+    // by name, as the Dock and the login window expect.
+    if (written && userName) {
+        mHostActions.runTool("chown", "/usr/sbin/chown", {*userName, file.path()},
+                             {*userName, SystemRoot::hostPath(file.path()).value_or(file.path())});
+    }
+    return written;
+}
+
+bool RemoveItemManager::removeDockItems(const std::optional<std::vector<std::string>>& labels) {
+    if (!labels || labels->empty()) {
+        return true;
+    }
+    for (const std::string& user : usrManager.getAllUserName()) {
+        const std::string dockPath = userFolder(user, std::string("/Library/Preferences/") + kDockFile);
+        std::string whyNot;
+        std::optional<PreferencesFile> dock = PreferencesFile::open(dockPath, whyNot);
+        if (!dock || dock->root().asDictionary().empty()) {
+            skippedFile("Dock", dockPath, whyNot);
+            continue;
+        }
+        bool changed = false;
+        std::string keys;
+        for (const char* key : {"persistent-apps", "persistent-others"}) {
+            const PlistValue* tiles = dock->root().find(key);
+            if (tiles == nullptr || !tiles->isArray() || tiles->asArray().empty()) {
+                continue;
+            }
+            PlistValue::Array edited = tiles->asArray();
+            bool keyChanged = false;
+            removePersistentArray(edited, dock->root(), *labels, key, keyChanged);
+            if (keyChanged) {
+                keys += (keys.empty() ? "" : ", ") + std::string(key);
+                changed = true;
+            }
+        }
+        if (changed) {
+            saveEdit(*dock, keys + ": " + listed(*labels), user);
+            // Set whether or not the write succeeded, as the Dock is restarted either way.
+            mIsRemoveDockItem = true;
+        }
+    }
+    return true;
+}
+
+void RemoveItemManager::removePersistentArray(PlistValue::Array& tiles, PlistValue& dock,
+                                              const std::vector<std::string>& labels, const std::string& key,
+                                              bool& changed) {
+    for (size_t i = tiles.size(); i-- > 0;) {
+        const PlistValue& tile = tiles[i];
+        if (!tile.isDictionary() || tile.asDictionary().empty()) {
+            continue;
+        }
+        const PlistValue* data = tile.find("tile-data");
+        if (data == nullptr || !data->isDictionary() || data->asDictionary().empty()) {
+            continue;
+        }
+        const std::optional<std::string> label = data->stringForKey("file-label");
+        if (label && CommonFunctions::removeBackArrayObject(tiles, *label, i, labels)) {
+            dock.set(key, PlistValue(tiles));
+            changed = true;
+        }
+    }
+}
+
+bool RemoveItemManager::removeLoginWindows(const std::optional<std::vector<std::string>>& paths) {
+    if (!paths) {
+        return true;
+    }
+    if (!removeLoginWindows_internal(paths, std::string("/Library/Preferences/"), std::nullopt)) {
+        return false;
+    }
+    for (const std::string& user : usrManager.getAllUserName()) {
+        if (!removeLoginWindows_internal(paths, userFolder(user, "/Library/Preferences/"), user)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RemoveItemManager::removeLoginWindows_internal(const std::optional<std::vector<std::string>>& paths,
+                                                    const std::optional<std::string>& folder,
+                                                    const std::optional<std::string>& userName) {
+    if (!paths || !folder) {
+        return false;
+    }
+    const std::string filePath = path::standardize(path::join(*folder, kLoginWindowFile));
+    std::string whyNot;
+    std::optional<PreferencesFile> file = PreferencesFile::open(filePath, whyNot);
+    if (!file) {
+        skippedFile("login items", filePath, whyNot);
+        return true;
+    }
+    const PlistValue* items = file->root().find(kLoginItemsKey);
+    PlistValue::Array edited = items != nullptr && items->isArray() ? items->asArray() : PlistValue::Array();
+    bool removed = false;
+    for (size_t i = edited.size(); i-- > 0;) {
+        const std::optional<std::string> itemPath = edited[i].stringForKey("Path");
+        if (itemPath && CommonFunctions::removeBackArrayObject(edited, *itemPath, i, *paths)) {
+            removed = true;
+        }
+    }
+    if (!removed) {
+        return true;
+    }
+    file->root().set(kLoginItemsKey, PlistValue(std::move(edited)));
+    saveEdit(*file, std::string(kLoginItemsKey) + ": " + listed(*paths), userName);
+    return true;
+}
+
+bool RemoveItemManager::removeLaunchAgents(const std::optional<std::vector<std::string>>& labels) {
+    if (!labels || labels->empty()) {
+        return true;
+    }
+    for (const char* folder : {"/Library/LaunchAgents", "/System/Library/LaunchAgents/"}) {
+        if (!removeLaunchAgents_internal(labels, std::string(folder))) {
+            return false;
+        }
+    }
+    const std::vector<std::string> users = usrManager.getAllUserName();
+    if (users.empty()) {
+        report(EngineAction::Outcome::Failed, "launch agent", listed(*labels), "no user accounts to search");
+        return false;
+    }
+    for (const std::string& user : users) {
+        if (!removeLaunchAgents_internal(labels, userFolder(user, "/Library/LaunchAgents"))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RemoveItemManager::removeLaunchAgents_internal(const std::optional<std::vector<std::string>>& labels,
+                                                    const std::optional<std::string>& folder) {
+    if (!labels || !folder) {
+        return false;
+    }
+    for (const LaunchAgentScan::Agent& agent : LaunchAgentScan::below(*folder)) {
+        bool listedLabel = false;
+        for (const std::string& label : *labels) {
+            listedLabel = listedLabel || CommonFunctions::isEqualStringCompare(agent.label, label);
+        }
+        if (!listedLabel || !executes()) {
+            continue;
+        }
+        const ConfinedRemover::Outcome outcome = mRemover.removeItem(agent.path);
+        if (outcome != ConfinedRemover::Outcome::Deleted) {
+            report(EngineAction::Outcome::Failed, "launch agent", agent.path,
+                   outcome == ConfinedRemover::Outcome::UnsafeLink ? "unsafe link"
+                                                                   : std::strerror(mRemover.lastError()));
+            return false;
+        }
+        report(EngineAction::Outcome::Deleted, "launch agent", agent.path, agent.label);
+    }
+    return true;
+}
+
+bool RemoveItemManager::removeUnInstallPList(const std::optional<std::string>& path) {
+    if (!path) {
+        return false;
+    }
+    if (!executes()) {
+        return true;
+    }
+    const ConfinedRemover::Outcome outcome = mRemover.removeItem(*path);
+    if (outcome == ConfinedRemover::Outcome::Deleted) {
+        report(EngineAction::Outcome::Deleted, "information file", *path);
+        return true;
+    }
+    report(EngineAction::Outcome::Failed, "information file", *path,
+           outcome == ConfinedRemover::Outcome::Missing ? "missing" : std::strerror(mRemover.lastError()));
+    return false;
+}
+
+bool RemoveItemManager::forgetPackage(const std::optional<std::string>& identifier,
+                                      const std::optional<std::string>& volume) {
+    if (!identifier || !volume) {
+        return false;
+    }
+    // The runner's own answer is YES for any command run without its output; only the exit status says
+    // whether the receipt was there to forget.
+    const std::optional<std::string> hostVolume = SystemRoot::hostPath(*volume);
+    if (!hostVolume) {
+        return false;
+    }
+    const std::optional<CTaskController::RunResult> result =
+        CTaskController::runTool("/usr/sbin/pkgutil", {"--forget", *identifier, "--volume", *hostVolume},
+                                 CTaskController::RunOptions());
+    return result && result->exitStatus == 0;
+}
+
+void RemoveItemManager::removeReceiptBundle(const PackageInfoEntry& entry,
+                                            const std::vector<std::string>& users) {
+    if (!isReceiptName(entry.packageName)) {
+        report(EngineAction::Outcome::Skipped, "receipt", entry.packageIdentifier, "no receipt found");
+        return;
+    }
+    std::vector<std::string> bundles = {
+        path::standardize(path::join("/Library/Receipts/", entry.packageName))};
+    for (const std::string& user : users) {
+        bundles.push_back(userFolder(user, "/Library/Receipts/" + entry.packageName));
+    }
+    for (const std::string& bundle : bundles) {
+        if (mRemover.removeTree(bundle) == ConfinedRemover::Outcome::Deleted) {
+            report(EngineAction::Outcome::Deleted, "receipt bundle", bundle, entry.packageIdentifier);
+            return;
+        }
+    }
+    report(EngineAction::Outcome::Skipped, "receipt", entry.packageIdentifier, "no receipt found");
+}
+
+bool RemoveItemManager::removeReceipts(const std::optional<std::vector<PackageInfoEntry>>& packages) {
+    if (!packages) {
+        return false;
+    }
+    const int32_t version = systemversion::OSVersion();
+    const std::vector<std::string> users = usrManager.getAllUserName();
+    for (const PackageInfoEntry& entry : *packages) {
+        enum class Action { Forget, DeleteBundle, Nothing };
+        Action action = Action::Nothing;
+        if (version >= 100600) {
+            action = Action::Forget;
+        } else if (version >= 100300 && entry.packageType == "Bundle") {
+            action = Action::DeleteBundle;
+        } else if (version >= 100300 && entry.packageType == "Binary") {
+            action = Action::Forget;
+        }
+        if (action == Action::Nothing || !executes()) {
+            continue;
+        }
+        if (action == Action::Forget) {
+            std::vector<std::string> volumes = {"/"};
+            for (const std::string& user : users) {
+                volumes.push_back(userFolder(user, "/"));
+            }
+            bool forgotten = false;
+            for (const std::string& volume : volumes) {
+                if (forgetPackage(entry.packageIdentifier, volume)) {
+                    report(EngineAction::Outcome::Forgotten, "receipt", entry.packageIdentifier,
+                           "volume " + volume);
+                    forgotten = true;
+                    break;
+                }
+            }
+            if (forgotten) {
+                continue;
+            }
+        }
+        removeReceiptBundle(entry, users);
+    }
+    return true;
+}

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "analysis/AnalyzePathManager.h"
+#include "catalogue/SoftwareInformationRecord.h"
+#include "common/CommonFunctions.h"
+#include "engine/ActionReport.h"
+#include "engine/AnalyzeCommandManager.h"
+#include "engine/AuditLog.h"
+#include "engine/FileRemover.h"
+#include "engine/HostActions.h"
+#include "engine/RecordPlan.h"
+#include "engine/RemoveItemManager.h"
+#include "engine/StopSystemManager.h"
+#include "engine/UninstallPlan.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class ProcessManager;
+class ProgressSink;
+
+/// The uninstall: asks the running applications to quit, then for every ticked software stops its
+/// agents and login items, runs its screened pre-uninstall lines, deletes its files, links and folders,
+/// runs its post-uninstall lines and removes its Dock tiles, login items, launch agents, uninstall
+/// information file and receipts; restarts the Dock when a tile went. Nothing is rolled back.
+///
+/// What each software's uninstall does is worked out for all ticked software before the first is
+/// touched (planUnInstall gives the same without doing anything), so that a dry run never differs from
+/// the run. Every action goes to the audit log.
+class UnInstallSoftwareManager {
+public:
+    /// The codes processUnInstall answers.
+    static constexpr int32_t kDone = 0;
+    static constexpr int32_t kCancelled = 1003;
+    static constexpr int32_t kApplicationsStillRunning = 3000;
+    static constexpr int32_t kFailed = 5000;
+
+    /// `progress` and `processes` must outlive the driver.
+    UnInstallSoftwareManager(ProgressSink& progress, ProcessManager& processes);
+
+    /// The least time one ticked software takes: 5 s by default (the window), 0 in the CLI and the tests.
+    void setMinimumDuration(std::chrono::milliseconds duration) { mMinimumDuration = duration; }
+
+    /// Where the audit log is appended: a host file, or nullopt (the default) for
+    /// "/Library/Logs/Uninstaller.log" of the system being cleaned.
+    void setAuditLogPath(const std::optional<std::string>& hostFile) { mAuditLog.setHostFile(hostFile); }
+
+    /// The whole run over the catalogue's full records (ticked and unticked): 0 done, 3000 an application
+    /// would not quit, 5000 failed (also when nothing was ticked or the protected paths cannot be read),
+    /// and 1003 when the run ended because the user cancelled (after progress.cancelProcess() returned;
+    /// no further record is touched).
+    int32_t processUnInstall(std::vector<SoftwareInformationRecord>* records);
+
+    /// The kept paths of all catalogued software; nullopt changes nothing.
+    void setAllSoftwareRestPathListArray(const std::optional<std::vector<std::string>>& paths);
+
+    /// false while a software is being uninstalled (and after a failure), true once it is done.
+    bool getIsUninstallEnded() const { return mIsUninstallEnded; }
+
+    /// What processUnInstall would do with the same records on the same tree, with nothing stopped, run
+    /// or changed.
+    UninstallPlan planUnInstall(const std::vector<SoftwareInformationRecord>& records);
+
+    /// Every action of the last run, in order.
+    const ActionReport& report() const { return mReport; }
+
+    /// Why the last run was refused, failed or stopped, for the user; empty after a success.
+    const std::string& failureReason() const { return mFailureReason; }
+
+    /// What kept the audit log from being written, if anything did (the run went on regardless).
+    const std::optional<std::string>& auditLogProblem() const { return mAuditLog.problem(); }
+
+    /// Fixes whether the steps that act on this machine run, whatever the system root is (tests with
+    /// fake tools); nullopt decides by the root.
+    void setHostAccess(std::optional<HostAccess> access);
+
+    // --- The steps, as the run takes them ------------------------------------------------------------
+
+    /// How the loop over the records ended.
+    enum class TaskResult { Done, NothingTicked, Failed, Cancelled };
+
+    /// The loop over the records with the plans of the ticked ones.
+    TaskResult uninstallTask(std::vector<SoftwareInformationRecord>& records);
+    /// Asks the running applications to quit; false when one would not.
+    bool stopApplications();
+    /// Stops the launch agents, then the login items.
+    bool stopSysytems(const StopRequest& request);
+    /// Runs the admitted lines of a script through the shell and reports the refused ones.
+    void execCommand(const std::vector<AnalyzeCommandManager::Verdict>& lines, const std::string& step);
+    /// Deletes files, links and folders (folders as FileRemover::sortedByLength orders them).
+    bool execUnInstall(const std::optional<std::vector<std::string>>& files,
+                       const std::optional<std::vector<std::string>>& sortedFolders,
+                       const std::optional<std::vector<std::string>>& links);
+    /// Dock items, login items, launch agents, the information file (unless "") and the receipts, stopping
+    /// at the first step that fails.
+    bool removeItems(const RemovalRequest& request);
+    /// Restarts the Dock.
+    void rebootDock();
+
+    /// The plan of one ticked record (the screening lists must have been built).
+    RecordPlan planRecord(const SoftwareInformationRecord& record, size_t index);
+
+    /// The name the progress shows for a software: "Printer Driver" for the two printer drivers.
+    static std::string displayName(const std::string& applicationName);
+
+private:
+    bool protectedPathsReadable();
+    void buildScreeningLists();
+    void buildRemovalLists(const SoftwareInformationRecord& record, RecordPlan& plan);
+    bool abortRun(const std::string& reason);
+
+    ProgressSink& mProgress;
+    ProcessManager& mProcesses;
+    StopSystemManager stopSystem;
+    RemoveItemManager removeItem;
+    AnalyzeCommandManager analyzeCommand;
+    AnalyzePathManager analyzePath;
+    bool mIsUninstallEnded = false;
+    std::vector<std::string> mAllSoftwareRestPathListArray;
+    CommonFunctions cmnFuncs;
+
+    FileRemover mFileRemover;
+    HostActions mHostActions;
+    ActionReport mReport;
+    AuditLog mAuditLog;
+    std::chrono::milliseconds mMinimumDuration{5000};
+    bool mScreeningListsBuilt = false;
+    std::string mCurrentSoftware;
+    std::string mFailureReason;
+};

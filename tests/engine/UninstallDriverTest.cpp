@@ -1,0 +1,395 @@
+// The uninstall driver over catalogued software: which records it takes, the order of its steps, the
+// result codes, the cancel request, the Dock restart, the plan it shares with the dry run and its log.
+
+#include "catalogue/SearchSoftwareInformationManager.h"
+#include "catalogue/StartupSearch.h"
+#include "catalogue/StoreSoftwareInformationManager.h"
+#include "engine/ProgressSink.h"
+#include "engine/UnInstallSoftwareManager.h"
+#include "platform/SimulatedProcessManager.h"
+#include "platform/SystemVersion.h"
+#include "tests/e2e/JsonValue.h"
+#include "tests/e2e/TreeSnapshot.h"
+#include "tests/support/FakeTools.h"
+#include "tests/support/ImmutableFile.h"
+#include "tests/support/SoftwareFixture.h"
+#include "tests/support/TestBundle.h"
+#include "tests/support/TestSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using Process = SimulatedProcessManager::Process;
+
+// The progress sheet as a list of calls; it asks to cancel once a given software has started.
+class RecordingProgress : public ProgressSink {
+public:
+    void setProgressMinValue(double value) override { calls.push_back("min " + std::to_string(int(value))); }
+    void setProgressMaxValue(double value) override { calls.push_back("max " + std::to_string(int(value))); }
+    void setProgressState(ProgressState state, const std::optional<std::string>& name) override {
+        calls.push_back("state " + std::to_string(static_cast<int>(state)) + (name ? " " + *name : ""));
+        if (state == ProgressState::Uninstall && name == cancelDuring) {
+            cancel = true;
+        }
+    }
+    bool getIsCancel() const override { return cancel; }
+    void cancelProcess() override { calls.push_back("cancel"); }
+
+    Lines calls;
+    bool cancel = false;
+    std::optional<std::string> cancelDuring;
+};
+
+// The machine's own Process Manager as the offline rule sees it.
+class HostLikeProcesses : public ProcessManager {
+public:
+    std::vector<ProcessInfo> runningProcesses() override { return {}; }
+    std::optional<std::string> sendQuitEvent(const ProcessSerialNumber&, bool) override {
+        return std::string();
+    }
+};
+
+Process application(uint32_t serial, const char* signature,
+                    std::optional<std::string> reply = std::string()) {
+    Process process;
+    process.info = {{0, serial},
+                    SimulatedProcessManager::fourCharCode("APPL"),
+                    SimulatedProcessManager::fourCharCode(signature),
+                    0};
+    process.reply = std::move(reply);
+    return process;
+}
+
+SoftwareSpec utility(const std::string& name) {
+    const std::string folder = "TORVA/" + name;
+    SoftwareSpec spec;
+    spec.name = name;
+    spec.packages = {{.spec = {.identifier = "com.torva.pkg." + name.substr(0, name.find(' ')),
+                               .installPrefix = "Library/Printers",
+                               .items = {PackageItem::file(folder + "/bin/" + name, "binary of " + name),
+                                         PackageItem::file(folder + "/Resources/data.plist", "data"),
+                                         PackageItem::link(folder + "/Current", "Resources")}}}};
+    spec.launchAgents = Lines{"com.torva." + name.substr(0, name.find(' '))};
+    return spec;
+}
+
+std::string informationFile(const std::string& name) {
+    return "/Library/Preferences/" + SoftwareFixture::informationFileName(name);
+}
+
+class UninstallDriver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        system.writeSystemVersion("10.15.7");
+        systemversion::forgetCachedOSVersion();
+        system.addUser("anna", 501);
+        for (const char* name : {"Alpha Utility", "Beta Utility", "Gamma Utility"}) {
+            SoftwareFixture::install(system, utility(name));
+            const std::string label = "com.torva." + std::string(name).substr(0, std::string(name).find(' '));
+            system.writePlist("/Users/anna/Library/LaunchAgents/TORVA/" + label + ".plist",
+                              plistDictionary({{"Label", label}}));
+        }
+    }
+
+    // The catalogue's full records with the named ones ticked.
+    std::vector<SoftwareInformationRecord> records(const Lines& ticked) {
+        SearchSoftwareInformationManager search;
+        StoreSoftwareInformationManager store;
+        EXPECT_EQ(StartupSearch::run(search, store), StartupSearch::Outcome::Found);
+        std::vector<SoftwareInformationRecord> all = store.getMSoftwareInformationArray();
+        for (SoftwareInformationRecord& record : all) {
+            record.unInstallFlag =
+                std::find(ticked.begin(), ticked.end(), record.applicationName) != ticked.end();
+        }
+        return all;
+    }
+
+    bool installed(const std::string& name) const {
+        return system.exists("/Library/Printers/TORVA/" + name + "/bin/" + name) &&
+               system.exists(informationFile(name));
+    }
+    bool gone(const std::string& name) const {
+        return !system.exists("/Library/Printers/TORVA/" + name) && !system.exists(informationFile(name)) &&
+               !system.exists("/var/db/receipts/com.torva.pkg." + name.substr(0, name.find(' ')) + ".plist");
+    }
+
+    TestSystem system;
+    RecordingProgress progress;
+};
+
+} // namespace
+
+TEST_F(UninstallDriver, RemovesTheTickedSoftwareAndNothingElse) {
+    SimulatedProcessManager processes({});
+    UnInstallSoftwareManager driver(progress, processes);
+    driver.setMinimumDuration(std::chrono::milliseconds(0));
+    std::vector<SoftwareInformationRecord> all = records({"Beta Utility"});
+
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kDone);
+
+    EXPECT_TRUE(installed("Alpha Utility"));
+    EXPECT_TRUE(gone("Beta Utility"));
+    EXPECT_FALSE(system.exists("/Users/anna/Library/LaunchAgents/TORVA/com.torva.Beta.plist"));
+    EXPECT_TRUE(installed("Gamma Utility"));
+    EXPECT_TRUE(driver.getIsUninstallEnded());
+    EXPECT_EQ(progress.calls, (Lines{"min 0", "max 100", "state 11", "state 4 Beta Utility"}));
+    EXPECT_EQ(driver.failureReason(), "");
+}
+
+TEST_F(UninstallDriver, NothingTickedAsksApplicationsToQuitAndFails) {
+    SimulatedProcessManager processes({application(1, "ttxt")});
+    UnInstallSoftwareManager driver(progress, processes);
+    driver.setMinimumDuration(std::chrono::milliseconds(0));
+    std::vector<SoftwareInformationRecord> all = records({});
+    const TreeSnapshot before = TreeSnapshot::take(system.host("/Library/Printers"));
+
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kFailed);
+    EXPECT_EQ(processes.quitEvents().size(), 1u);
+    EXPECT_EQ(before.differences(TreeSnapshot::take(system.host("/Library/Printers"))), "");
+    EXPECT_EQ(driver.processUnInstall(nullptr), UnInstallSoftwareManager::kFailed);
+}
+
+TEST_F(UninstallDriver, AnApplicationThatWillNotQuitStopsTheRunBeforeAnything) {
+    std::string refusal = "errnlong";
+    const uint32_t length = 4;
+    const int32_t error = -128;
+    refusal.append(reinterpret_cast<const char*>(&length), 4)
+        .append(reinterpret_cast<const char*>(&error), 4);
+    SimulatedProcessManager processes({application(1, "ttxt", refusal), application(2, "dock")});
+    UnInstallSoftwareManager driver(progress, processes);
+    std::vector<SoftwareInformationRecord> all = records({"Alpha Utility", "Beta Utility"});
+
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kApplicationsStillRunning);
+    EXPECT_TRUE(installed("Alpha Utility"));
+    EXPECT_TRUE(installed("Beta Utility"));
+    EXPECT_EQ(processes.quitEvents().size(), 1u) << "the Dock after the refusing application is not asked";
+    EXPECT_TRUE(progress.calls.empty());
+}
+
+TEST_F(UninstallDriver, WithoutTheProtectedPathsNothingIsStoppedOrDeleted) {
+    TestBundle bundle;
+    bundle.setInformationBytes("");
+    SimulatedProcessManager processes({application(1, "ttxt")});
+    UnInstallSoftwareManager driver(progress, processes);
+    std::vector<SoftwareInformationRecord> all = records({"Alpha Utility"});
+
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kFailed);
+    EXPECT_TRUE(installed("Alpha Utility"));
+    EXPECT_TRUE(processes.quitEvents().empty());
+    EXPECT_NE(driver.failureReason().find("protected paths"), std::string::npos) << driver.failureReason();
+    EXPECT_TRUE(driver.planUnInstall(all).refusal.has_value());
+}
+
+TEST_F(UninstallDriver, AFailureInTheSecondOfThreeLeavesTheFirstDoneAndTheThirdUntouched) {
+    const ImmutableFile locked(system.host(informationFile("Beta Utility")));
+    if (!locked.isSet()) {
+        GTEST_SKIP() << "this file system cannot make a file immutable";
+    }
+    SimulatedProcessManager processes({});
+    UnInstallSoftwareManager driver(progress, processes);
+    driver.setMinimumDuration(std::chrono::milliseconds(0));
+    std::vector<SoftwareInformationRecord> all = records({"Alpha Utility", "Beta Utility", "Gamma Utility"});
+
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kFailed);
+
+    EXPECT_TRUE(gone("Alpha Utility"));
+    EXPECT_FALSE(system.exists("/Library/Printers/TORVA/Beta Utility"))
+        << "its files went before the failure";
+    EXPECT_TRUE(system.exists("/var/db/receipts/com.torva.pkg.Beta.plist")) << "nothing after the failure";
+    EXPECT_TRUE(installed("Gamma Utility"));
+    EXPECT_FALSE(driver.getIsUninstallEnded());
+    EXPECT_EQ(driver.failureReason().rfind("Beta Utility: ", 0), 0u) << driver.failureReason();
+    EXPECT_EQ(progress.calls.back(), "state 4 Beta Utility");
+}
+
+TEST_F(UninstallDriver, ACancelDuringTheSecondOfThreeFinishesItAndTouchesNoMore) {
+    system.writePlist("/Users/anna/Library/Preferences/com.apple.dock.plist",
+                      plistDictionary({{"persistent-apps",
+                                        PlistValue(PlistValue::Array{plistDictionary(
+                                            {{"tile-data", plistDictionary({{"file-label", "Beta"}})}})})}}));
+    SoftwareSpec beta = utility("Beta Utility");
+    beta.dockItems = Lines{"Beta"};
+    SoftwareFixture::writeInformationFile(system, beta.name, SoftwareFixture::informationFile(beta));
+    SimulatedProcessManager processes({application(1, "dock")});
+    UnInstallSoftwareManager driver(progress, processes);
+    driver.setMinimumDuration(std::chrono::milliseconds(0));
+    progress.cancelDuring = "Beta Utility";
+    std::vector<SoftwareInformationRecord> all = records({"Alpha Utility", "Beta Utility", "Gamma Utility"});
+
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kCancelled);
+
+    EXPECT_TRUE(gone("Alpha Utility"));
+    EXPECT_TRUE(gone("Beta Utility"));
+    EXPECT_TRUE(installed("Gamma Utility"));
+    EXPECT_EQ(progress.calls.back(), "cancel");
+    // The Dock lost a tile, so it is restarted before the cancel is answered, once.
+    EXPECT_EQ(processes.quitEvents().size(), 2u);
+}
+
+TEST_F(UninstallDriver, TheDockIsRestartedAtTheEndOnlyWhenATileWent) {
+    SimulatedProcessManager processes({application(1, "dock")});
+    UnInstallSoftwareManager driver(progress, processes);
+    driver.setMinimumDuration(std::chrono::milliseconds(0));
+    std::vector<SoftwareInformationRecord> all = records({"Alpha Utility"});
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kDone);
+    EXPECT_EQ(processes.quitEvents().size(), 1u) << "the quit request before the run only";
+}
+
+TEST_F(UninstallDriver, ASoftwareUpdateRecordHasNoInformationFileButLosesItsReceipts) {
+    PackageFixture::install(system,
+                            {.identifier = "com.apple.pkg.TORVAPrinterDrivers",
+                             .items = {PackageItem::file("Library/Printers/TORVA/SU/driver", "driver")}},
+                            ReceiptLayout::AppleSystemReceipts);
+    SoftwareInformationRecord record;
+    record.applicationName = "Inkjet Printer Driver";
+    record.packageInfo = {PackageInfoEntry::fromReceipt("com.apple.pkg.TORVAPrinterDrivers")};
+    record.unInstallFlag = true;
+    record.source = RecordSource::Receipts;
+    SimulatedProcessManager processes({});
+    UnInstallSoftwareManager driver(progress, processes);
+    driver.setMinimumDuration(std::chrono::milliseconds(0));
+    std::vector<SoftwareInformationRecord> all = {record};
+
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kDone);
+
+    EXPECT_FALSE(system.exists("/Library/Printers/TORVA/SU/driver"));
+    EXPECT_FALSE(
+        system.exists("/Library/Apple/System/Library/Receipts/com.apple.pkg.TORVAPrinterDrivers.plist"));
+    EXPECT_EQ(progress.calls.back(), "state 4 Printer Driver");
+    for (const EngineAction& action : driver.report().actions()) {
+        EXPECT_NE(action.step, "information file");
+    }
+}
+
+// The dry run works the plan out with the same code: the run then acts on exactly those items, and
+// takes exactly the steps the plan says an offline system leaves out.
+TEST_F(UninstallDriver, ThePlanIsWhatTheRunDoes) {
+    SoftwareSpec beta = utility("Beta Utility");
+    beta.preUninstall = Lines{"/usr/bin/touch /Library/Printers/TORVA/marker", "rm -rf /Library"};
+    beta.loginItems = Lines{"/Applications/Beta.app"};
+    SoftwareFixture::writeInformationFile(system, beta.name, SoftwareFixture::informationFile(beta));
+    system.writePlist("/Applications/Beta.app/Contents/Info.plist",
+                      plistDictionary({{"CFBundleExecutable", "Beta"}}));
+    FakeTools tools;
+    for (const char* tool : {"su", "launchctl", "killall", "chown"}) {
+        tools.add(tool);
+    }
+    HostLikeProcesses processes;
+    UnInstallSoftwareManager planner(progress, processes);
+    const UninstallPlan plan = planner.planUnInstall(records({"Alpha Utility", "Beta Utility"}));
+    UnInstallSoftwareManager driver(progress, processes);
+    driver.setMinimumDuration(std::chrono::milliseconds(0));
+    std::vector<SoftwareInformationRecord> all = records({"Alpha Utility", "Beta Utility"});
+
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kDone);
+
+    std::multiset<std::string> planned;
+    Lines plannedSkips = plan.skipped;
+    for (const RecordPlan& record : plan.records) {
+        for (const auto* list : {&record.files, &record.links, &record.folders}) {
+            planned.insert(list->begin(), list->end());
+        }
+        plannedSkips.insert(plannedSkips.begin() + 1, record.skipped.begin(), record.skipped.end());
+    }
+    std::multiset<std::string> acted;
+    Lines skips;
+    for (const EngineAction& action : driver.report().actions()) {
+        if (action.step == "file" || action.step == "link" || action.step == "folder") {
+            acted.insert(action.target);
+        }
+        if (action.outcome == EngineAction::Outcome::SkippedOffline) {
+            skips.push_back(HostActions::offlineStepText(action));
+        }
+    }
+    EXPECT_EQ(acted, planned);
+    EXPECT_FALSE(planned.empty());
+    ASSERT_EQ(plan.records.size(), 2u);
+    EXPECT_EQ(
+        plan.records[1].skipped,
+        (Lines{"su anna", "launchctl unload /Users/anna/Library/LaunchAgents/TORVA/com.torva.Beta.plist",
+               "exit", "killall Beta", "/usr/bin/touch /Library/Printers/TORVA/marker"}));
+    EXPECT_EQ(plan.records[1].preUninstall.size(), 2u);
+    EXPECT_FALSE(plan.records[1].preUninstall[1].admitted);
+    std::sort(skips.begin(), skips.end());
+    std::sort(plannedSkips.begin(), plannedSkips.end());
+    EXPECT_EQ(skips, plannedSkips);
+    for (const char* tool : {"su", "launchctl", "killall", "chown"}) {
+        EXPECT_TRUE(tools.calls(tool).empty()) << tool << " ran on an offline system";
+    }
+    EXPECT_FALSE(system.exists("/Library/Printers/TORVA/marker"));
+}
+
+TEST_F(UninstallDriver, OnTheRunningSystemScriptLinesAndToolsRun) {
+    const std::string marker = system.host("/Library/Printers/TORVA/marker");
+    SoftwareSpec beta = utility("Beta Utility");
+    beta.preUninstall = Lines{"touch '" + marker + "'", "rm -rf /Library"};
+    SoftwareFixture::writeInformationFile(system, beta.name, SoftwareFixture::informationFile(beta));
+    FakeTools tools;
+    tools.add("su");
+    tools.add("launchctl");
+    SimulatedProcessManager processes({});
+    UnInstallSoftwareManager driver(progress, processes);
+    driver.setMinimumDuration(std::chrono::milliseconds(0));
+    driver.setHostAccess(HostAccess::Live);
+    std::vector<SoftwareInformationRecord> all = records({"Beta Utility"});
+
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kDone);
+
+    EXPECT_TRUE(system.exists("/Library/Printers/TORVA/marker"));
+    EXPECT_EQ(tools.calls("su"), (std::vector<Lines>{{"anna"}}));
+    EXPECT_EQ(tools.calls("launchctl").size(), 1u);
+    const std::vector<EngineAction> refused = driver.report().actionsWith(EngineAction::Outcome::Refused);
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].target, "rm -rf /Library");
+}
+
+TEST_F(UninstallDriver, EveryActionIsLoggedAsOneJsonLine) {
+    SimulatedProcessManager processes({});
+    UnInstallSoftwareManager driver(progress, processes);
+    driver.setMinimumDuration(std::chrono::milliseconds(0));
+    std::vector<SoftwareInformationRecord> all = records({"Alpha Utility"});
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kDone);
+
+    std::istringstream log(system.read("/Library/Logs/Uninstaller.log"));
+    Lines outcomes;
+    size_t lines = 0;
+    for (std::string line; std::getline(log, line); ++lines) {
+        const std::optional<JsonValue> entry = JsonValue::parse(line);
+        ASSERT_TRUE(entry && entry->isObject()) << line;
+        for (const char* key : {"time", "software", "step", "target", "outcome"}) {
+            EXPECT_NE(entry->find(key), nullptr) << key << " in " << line;
+        }
+        if (entry->find("step")->asString() == "file") {
+            EXPECT_EQ(entry->find("software")->asString(), "Alpha Utility");
+            outcomes.push_back(entry->find("outcome")->asString());
+        }
+    }
+    EXPECT_EQ(lines, driver.report().actions().size() + 2) << "the actions between a start and an end line";
+    EXPECT_EQ(outcomes, (Lines{"deleted", "deleted"}));
+    EXPECT_FALSE(driver.auditLogProblem());
+}
+
+TEST_F(UninstallDriver, ALogThatCannotBeWrittenDoesNotStopTheUninstall) {
+    system.writeFile("/Library/Logs", "a file where the folder should be");
+    SimulatedProcessManager processes({});
+    UnInstallSoftwareManager driver(progress, processes);
+    driver.setMinimumDuration(std::chrono::milliseconds(0));
+    std::vector<SoftwareInformationRecord> all = records({"Alpha Utility"});
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kDone);
+    EXPECT_TRUE(gone("Alpha Utility"));
+    ASSERT_TRUE(driver.auditLogProblem());
+    EXPECT_NE(driver.auditLogProblem()->find("/Library/Logs/Uninstaller.log"), std::string::npos);
+}
+
+TEST(UninstallDriverNames, ThePrinterDriversShowAsOneName) {
+    EXPECT_EQ(UnInstallSoftwareManager::displayName("Inkjet Printer Driver"), "Printer Driver");
+    EXPECT_EQ(UnInstallSoftwareManager::displayName("Page Printer Driver & PS Driver"), "Printer Driver");
+    EXPECT_EQ(UnInstallSoftwareManager::displayName("Page Printer Driver"), "Page Printer Driver");
+    EXPECT_EQ(UnInstallSoftwareManager::displayName("PC-FAX Driver"), "PC-FAX Driver");
+}
