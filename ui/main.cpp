@@ -1,8 +1,11 @@
+#include "ui/EngineUninstallDriver.h"
 #include "ui/LanguageChoice.h"
 #include "ui/MainWindowController.h"
+#include "ui/ProgressDialogController.h"
 #include "ui/SoftwareTableModel.h"
 
 #include "platform/Bundle.h"
+#include "platform/HostProcessManager.h"
 #include "platform/Localization.h"
 #include "platform/SystemRoot.h"
 
@@ -10,6 +13,8 @@
 #include <QCommandLineParser>
 #include <QSettings>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -29,7 +34,8 @@ int main(int argc, char** argv) {
     parser.addOption(rootOption);
     parser.process(application);
     if (parser.isSet(rootOption) && !SystemRoot::set(parser.value(rootOption).toStdString())) {
-        std::fprintf(stderr, "uninstaller: %s is not a folder\n", qPrintable(parser.value(rootOption)));
+        std::fprintf(stderr, "uninstaller: %s %s\n", qPrintable(parser.value(rootOption)),
+                     errno == ENOENT ? "does not exist" : "is not a folder");
         return 1;
     }
 
@@ -47,6 +53,10 @@ int main(int argc, char** argv) {
                                 rightToLeft ? TextDirection::RightToLeft : TextDirection::LeftToRight);
     QObject::connect(&window, &MainWindowController::quitRequested, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    // Every software takes at least five seconds, so that the user can follow the sheet.
+    HostProcessManager processes;
+    EngineUninstallDriver driver(window.progressDialogController(), processes, std::chrono::seconds(5));
+    window.setUninstallDriver(&driver);
     window.start();
     const int status = QApplication::exec();
     window.waitForWorkers();

@@ -1,6 +1,7 @@
 // The window on generated systems: start-up and the table, the Uninstall button, the uninstall flow with
 // its alerts and quitting, Cancel in the confirmation and on the sheet, nothing found, the saved frame.
 
+#include "ui/EngineUninstallDriver.h"
 #include "ui/MainWindowController.h"
 #include "ui/ProgressDialogController.h"
 
@@ -11,6 +12,7 @@
 #include "tools/make-sample-system/SampleSystem.h"
 
 #include "platform/Bundle.h"
+#include "platform/HostProcessManager.h"
 #include "platform/Localization.h"
 
 #include <QAction>
@@ -203,6 +205,36 @@ private slots:
         started.window.waitForWorkers();
         QCOMPARE(started.driver.processed(), std::vector<std::string>{"Printer Setup Utility"});
         QVERIFY(!sheet.isVisible());
+    }
+
+    // The whole flow with the engine's driver on the sample system: the ticked software is gone, and
+    // nothing that any other software or the user keeps.
+    void theRealDriverRemovesTheTickedSoftwareAndNothingElse() {
+        TestSystem system;
+        SampleSystem::write(system);
+        const Localization texts = english();
+        QTemporaryDir folder;
+        QSettings settings(folder.filePath("settings.ini"), QSettings::IniFormat);
+        MainWindowController window(texts, settings, TextDirection::LeftToRight);
+        HostProcessManager processes;
+        EngineUninstallDriver driver(window.progressDialogController(), processes,
+                                     std::chrono::milliseconds(0));
+        window.setUninstallDriver(&driver);
+        QSignalSpy quits(&window, &MainWindowController::quitRequested);
+        window.start();
+        QTRY_VERIFY_WITH_TIMEOUT(window.tableModel().isLoaded(), kSearchTimeout);
+        window.tableModel().setTicked(rowNamed(window, "Scan Utility"), true);
+        AlertAnswerer answerer(texts);
+        QTest::mouseClick(window.unInstallButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(quits.count(), 1, kSearchTimeout);
+        window.waitForWorkers();
+        QCOMPARE(answerer.codes(), (std::vector<int32_t>{1001, 1002}));
+        QVERIFY(!system.exists("/Applications/TORVA Scan Utility.app"));
+        QVERIFY(!system.exists("/Library/Preferences/com.torva.Scan Utility.UnInstallList.plist"));
+        QVERIFY(system.exists("/Applications/TORVA Printer Setup Utility.app"));
+        for (const std::string& kept : SampleSystem::keptFiles()) {
+            QVERIFY2(system.exists(kept), kept.c_str());
+        }
     }
 
     void nothingFoundTellsTheUserAndQuits() {

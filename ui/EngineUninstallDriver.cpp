@@ -1,0 +1,16 @@
+#include "ui/EngineUninstallDriver.h"
+
+EngineUninstallDriver::EngineUninstallDriver(ProgressSink& progress, ProcessManager& processes,
+                                             std::chrono::milliseconds minimumDuration)
+    : uninstallManager(progress, processes) {
+    uninstallManager.setMinimumDuration(minimumDuration);
+}
+
+void EngineUninstallDriver::setAllSoftwareRestPathListArray(
+    const std::optional<std::vector<std::string>>& paths) {
+    uninstallManager.setAllSoftwareRestPathListArray(paths);
+}
+
+int32_t EngineUninstallDriver::processUnInstall(std::vector<SoftwareInformationRecord>& records) {
+    return uninstallManager.processUnInstall(&records);
+}
