@@ -107,6 +107,23 @@ void appendBigEndian(std::string& out, uint64_t value, size_t size) {
     }
 }
 
+// The objects of a binary property list followed by their offset table and the trailer; object 0 is the
+// top.
+std::string withTrailer(std::string bytes, const std::vector<uint64_t>& offsets, uint8_t offsetSize,
+                        uint8_t refSize) {
+    const uint64_t table = bytes.size();
+    for (const uint64_t offset : offsets) {
+        appendBigEndian(bytes, offset, offsetSize);
+    }
+    bytes.append(6, '\0');
+    bytes.push_back(static_cast<char>(offsetSize));
+    bytes.push_back(static_cast<char>(refSize));
+    appendBigEndian(bytes, offsets.size(), 8);
+    appendBigEndian(bytes, 0, 8);
+    appendBigEndian(bytes, table, 8);
+    return bytes;
+}
+
 // A binary property list of arrays: object i refers to the objects `refs(i)` (4-byte references).
 std::string binaryArrays(size_t count, const std::function<std::vector<uint64_t>(size_t)>& refs) {
     std::string bytes = "bplist00";
@@ -125,17 +142,7 @@ std::string binaryArrays(size_t count, const std::function<std::vector<uint64_t>
             appendBigEndian(bytes, child, 4);
         }
     }
-    const uint64_t table = bytes.size();
-    for (const uint64_t offset : offsets) {
-        appendBigEndian(bytes, offset, 4);
-    }
-    bytes.append(6, '\0');
-    bytes.push_back(4); // offset size
-    bytes.push_back(4); // reference size
-    appendBigEndian(bytes, count, 8);
-    appendBigEndian(bytes, 0, 8);
-    appendBigEndian(bytes, table, 8);
-    return bytes;
+    return withTrailer(std::move(bytes), offsets, /*offsetSize=*/4, /*refSize=*/4);
 }
 
 std::string nestedXml(size_t depth) {
@@ -194,17 +201,7 @@ std::string dictionaryOfUtf16(const std::u16string& key, const std::u16string& v
             appendBigEndian(bytes, unit, 2);
         }
     }
-    const uint64_t table = bytes.size();
-    for (const uint64_t offset : offsets) {
-        appendBigEndian(bytes, offset, 1);
-    }
-    bytes.append(6, '\0');
-    bytes.push_back(1); // offset size
-    bytes.push_back(1); // reference size
-    appendBigEndian(bytes, offsets.size(), 8);
-    appendBigEndian(bytes, 0, 8);
-    appendBigEndian(bytes, table, 8);
-    return bytes;
+    return withTrailer(std::move(bytes), offsets, /*offsetSize=*/1, /*refSize=*/1);
 }
 
 } // namespace
