@@ -1,7 +1,10 @@
-# The one entry point: make deps | build | test | demo | bench | fuzz | clean
+# The one entry point: make deps | build | test | test-sanitize | demo | bench | fuzz | clean
 BUILD_DIR ?= build
+SANITIZE_BUILD_DIR ?= build-asan
 FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
+# Every target that has a corpus; FUZZ_TARGETS="bom plist" picks some.
+FUZZ_TARGETS ?= $(notdir $(wildcard fuzz/corpus/*))
 JOBS ?= $(shell nproc)
 
 # Debian packages the build, the tests and the tools need.
@@ -9,7 +12,7 @@ PACKAGES := cmake ninja-build g++ clang pkg-config qt6-base-dev libplist-dev lib
 	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb xauth \
 	fonts-noto-core fonts-noto-cjk
 
-.PHONY: deps build test demo bench fuzz clean
+.PHONY: deps build test test-sanitize demo bench fuzz clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -29,6 +32,14 @@ build: deps $(BUILD_DIR)/build.ninja
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+$(SANITIZE_BUILD_DIR)/build.ninja:
+	cmake -S . -B $(SANITIZE_BUILD_DIR) -G Ninja -DENABLE_ASAN=ON -DENABLE_UBSAN=ON -DBUILD_BENCHMARKS=OFF
+
+test-sanitize: deps $(SANITIZE_BUILD_DIR)/build.ninja
+	cmake --build $(SANITIZE_BUILD_DIR) -j $(JOBS)
+	cd $(SANITIZE_BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # A sample macOS 10.15 system with TORVA's software, written afresh, the uninstaller's rows for it, and
 # the window on it: opened on a desktop, rendered to a PNG without a display (never waiting for a user).
@@ -51,17 +62,25 @@ BENCH_FILTER ?= .
 bench: build
 	$(BUILD_DIR)/bench/uninstaller_bench --benchmark_filter='$(BENCH_FILTER)' --benchmark_counters_tabular=true
 
-# The fuzzer works on a copy of the committed corpus, so what it adds stays out of the source tree.
+# Each fuzzer runs FUZZ_SECONDS on a copy of its committed corpus, so that what it adds stays out of the
+# source tree; what it finds goes to $(FUZZ_BUILD_DIR)/artifacts. Every target runs even after a finding.
 $(FUZZ_BUILD_DIR)/build.ninja:
 	cmake -S . -B $(FUZZ_BUILD_DIR) -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 		-DENABLE_FUZZERS=ON -DBUILD_TESTING=OFF -DBUILD_BENCHMARKS=OFF
 
 fuzz: deps $(FUZZ_BUILD_DIR)/build.ninja
-	cmake --build $(FUZZ_BUILD_DIR) --target bom_fuzzer -j $(JOBS)
-	mkdir -p $(FUZZ_BUILD_DIR)/corpus/bom $(FUZZ_BUILD_DIR)/artifacts
-	cp -n fuzz/corpus/bom/* $(FUZZ_BUILD_DIR)/corpus/bom/
-	$(FUZZ_BUILD_DIR)/fuzz/bom_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
-		-artifact_prefix=$(FUZZ_BUILD_DIR)/artifacts/ $(FUZZ_BUILD_DIR)/corpus/bom
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target $(addsuffix _fuzzer,$(FUZZ_TARGETS))
+	@mkdir -p $(FUZZ_BUILD_DIR)/artifacts
+	@failed=; for t in $(FUZZ_TARGETS); do \
+		mkdir -p $(FUZZ_BUILD_DIR)/corpus/$$t && cp -n fuzz/corpus/$$t/* $(FUZZ_BUILD_DIR)/corpus/$$t/; \
+		dict=; [ -f fuzz/$$t.dict ] && dict=-dict=fuzz/$$t.dict; \
+		echo "== $$t"; \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp:print_suppressions=0 \
+			$(FUZZ_BUILD_DIR)/fuzz/$${t}_fuzzer $$dict -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+			-rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD_DIR)/artifacts/$$t- \
+			$(FUZZ_BUILD_DIR)/corpus/$$t || failed="$$failed $$t"; \
+	done; \
+	if [ -n "$$failed" ]; then echo "Findings in:$$failed (see $(FUZZ_BUILD_DIR)/artifacts)"; exit 1; fi
 
 clean:
-	rm -rf $(BUILD_DIR) $(FUZZ_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_BUILD_DIR) $(FUZZ_BUILD_DIR)

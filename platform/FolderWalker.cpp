@@ -31,7 +31,35 @@ public:
           mDetail(detail), mPaths(paths) {}
 
     FolderWalker::Result run() {
-        visit(mStartFd, "", 0);
+        // Depth first with a stack of our own: a tree as deep as paths allow must not use up the
+        // program's stack.
+        std::vector<Level> stack;
+        if (std::optional<Level> top = list(mStartFd, "", 0)) {
+            stack.push_back(std::move(*top));
+        }
+        while (!stack.empty()) {
+            Level& level = stack.back();
+            if (level.next == level.entries.size()) {
+                stack.pop_back();
+                continue;
+            }
+            if (level.depth > 0 && !level.fd.valid()) {
+                level.fd = openBeneath(level.prefix);
+                if (!level.fd.valid()) {
+                    mResult.problems.push_back("cannot list " + systemPathOf(level.prefix) + ": " +
+                                               std::strerror(errno));
+                    stack.pop_back();
+                    continue;
+                }
+            }
+            std::optional<Level> child = visitEntry(level);
+            if (child) {
+                if (level.depth >= kOpenFolderDepth) {
+                    level.fd.reset(); // opened again when the walk comes back to it
+                }
+                stack.push_back(std::move(*child));
+            }
+        }
         if (mTooLong > 0) {
             mResult.problems.push_back(std::to_string(mTooLong) + " items below " + mSystemFolder +
                                        " were left out: their paths are longer than " +
@@ -41,6 +69,18 @@ public:
     }
 
 private:
+    // A folder being walked: its entries sorted by name and the next one to look at. `fd` is the
+    // folder's own descriptor for the *at calls (the start folder's is mStartFd).
+    struct Level {
+        UniqueFd fd;
+        std::string prefix;
+        size_t depth = 0;
+        std::vector<std::pair<std::string, unsigned char>> entries;
+        size_t next = 0;
+    };
+
+    int descriptorOf(const Level& level) const { return level.depth == 0 ? mStartFd : level.fd.get(); }
+
     std::string systemPathOf(const std::string& relative) const {
         if (relative.empty()) {
             return mSystemFolder;
@@ -78,12 +118,8 @@ private:
         }
     }
 
-    UniqueFd openChild(int folderFd, const std::string& name, const std::string& relative,
-                       size_t depth) const {
-        if (depth < kOpenFolderDepth) {
-            return UniqueFd(
-                ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        }
+    // A folder below the start folder, opened from it without passing any symbolic link.
+    UniqueFd openBeneath(const std::string& relative) const {
         open_how how{};
         how.flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
@@ -91,63 +127,85 @@ private:
             static_cast<int>(::syscall(SYS_openat2, mStartFd, relative.c_str(), &how, sizeof how)));
     }
 
-    void visit(int folderFd, const std::string& prefix, size_t depth) {
+    UniqueFd openChild(int folderFd, const std::string& name, const std::string& relative,
+                       size_t depth) const {
+        if (depth < kOpenFolderDepth) {
+            return UniqueFd(
+                ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        }
+        return openBeneath(relative);
+    }
+
+    // The sorted entries of the open folder `folderFd`; nullopt, with the problem noted, when it
+    // cannot be listed.
+    std::optional<Level> list(int folderFd, const std::string& prefix, size_t depth) {
         // The listing gets a descriptor of its own, so that folderFd stays usable for the *at calls.
         std::optional<DirectoryHandle> listing = DirectoryHandle::fromDescriptor(
             UniqueFd(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
-        std::vector<std::pair<std::string, unsigned char>> entries;
+        Level level;
         if (listing) {
             while (const dirent* entry = listing->next()) {
-                entries.emplace_back(entry->d_name, entry->d_type);
+                level.entries.emplace_back(entry->d_name, entry->d_type);
             }
         }
         if (!listing || errno != 0) {
             mResult.problems.push_back("cannot list " + systemPathOf(prefix) + ": " + std::strerror(errno));
-            return;
+            return std::nullopt;
         }
-        listing.reset();
-        std::sort(entries.begin(), entries.end());
+        std::sort(level.entries.begin(), level.entries.end());
+        level.prefix = prefix;
+        level.depth = depth;
+        return level;
+    }
+
+    // Looks at the next entry of `level`; for a folder that can be listed, gives its level to walk next.
+    std::optional<Level> visitEntry(Level& level) {
+        const int folderFd = descriptorOf(level);
+        const std::string& prefix = level.prefix;
+        const auto& [name, entryType] = level.entries[level.next++];
         const size_t base = mSystemFolder.size() + (prefix.empty() ? 0 : prefix.size() + 1);
-        for (const auto& [name, entryType] : entries) {
-            if (base + 1 + name.size() > FolderWalker::kMaxPathLength) {
-                ++mTooLong;
-                continue;
-            }
-            FolderWalker::Item item;
-            const std::optional<FileType> listedType = typeOfEntry(entryType);
-            if (mDetail == FolderWalker::Detail::Kind && listedType) {
-                item.attributes.type = *listedType;
-            } else {
-                struct stat st {};
-                if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                    continue; // gone since the listing
-                }
-                item.attributes = filestatus::attributesFromStat(st);
-                item.complete = true;
-            }
-            std::string relative = prefix.empty() ? name : prefix + "/" + name;
-            if (mReadability == FolderWalker::Readability::Check) {
-                item.readable = readable(folderFd, name, item.attributes, relative);
-            }
-            const bool isFolder = item.attributes.type == FileType::Directory;
-            if (mPaths == FolderWalker::Paths::System) {
-                item.path = systemPathOf(relative);
-            } else if (isFolder) {
-                item.path = relative;
-            } else {
-                item.path = std::move(relative);
-            }
-            mResult.items.push_back(std::move(item));
-            if (isFolder) {
-                const UniqueFd child = openChild(folderFd, name, relative, depth);
-                if (child.valid()) {
-                    visit(child.get(), relative, depth + 1);
-                } else {
-                    mResult.problems.push_back("cannot list " + systemPathOf(relative) + ": " +
-                                               std::strerror(errno));
-                }
-            }
+        if (base + 1 + name.size() > FolderWalker::kMaxPathLength) {
+            ++mTooLong;
+            return std::nullopt;
         }
+        FolderWalker::Item item;
+        const std::optional<FileType> listedType = typeOfEntry(entryType);
+        if (mDetail == FolderWalker::Detail::Kind && listedType) {
+            item.attributes.type = *listedType;
+        } else {
+            struct stat st {};
+            if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                return std::nullopt; // gone since the listing
+            }
+            item.attributes = filestatus::attributesFromStat(st);
+            item.complete = true;
+        }
+        std::string relative = prefix.empty() ? name : prefix + "/" + name;
+        if (mReadability == FolderWalker::Readability::Check) {
+            item.readable = readable(folderFd, name, item.attributes, relative);
+        }
+        const bool isFolder = item.attributes.type == FileType::Directory;
+        if (mPaths == FolderWalker::Paths::System) {
+            item.path = systemPathOf(relative);
+        } else if (isFolder) {
+            item.path = relative;
+        } else {
+            item.path = std::move(relative);
+        }
+        mResult.items.push_back(std::move(item));
+        if (!isFolder) {
+            return std::nullopt;
+        }
+        UniqueFd child = openChild(folderFd, name, relative, level.depth);
+        if (!child.valid()) {
+            mResult.problems.push_back("cannot list " + systemPathOf(relative) + ": " + std::strerror(errno));
+            return std::nullopt;
+        }
+        std::optional<Level> below = list(child.get(), relative, level.depth + 1);
+        if (below) {
+            below->fd = std::move(child);
+        }
+        return below;
     }
 
     std::string mSystemFolder;

@@ -29,10 +29,7 @@ std::string standardize(std::string_view path) {
         }
         kept.push_back(part);
     }
-    std::string out;
-    if (absolute) {
-        out = "/";
-    }
+    std::string out(absolute ? 1 : 0, '/');
     for (size_t i = 0; i < kept.size(); ++i) {
         if (i > 0) {
             out += '/';

@@ -1,5 +1,6 @@
 #include "platform/PlistShape.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -88,38 +89,73 @@ private:
         return value;
     }
 
-    // The objects an array, set or dictionary refers to; empty for anything else or a damaged object.
-    std::vector<uint64_t> references(uint64_t object) const {
-        const uint64_t offset = number(static_cast<size_t>(mTable + object * mOffsetSize), mOffsetSize);
+    // An object's type (the marker's high half), its count of items or units, and where they start;
+    // nullopt for an object that is not where the table says or whose count is damaged.
+    struct Object {
+        uint8_t type = 0;
+        uint64_t count = 0;
+        uint64_t at = 0;
+    };
+    std::optional<Object> objectAt(uint64_t index) const {
+        const uint64_t offset = number(static_cast<size_t>(mTable + index * mOffsetSize), mOffsetSize);
         if (offset >= mTable) {
-            return {};
+            return std::nullopt;
         }
         const auto marker = static_cast<uint8_t>(mBytes[offset]);
-        const uint8_t type = marker >> 4;
-        if (type != 0xA && type != 0xC && type != 0xD) {
-            return {};
-        }
-        uint64_t items = marker & 0x0F;
-        uint64_t at = offset + 1;
-        if (items == 0x0F) {
-            if (at >= mTable || (static_cast<uint8_t>(mBytes[at]) >> 4) != 0x1) {
-                return {};
+        Object object{static_cast<uint8_t>(marker >> 4), uint64_t{marker & 0x0Fu}, offset + 1};
+        if (object.count == 0x0F) {
+            if (object.at >= mTable || (static_cast<uint8_t>(mBytes[object.at]) >> 4) != 0x1) {
+                return std::nullopt;
             }
-            const size_t size = size_t{1} << (static_cast<uint8_t>(mBytes[at]) & 0x0F);
-            if (size > 8 || at + 1 + size > mTable) {
-                return {};
+            const size_t size = size_t{1} << (static_cast<uint8_t>(mBytes[object.at]) & 0x0F);
+            if (size > 8 || object.at + 1 + size > mTable) {
+                return std::nullopt;
             }
-            items = number(static_cast<size_t>(at + 1), size);
-            at += 1 + size;
+            object.count = number(static_cast<size_t>(object.at + 1), size);
+            object.at += 1 + size;
         }
-        const uint64_t refs = type == 0xD ? items * 2 : items;
-        if (items > mTable || refs > (mTable - at) / mRefSize) {
-            return {};
+        return object;
+    }
+
+    // True when the object is a UTF-16 string holding U+0000. The library keeps such a dictionary key
+    // with a length that is not its C string's, and stops the whole program when the key is read.
+    bool isStringWithNul(uint64_t index) const {
+        const std::optional<Object> object = index < mCount ? objectAt(index) : std::nullopt;
+        if (!object || object->type != 0x6) {
+            return false;
+        }
+        // Whatever part of the string lies before the trailer is looked at.
+        const uint64_t end = mBytes.size() - 32;
+        const uint64_t units = std::min(object->count, (end - object->at) / 2);
+        for (uint64_t i = 0; i < units; ++i) {
+            const size_t at = static_cast<size_t>(object->at + 2 * i);
+            if (mBytes[at] == '\0' && mBytes[at + 1] == '\0') {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The objects an array, set or dictionary refers to; empty for anything else or a damaged object.
+    // nullopt for a dictionary that the library cannot be given.
+    std::optional<std::vector<uint64_t>> references(uint64_t index) const {
+        const std::optional<Object> object = objectAt(index);
+        if (!object || (object->type != 0xA && object->type != 0xC && object->type != 0xD)) {
+            return std::vector<uint64_t>();
+        }
+        const uint64_t items = object->count;
+        const uint64_t refs = object->type == 0xD ? items * 2 : items;
+        if (items > mTable || refs > (mTable - object->at) / mRefSize) {
+            return std::vector<uint64_t>();
         }
         std::vector<uint64_t> children;
         children.reserve(static_cast<size_t>(refs));
         for (uint64_t i = 0; i < refs; ++i) {
-            children.push_back(number(static_cast<size_t>(at + i * mRefSize), mRefSize));
+            children.push_back(number(static_cast<size_t>(object->at + i * mRefSize), mRefSize));
+            // A dictionary's keys come first.
+            if (object->type == 0xD && i < items && isStringWithNul(children.back())) {
+                return std::nullopt;
+            }
         }
         return children;
     }
@@ -137,7 +173,11 @@ private:
         std::vector<State> state(static_cast<size_t>(mCount), State::New);
         std::vector<std::pair<size_t, size_t>> measured(static_cast<size_t>(mCount)); // depth, values
         std::vector<Frame> stack;
-        stack.push_back({top, references(top)});
+        std::optional<std::vector<uint64_t>> topChildren = references(top);
+        if (!topChildren) {
+            return false;
+        }
+        stack.push_back({top, std::move(*topChildren)});
         state[static_cast<size_t>(top)] = State::Open;
         while (!stack.empty()) {
             Frame& frame = stack.back();
@@ -176,8 +216,12 @@ private:
                 if (stack.size() >= kMaxDepth) {
                     return false;
                 }
+                std::optional<std::vector<uint64_t>> children = references(child);
+                if (!children) {
+                    return false;
+                }
                 state[static_cast<size_t>(child)] = State::Open;
-                stack.push_back({child, references(child)});
+                stack.push_back({child, std::move(*children)});
                 break;
             }
         }

@@ -14,7 +14,8 @@ constexpr size_t kMaxDepth = 256;
 constexpr size_t kMaxValues = size_t{1} << 20;
 
 /// False when the bytes nest arrays and dictionaries deeper than kMaxDepth, or (binary form) refer to
-/// objects in a circle or expand to more than kMaxValues values. Bytes that are no property list at all
+/// objects in a circle, expand to more than kMaxValues values or hold a dictionary key with U+0000 (which
+/// the library cannot hand back without stopping the program). Bytes that are no property list at all
 /// pass: the parser refuses them itself.
 bool withinLimits(std::string_view bytes);
 

@@ -29,7 +29,8 @@ public:
     static std::optional<std::string> hostPath(const std::string& systemPath);
 
     /// Maps a line that an external command printed for the start folder `hostStart` (as returned by
-    /// hostPath) back to a system path below `systemStart`; nullopt for a line outside the start folder.
+    /// hostPath) back to a system path below `systemStart`; nullopt for a line outside the start folder
+    /// or one that climbs out of it with "..".
     static std::optional<std::string> systemPathBelow(const std::string& hostLine,
                                                       const std::string& hostStart,
                                                       const std::string& systemStart);

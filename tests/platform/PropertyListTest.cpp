@@ -107,6 +107,23 @@ void appendBigEndian(std::string& out, uint64_t value, size_t size) {
     }
 }
 
+// The objects of a binary property list followed by their offset table and the trailer; object 0 is the
+// top.
+std::string withTrailer(std::string bytes, const std::vector<uint64_t>& offsets, uint8_t offsetSize,
+                        uint8_t refSize) {
+    const uint64_t table = bytes.size();
+    for (const uint64_t offset : offsets) {
+        appendBigEndian(bytes, offset, offsetSize);
+    }
+    bytes.append(6, '\0');
+    bytes.push_back(static_cast<char>(offsetSize));
+    bytes.push_back(static_cast<char>(refSize));
+    appendBigEndian(bytes, offsets.size(), 8);
+    appendBigEndian(bytes, 0, 8);
+    appendBigEndian(bytes, table, 8);
+    return bytes;
+}
+
 // A binary property list of arrays: object i refers to the objects `refs(i)` (4-byte references).
 std::string binaryArrays(size_t count, const std::function<std::vector<uint64_t>(size_t)>& refs) {
     std::string bytes = "bplist00";
@@ -125,17 +142,7 @@ std::string binaryArrays(size_t count, const std::function<std::vector<uint64_t>
             appendBigEndian(bytes, child, 4);
         }
     }
-    const uint64_t table = bytes.size();
-    for (const uint64_t offset : offsets) {
-        appendBigEndian(bytes, offset, 4);
-    }
-    bytes.append(6, '\0');
-    bytes.push_back(4); // offset size
-    bytes.push_back(4); // reference size
-    appendBigEndian(bytes, count, 8);
-    appendBigEndian(bytes, 0, 8);
-    appendBigEndian(bytes, table, 8);
-    return bytes;
+    return withTrailer(std::move(bytes), offsets, /*offsetSize=*/4, /*refSize=*/4);
 }
 
 std::string nestedXml(size_t depth) {
@@ -177,4 +184,39 @@ TEST(PropertyList, HostileShapesAreRefusedBeforeParsing) {
     // Wide but flat is fine.
     EXPECT_TRUE(PropertyList::parse(binaryArrays(
         2, [](size_t i) { return i == 0 ? std::vector<uint64_t>(5000, 1) : std::vector<uint64_t>{}; })));
+}
+
+namespace {
+
+// A binary property list of one dictionary whose key is the UTF-16 string `key` and whose value is
+// the UTF-16 string `value`.
+std::string dictionaryOfUtf16(const std::u16string& key, const std::u16string& value) {
+    std::string bytes = "bplist00";
+    bytes += "\xD1\x01\x02"; // object 0: a dictionary of one entry, key object 1, value object 2
+    std::vector<uint64_t> offsets = {8};
+    for (const std::u16string* text : {&key, &value}) {
+        offsets.push_back(bytes.size());
+        bytes.push_back(static_cast<char>(0x60 | text->size()));
+        for (const char16_t unit : *text) {
+            appendBigEndian(bytes, unit, 2);
+        }
+    }
+    return withTrailer(std::move(bytes), offsets, /*offsetSize=*/1, /*refSize=*/1);
+}
+
+} // namespace
+
+// The library stops the program when it hands back a key holding U+0000, so such a file is refused;
+// a value may hold one.
+TEST(PropertyList, KeysHoldingNulAreRefusedValuesKeepIt) {
+    EXPECT_FALSE(PropertyList::parse(dictionaryOfUtf16(std::u16string(u"a\0b", 3), u"v")));
+
+    const std::optional<PlistValue> plain = PropertyList::parse(dictionaryOfUtf16(u"k\u00e9y", u"v"));
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->stringForKey("k\xC3\xA9y"), "v");
+
+    const std::optional<PlistValue> nulValue =
+        PropertyList::parse(dictionaryOfUtf16(u"key", std::u16string(u"a\0b", 3)));
+    ASSERT_TRUE(nulValue);
+    EXPECT_EQ(nulValue->stringForKey("key"), std::string("a\0b", 3));
 }
