@@ -8,8 +8,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,7 +54,7 @@ SoftwareSpec benchSoftware(int index, size_t filesPerPackage) {
     return spec;
 }
 
-// One installed system per size, made once for the whole run.
+// One installed system of the given size.
 struct InstalledSystem {
     TestSystem system;
     std::vector<std::string> duFolders;
@@ -96,18 +94,8 @@ struct InstalledSystem {
     }
 };
 
-InstalledSystem& installed(size_t files) {
-    static std::map<size_t, std::unique_ptr<InstalledSystem>> systems;
-    std::unique_ptr<InstalledSystem>& system = systems[files];
-    if (!system) {
-        systems.clear(); // one large tree at a time
-        system = std::make_unique<InstalledSystem>(files);
-    }
-    return *system;
-}
-
 void ListVersusDu(benchmark::State& state) {
-    InstalledSystem& sample = installed(static_cast<size_t>(state.range(0)));
+    const InstalledSystem sample(static_cast<size_t>(state.range(0)));
     const std::string cli = std::string(UNINSTALLER_BUILD_BUNDLE) + "/Contents/MacOS/uninstaller-cli";
     bool listed = true;
     auto list = [&] {
