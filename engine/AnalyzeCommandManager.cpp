@@ -134,9 +134,13 @@ Refusal Screener::line(const std::string& text, int depth) {
     if (depth > kMaxDepth) {
         return "commands nested too deeply";
     }
+    // The first word as written, and its last component: the same test a whole script's lines get.
     const std::string name = AnalyzeCommandManager::getCommandString(text);
     if (mManager.isBanCommand(name)) {
         return name.empty() ? "an empty command" : "\"" + name + "\" is a system administration program";
+    }
+    if (const std::string base = baseName(name); mManager.isBanCommand(base)) {
+        return "\"" + base + "\" is a system administration program";
     }
     const ShellLexer::Result lexed = ShellLexer::split(text);
     if (lexed.error) {

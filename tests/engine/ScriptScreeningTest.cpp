@@ -233,6 +233,23 @@ TEST_F(ScriptScreening, BypassAttemptsAreRefused) {
     }
 }
 
+TEST_F(ScriptScreening, ALineAloneAndInAScriptGetTheSameVerdict) {
+    // A banned program named as the last component of the first word, whatever comes before it.
+    const Lines lines = {"rTm>rzzzz/sbin/shzzzutdo6n/shutdown zzzz -/sbzin",
+                         "echo>x/shutdown now",
+                         "./reboot",
+                         "/sbin/halt",
+                         "echo shutdown",
+                         "ls /sbin/shutdown"};
+    const std::optional<Lines> admitted = manager.checkCommandProcess(lines, individual, lower);
+    ASSERT_TRUE(admitted);
+    EXPECT_EQ(*admitted, (Lines{"echo shutdown", "ls /sbin/shutdown"}));
+    for (const std::string& line : lines) {
+        const bool inScript = std::find(admitted->begin(), admitted->end(), line) != admitted->end();
+        EXPECT_EQ(screen(line).admitted, inScript) << line;
+    }
+}
+
 TEST_F(ScriptScreening, BenignLinesOfTheMakersScriptsStayAdmitted) {
     const Lines benign = {
         "rm -rf /Library/Printers/TORVA/Foo",
