@@ -1,11 +1,12 @@
 #pragma once
 
+#include "catalogue/DisplayRecord.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
 
 class Localization;
-struct DisplayRecord;
 struct SoftwareInformationRecord;
 
 /// What the user ticks in the software table, written into the catalogue: each row's display record and
