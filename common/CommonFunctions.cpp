@@ -93,8 +93,9 @@ std::optional<std::string> CommonFunctions::getInstallPoint(const std::string& i
     // A volume that cannot be resolved inside the system root is never handed to the tool.
     const std::optional<std::string> hostVolume = SystemRoot::hostPath(volume);
     std::string output;
-    if (!hostVolume || !CTaskController::initTaskController().exeCommandLine(
-                           "/usr/sbin/pkgutil", {"--pkg-info", identifier, "--volume", *hostVolume}, &output)) {
+    if (!hostVolume ||
+        !CTaskController::initTaskController().exeCommandLine(
+            "/usr/sbin/pkgutil", {"--pkg-info", identifier, "--volume", *hostVolume}, &output)) {
         return std::nullopt;
     }
     return installPointFromPackageInfo(output);
