@@ -223,7 +223,7 @@ bool CTaskController::exeCommandLine(const std::string& toolPath, const std::vec
     if (output != nullptr) {
         options.timeLimit = mQueryTimeLimit;
     }
-    const std::optional<RunResult> result = runTool(toolPath, arguments, options);
+    std::optional<RunResult> result = runTool(toolPath, arguments, options);
     if (output == nullptr) {
         // Callers that do not read the output count on YES, whatever happened.
         return true;

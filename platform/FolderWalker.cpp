@@ -184,18 +184,13 @@ private:
         if (mReadability == FolderWalker::Readability::Check) {
             item.readable = readable(folderFd, name, item.attributes, relative);
         }
-        const bool isFolder = item.attributes.type == FileType::Directory;
-        if (mPaths == FolderWalker::Paths::System) {
-            item.path = systemPathOf(relative);
-        } else if (isFolder) {
-            item.path = relative;
-        } else {
-            item.path = std::move(relative);
-        }
-        mResult.items.push_back(std::move(item));
-        if (!isFolder) {
+        if (item.attributes.type != FileType::Directory) {
+            item.path = mPaths == FolderWalker::Paths::System ? systemPathOf(relative) : std::move(relative);
+            mResult.items.push_back(std::move(item));
             return std::nullopt;
         }
+        item.path = mPaths == FolderWalker::Paths::System ? systemPathOf(relative) : relative;
+        mResult.items.push_back(std::move(item));
         UniqueFd child = openChild(folderFd, name, relative, level.depth);
         if (!child.valid()) {
             mResult.problems.push_back("cannot list " + systemPathOf(relative) + ": " + std::strerror(errno));

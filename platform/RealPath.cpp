@@ -33,7 +33,7 @@ std::optional<std::string> systemPathOf(int fd, const std::string& hostRoot) {
 } // namespace
 
 std::string RealPath::resolve(const std::string& systemPath) {
-    const std::string standard = path::standardize(path::join("/", systemPath));
+    std::string standard = path::standardize(path::join("/", systemPath));
     std::vector<std::string> parts = path::components(standard);
     std::vector<std::string> missing;
     const std::string hostRoot = SystemRoot::hostRoot();
