@@ -17,44 +17,23 @@ struct AlertKeys {
 
 const std::vector<AlertKeys>& alertTable() {
     using Kind = AlertMessage::Kind;
+    // One alert per row reads as the table it is.
+    // clang-format off
     static const std::vector<AlertKeys> table = {
-        {1000,
-         Kind::Informational,
-         "Alert.Info.Title.1000",
-         "Alert.Info.Message.1000",
-         true,
+        {1000, Kind::Informational, "Alert.Info.Title.1000", "Alert.Info.Message.1000", true,
          {"Alert.Button.Quit.Caption"}},
-        {1001,
-         Kind::Informational,
-         "Alert.Info.Title.1001",
-         "Alert.Info.Message.1001",
-         false,
+        {1001, Kind::Informational, "Alert.Info.Title.1001", "Alert.Info.Message.1001", false,
          {"Alert.Button.Continue.Caption", "Alert.Button.Cancel.Caption"}},
-        {1002,
-         Kind::Informational,
-         "Alert.Info.Title.1002",
-         "Alert.Info.Message.1002",
-         true,
+        {1002, Kind::Informational, "Alert.Info.Title.1002", "Alert.Info.Message.1002", true,
          {"Alert.Button.Quit.Caption"}},
-        {1003,
-         Kind::Informational,
-         "Alert.Info.Title.1003",
-         "Alert.Info.Message.1003",
-         true,
+        {1003, Kind::Informational, "Alert.Info.Title.1003", "Alert.Info.Message.1003", true,
          {"Alert.Button.Quit.Caption"}},
-        {3000,
-         Kind::Critical,
-         "Alert.Warning.Title.3000",
-         "Alert.Warning.Message.3000",
-         false,
+        {3000, Kind::Critical, "Alert.Warning.Title.3000", "Alert.Warning.Message.3000", false,
          {"Alert.Button.OK.Caption"}},
-        {5000,
-         Kind::Plain,
-         "Alert.Error.Title.5000",
-         "Alert.Error.Message.5000",
-         false,
+        {5000, Kind::Plain, "Alert.Error.Title.5000", "Alert.Error.Message.5000", false,
          {"Alert.Button.OK.Caption"}},
     };
+    // clang-format on
     return table;
 }
 
