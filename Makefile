@@ -9,7 +9,8 @@ FUZZ_TARGETS ?= $(notdir $(wildcard fuzz/corpus/*))
 JOBS ?= $(shell nproc)
 
 # Debian packages the build, the tests and the tools need.
-PACKAGES := cmake ninja-build g++ clang pkg-config qt6-base-dev libplist-dev libcups2-dev zlib1g-dev \
+PACKAGES := cmake ninja-build ccache g++ clang pkg-config qt6-base-dev libplist-dev libcups2-dev zlib1g-dev \
+	libutf8proc-dev \
 	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb xauth \
 	fonts-noto-core fonts-noto-cjk
 
