@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <unordered_set>
 
 namespace {
 
@@ -197,7 +198,7 @@ AnalyzePathManager::listBom(const std::optional<std::string>& bomPath,
         } else {
             full = path::standardize(path::join(installRoot, line.path));
             // A package cannot name a path outside the place it was installed.
-            if (!path::isInFolder(full, installRoot) && installRoot != "/") {
+            if (!path::isInFolder(full, installRoot)) {
                 continue;
             }
         }
@@ -605,10 +606,18 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
         sortUnique(list);
         const std::vector<std::string>& keep = kept[static_cast<size_t>(kind)];
         const std::vector<std::string>& extra = added[static_cast<size_t>(kind)];
+        // Kept as a Mac names them: a kept path in another letter case or Unicode form keeps the item.
+        std::unordered_set<std::string> keepKeys;
+        for (const std::string& path : keep) {
+            keepKeys.insert(path::comparisonKey(path));
+        }
         std::vector<std::string> remaining;
         remaining.reserve(list.size());
-        std::set_difference(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()),
-                            keep.begin(), keep.end(), std::back_inserter(remaining));
+        for (std::string& path : list) {
+            if (keepKeys.empty() || !keepKeys.contains(path::comparisonKey(path))) {
+                remaining.push_back(std::move(path));
+            }
+        }
         list.clear();
         list.reserve(remaining.size() + extra.size());
         std::set_union(std::make_move_iterator(remaining.begin()), std::make_move_iterator(remaining.end()),
@@ -680,7 +689,9 @@ void AnalyzePathManager::removeIndividualPathFromUninstallFolderPath() {
         return;
     }
     for (const std::string& individual : *mIndividualPathArray) {
-        std::erase(mUnInstallFolderPathArray, individual);
+        const std::string key = path::comparisonKey(individual);
+        std::erase_if(mUnInstallFolderPathArray,
+                      [&](const std::string& folder) { return path::comparisonKey(folder) == key; });
     }
 }
 

@@ -68,8 +68,10 @@ bool CommonFunctions::isIncludeFolderPathArray(const std::vector<std::string>& f
     if (folders.empty() || !path) {
         return false;
     }
-    return std::any_of(folders.begin(), folders.end(),
-                       [&](const std::string& folder) { return path::isInFolder(*path, folder); });
+    const std::string key = path::comparisonKey(*path);
+    return std::any_of(folders.begin(), folders.end(), [&](const std::string& folder) {
+        return path::isInFolder(key, path::comparisonKey(folder));
+    });
 }
 
 std::string CommonFunctions::convertSoftwareName(const std::string& name) const {

@@ -641,11 +641,9 @@ Refusal Screener::protectedBy(const std::string& path) const {
     if (SystemFloor::containsBelow(path)) {
         return path + " holds a system folder";
     }
-    const std::string folder = SystemFloor::comparable(path);
     for (const std::vector<std::string>* list : {&mIndividual, &mLower}) {
         for (const std::string& entry : *list) {
-            const std::string inside = SystemFloor::comparable(entry);
-            if (path::isInFolder(inside, folder) && inside != folder) {
+            if (path::isStrictlyWithin(entry, path)) {
                 return path + " holds the protected folder " + entry;
             }
         }
@@ -695,9 +693,9 @@ bool AnalyzeCommandManager::isIndividualPath(const std::vector<std::string>& pat
     if (paths.empty() || !path) {
         return false;
     }
-    const std::string wanted = SystemFloor::comparable(*path);
+    const std::string wanted = path::comparisonKey(*path);
     return std::any_of(paths.begin(), paths.end(),
-                       [&](const std::string& entry) { return SystemFloor::comparable(entry) == wanted; });
+                       [&](const std::string& entry) { return path::comparisonKey(entry) == wanted; });
 }
 
 bool AnalyzeCommandManager::isLowerLayerPath(const std::vector<std::string>& paths,
@@ -705,10 +703,9 @@ bool AnalyzeCommandManager::isLowerLayerPath(const std::vector<std::string>& pat
     if (paths.empty() || !path) {
         return false;
     }
-    const std::string wanted = SystemFloor::comparable(*path);
+    const std::string wanted = path::comparisonKey(*path);
     return std::any_of(paths.begin(), paths.end(), [&](const std::string& entry) {
-        const std::string folder = SystemFloor::comparable(entry);
-        return path::isInFolder(wanted, folder) || folder == "/";
+        return path::isInFolder(wanted, path::comparisonKey(entry));
     });
 }
 

@@ -44,10 +44,7 @@ bool isHomeOrItsLibrary(std::string_view path) {
 } // namespace
 
 std::string SystemFloor::comparable(std::string_view text) {
-    std::string standard = path::standardize(path::join("/", text));
-    std::transform(standard.begin(), standard.end(), standard.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-    return standard;
+    return path::comparisonKey(text);
 }
 
 bool SystemFloor::contains(std::string_view text) {

@@ -19,6 +19,6 @@ public:
     /// True when one of the folders lies below the path (so deleting the path would delete it too).
     static bool containsBelow(std::string_view path);
 
-    /// The path in the form the comparisons use: standardized, absolute, ASCII letters in lower case.
+    /// The path in the form the comparisons use (path::comparisonKey).
     static std::string comparable(std::string_view path);
 };

@@ -1,5 +1,11 @@
 #include "platform/Path.h"
 
+#include <utf8proc.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
 namespace path {
 
 std::string standardize(std::string_view path) {
@@ -125,8 +131,73 @@ bool isInFolder(std::string_view path, std::string_view folder) {
     if (path == folder) {
         return true;
     }
+    if (folder == "/") {
+        return !path.empty() && path.front() == '/';
+    }
     return path.size() > folder.size() && path.substr(0, folder.size()) == folder &&
            path[folder.size()] == '/';
+}
+
+namespace {
+
+// An absolute path with no empty, "." or ".." component and no trailing "/" (the lists' usual form).
+bool isStandardAbsolute(std::string_view path) {
+    if (path.empty() || path.front() != '/') {
+        return false;
+    }
+    if (path.size() == 1) {
+        return true;
+    }
+    size_t start = 1;
+    for (;;) {
+        const size_t slash = path.find('/', start);
+        const std::string_view part = path.substr(start, slash - start);
+        if (part.empty() || part == "." || part == "..") {
+            return false;
+        }
+        if (slash == std::string_view::npos) {
+            return true;
+        }
+        start = slash + 1;
+    }
+}
+
+} // namespace
+
+std::string comparisonKey(std::string_view systemPath) {
+    std::string standard =
+        isStandardAbsolute(systemPath) ? std::string(systemPath) : standardize(join("/", systemPath));
+    const bool ascii = std::all_of(standard.begin(), standard.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii) {
+        utf8proc_uint8_t* mapped = nullptr;
+        const utf8proc_ssize_t length =
+            utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(standard.data()),
+                         static_cast<utf8proc_ssize_t>(standard.size()), &mapped,
+                         static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_DECOMPOSE |
+                                                        UTF8PROC_CASEFOLD));
+        const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owned(mapped, &std::free);
+        if (length >= 0) {
+            return {reinterpret_cast<const char*>(mapped), static_cast<size_t>(length)};
+        }
+    }
+    std::transform(standard.begin(), standard.end(), standard.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return standard;
+}
+
+bool isSameItem(std::string_view a, std::string_view b) {
+    return comparisonKey(a) == comparisonKey(b);
+}
+
+bool isWithin(std::string_view path, std::string_view folder) {
+    return isInFolder(comparisonKey(path), comparisonKey(folder));
+}
+
+bool isStrictlyWithin(std::string_view path, std::string_view folder) {
+    const std::string key = comparisonKey(path);
+    const std::string folderKey = comparisonKey(folder);
+    return key != folderKey && isInFolder(key, folderKey);
 }
 
 } // namespace path

@@ -26,7 +26,26 @@ std::vector<std::string> components(std::string_view path);
 /// The inverse of components(): {"/", "a", "b"} gives "/a/b", {"*", "x"} gives "*/x".
 std::string fromComponents(const std::vector<std::string>& parts);
 
-/// True when `path` equals `folder` or lies below it ("folder/…"); plain string tests, no standardizing.
+/// True when `path` equals `folder` or lies below it ("folder/…"), and always below "/"; plain string
+/// tests with no standardizing, for host paths and for paths already in comparisonKey() form.
 bool isInFolder(std::string_view path, std::string_view folder);
+
+// Paths of the system being cleaned are compared as macOS's default volumes compare names: "/LIBRARY",
+// "/library/printers/" and a decomposed and a composed spelling of one accented name are the same item.
+// Every comparison of a system path with a protected folder, a kept path or another system path goes
+// through these.
+
+/// The path standardized (a relative one taken from "/"), Unicode-decomposed (NFD) and case-folded;
+/// bytes that are not UTF-8 have only their ASCII letters folded.
+std::string comparisonKey(std::string_view systemPath);
+
+/// True when both name the same item.
+bool isSameItem(std::string_view a, std::string_view b);
+
+/// True when `path` is `folder` or lies below it; every path lies within "/".
+bool isWithin(std::string_view path, std::string_view folder);
+
+/// True when `path` lies below `folder` and is not `folder` itself.
+bool isStrictlyWithin(std::string_view path, std::string_view folder);
 
 } // namespace path

@@ -115,7 +115,7 @@ std::optional<std::string> SystemRoot::hostPath(const std::string& systemPath) {
     }
     std::optional<std::string> resolved = fdPath(item.get());
     const std::string root = hostRoot();
-    if (!resolved || (root != "/" && !path::isInFolder(*resolved, root))) {
+    if (!resolved || !path::isInFolder(*resolved, root)) {
         return std::nullopt;
     }
     return resolved;
