@@ -63,7 +63,7 @@ void HostActions::runScriptLine(const std::string& step, const std::string& line
     if (mMode == ActionMode::DryRun) {
         return;
     }
-    const auto report = [&](EngineAction::Outcome outcome, const std::string& target, std::string detail) {
+    const auto record = [&](EngineAction::Outcome outcome, const std::string& target, std::string detail) {
         if (mReport != nullptr) {
             mReport->add(outcome, step, target, std::move(detail));
         }
@@ -72,18 +72,18 @@ void HostActions::runScriptLine(const std::string& step, const std::string& line
     for (const CommandScreener::Command& command : commands) {
         if ((command.joint == ScriptLine::Joint::IfSucceeded && status != 0) ||
             (command.joint == ScriptLine::Joint::IfFailed && status == 0)) {
-            report(EngineAction::Outcome::Skipped, command.text(),
+            record(EngineAction::Outcome::Skipped, command.text(),
                    status == 0 ? "the command before it succeeded" : "the command before it failed");
             continue;
         }
         const CommandScreener::Prepared prepared = screener.prepare(command);
         if (prepared.refusal) {
-            report(EngineAction::Outcome::Refused, command.text(), *prepared.refusal);
+            record(EngineAction::Outcome::Refused, command.text(), *prepared.refusal);
             status = kRefused;
             continue;
         }
         if (prepared.unmatched) {
-            report(EngineAction::Outcome::Skipped, command.text(), "nothing matches " + *prepared.unmatched);
+            record(EngineAction::Outcome::Skipped, command.text(), "nothing matches " + *prepared.unmatched);
             status = 0;
             continue;
         }
@@ -99,12 +99,12 @@ void HostActions::runScriptLine(const std::string& step, const std::string& line
             ran += " " + ScriptLine::quoted(word);
         }
         if (!result) {
-            report(EngineAction::Outcome::Failed, ran, "the program could not be started");
+            record(EngineAction::Outcome::Failed, ran, "the program could not be started");
             status = kCouldNotStart;
             continue;
         }
         status = result->exitStatus;
-        report(EngineAction::Outcome::Run, ran, "exit status " + std::to_string(status));
+        record(EngineAction::Outcome::Run, ran, "exit status " + std::to_string(status));
     }
 }
 
