@@ -607,7 +607,8 @@ CommandScreener::Line CommandScreener::screen(std::string_view line) const {
         } else if (rule == nullptr) {
             refusal = "the uninstaller does not run " + name;
         } else if (written.find('/') != std::string::npos && path::standardize(written) != rule->program) {
-            refusal = written + " is not the system's " + name + " (" + std::string(rule->program) + ")";
+            refusal = written;
+            *refusal += " is not the system's " + name + " (" + std::string(rule->program) + ")";
         }
         Command command{parsedCommand.joint, std::string(rule != nullptr ? rule->program : ""), {}};
         if (!refusal) {
@@ -662,7 +663,8 @@ std::optional<std::string> CommandScreener::protectedFor(const std::string& path
     for (const std::vector<std::string>* list : {&mIndividual, &mLowerLayer}) {
         for (const std::string& entry : *list) {
             if (path::isStrictlyWithin(entry, path)) {
-                return path + " holds the protected folder " + entry;
+                std::string reason = path + " holds the protected folder ";
+                return reason.append(entry);
             }
         }
     }

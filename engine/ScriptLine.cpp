@@ -128,16 +128,14 @@ ScriptLine::Parsed Reader::parse() {
             mPos += 2;
             separate(next);
             commandDue = true;
+        } else if (at("&>") || c == '<' || c == '>') {
+            redirection("");
         } else if (c == '|') {
             refuse("a pipe (|) is refused");
-        } else if (at("&>")) {
-            redirection("");
         } else if (c == '&') {
             refuse("running a command in the background (&) is refused");
         } else if (c == '(' || c == ')') {
             refuse("a subshell or group in parentheses is refused");
-        } else if (c == '<' || c == '>') {
-            redirection("");
         } else if (std::optional<Word> next = word(current.words.empty())) {
             // Digits right before "<" or ">" name the descriptor redirected.
             const bool descriptor =
