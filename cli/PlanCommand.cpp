@@ -8,6 +8,7 @@
 #include "engine/JsonText.h"
 #include "engine/UnInstallSoftwareManager.h"
 #include "platform/Localization.h"
+#include "platform/Path.h"
 #include "platform/ProcessManager.h"
 
 #include <ostream>
@@ -38,17 +39,53 @@ std::vector<std::string> identifiers(const RemovalRequest& removal) {
     return ids;
 }
 
+const char* jointName(ScriptLine::Joint joint) {
+    switch (joint) {
+    case ScriptLine::Joint::IfSucceeded:
+        return "succeeded";
+    case ScriptLine::Joint::IfFailed:
+        return "failed";
+    case ScriptLine::Joint::Always:
+        break;
+    }
+    return "always";
+}
+
+// One command as it will run: its program, its words, when it runs after the one before, and what its
+// patterns match now.
+std::string commandJson(const CommandScreener::Command& command) {
+    std::vector<std::string> words;
+    std::string matches;
+    for (const CommandScreener::Argument& argument : command.arguments) {
+        words.push_back(argument.text);
+        if (!argument.pattern.empty()) {
+            matches += (matches.empty() ? "" : ", ") + jsontext::quoted(argument.text) + ": " +
+                       jsontext::array(argument.matches);
+        }
+    }
+    return "{\"program\": " + jsontext::quoted(command.program) + ", \"words\": " + jsontext::array(words) +
+           ", \"when\": " + jsontext::quoted(jointName(command.joint)) +
+           (matches.empty() ? "" : ", \"matches\": {" + matches + "}") + "}";
+}
+
 std::string scriptJson(const std::vector<AnalyzeCommandManager::Verdict>& verdicts) {
     std::string reasons;
+    std::string commands;
     for (const AnalyzeCommandManager::Verdict& verdict : verdicts) {
         if (!verdict.admitted) {
             reasons += (reasons.empty() ? "" : ", ") + jsontext::quoted(verdict.line) + ": " +
                        jsontext::quoted(verdict.reason);
+            continue;
         }
+        std::string line;
+        for (const CommandScreener::Command& command : verdict.commands) {
+            line += (line.empty() ? "" : ", ") + commandJson(command);
+        }
+        commands += (commands.empty() ? "[" : ", [") + line + "]";
     }
     return "{\"run\": " + jsontext::array(linesThat(verdicts, true)) +
            ", \"refused\": " + jsontext::array(linesThat(verdicts, false)) + ", \"reasons\": {" + reasons +
-           "}}";
+           "}, \"commands\": [" + commands + "]}";
 }
 
 void printLines(std::ostream& out, const std::string& label, const std::vector<std::string>& items,
@@ -58,11 +95,31 @@ void printLines(std::ostream& out, const std::string& label, const std::vector<s
     }
 }
 
+// An admitted line, then each of its commands as it will run.
 void printScript(std::ostream& out, const std::string& label,
                  const std::vector<AnalyzeCommandManager::Verdict>& lines) {
     for (const AnalyzeCommandManager::Verdict& verdict : lines) {
         out << "  " << label << (verdict.admitted ? " run: " : " refused: ") << verdict.line
             << (verdict.admitted ? "" : " (" + verdict.reason + ")") << '\n';
+        for (const CommandScreener::Command& command : verdict.commands) {
+            out << "    command"
+                << (command.joint == ScriptLine::Joint::IfSucceeded ? " if the one before succeeded"
+                    : command.joint == ScriptLine::Joint::IfFailed  ? " if the one before failed"
+                                                                    : "")
+                << ": " << command.text();
+            for (const CommandScreener::Argument& argument : command.arguments) {
+                if (argument.pattern.empty()) {
+                    continue;
+                }
+                std::string now;
+                for (const std::string& match : argument.matches) {
+                    now += (now.empty() ? "" : ", ") + match;
+                }
+                out << " (" << path::lastComponent(argument.text)
+                    << (now.empty() ? " matches nothing now)" : " matches now: " + now + ")");
+            }
+            out << '\n';
+        }
     }
 }
 

@@ -17,10 +17,11 @@ struct EngineAction {
 
     Outcome outcome = Outcome::Skipped;
     /// What kind of step: "file", "folder", "link", "pre-uninstall", "post-uninstall", "killall", "su",
-    /// "launchctl", "shell", "chown", "quit applications", "restart Dock", "Dock", "login items",
+    /// "launchctl", "chown", "quit applications", "restart Dock", "Dock", "login items",
     /// "launch agent", "information file", "receipt", "receipt bundle".
     std::string step;
-    /// What it acted on: a path, a script line, a label, a receipt identifier, a command's arguments.
+    /// What it acted on: a path, a script line or one of its commands, a label, a receipt identifier, a
+    /// command's arguments.
     std::string target;
     std::string detail;
 

@@ -198,9 +198,11 @@ bool UnInstallSoftwareManager::stopSysytems(const StopRequest& request) {
 
 void UnInstallSoftwareManager::execCommand(const std::vector<AnalyzeCommandManager::Verdict>& lines,
                                            const std::string& step) {
+    const CommandScreener screener =
+        analyzeCommand.screener(analyzePath.individualPathList(), analyzePath.lowerLayerPathList());
     for (const AnalyzeCommandManager::Verdict& verdict : lines) {
         if (verdict.admitted) {
-            mHostActions.runShellLine(step, verdict.line);
+            mHostActions.runScriptLine(step, verdict.line, verdict.commands, screener);
         } else if (mHostActions.mode() == ActionMode::Execute) {
             mReport.add(EngineAction::Outcome::Refused, step, verdict.line, verdict.reason);
         }

@@ -88,7 +88,7 @@ public:
     bool stopApplications();
     /// Stops the launch agents, then the login items.
     bool stopSysytems(const StopRequest& request);
-    /// Runs the admitted lines of a script through the shell and reports the refused ones.
+    /// Runs the commands of the admitted lines of a script and reports the refused lines.
     void execCommand(const std::vector<AnalyzeCommandManager::Verdict>& lines, const std::string& step);
     /// Deletes files, links and folders (folders as FileRemover::sortedByLength orders them).
     bool execUnInstall(const std::optional<std::vector<std::string>>& files,

@@ -209,6 +209,12 @@ UniqueFd ConfinedWalker::openFolder(const std::string& systemPath, Status& statu
     return folder;
 }
 
+std::optional<std::vector<std::string>> ConfinedWalker::folderEntries(const std::string& systemPath) {
+    Status status = Status::Failed;
+    const UniqueFd folder = openFolder(systemPath, status);
+    return folder.valid() ? entries(folder.get()) : std::nullopt;
+}
+
 std::optional<std::vector<std::string>> ConfinedWalker::subpaths(const std::string& systemPath) {
     Status status = Status::Failed;
     UniqueFd folder = openFolder(systemPath, status);

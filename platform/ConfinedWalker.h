@@ -50,6 +50,10 @@ public:
     /// link. Invalid (with the reason in `status`) otherwise.
     UniqueFd openFolder(const std::string& systemPath, Status& status);
 
+    /// The entry names of a folder opened as openFolder() opens it (never through a link at its own
+    /// place), sorted; nullopt when it cannot be opened or read.
+    std::optional<std::vector<std::string>> folderEntries(const std::string& systemPath);
+
     /// Every item below a folder as paths relative to it, parents before their children, sorted by name
     /// per folder; links are listed but never entered. nullopt when the folder cannot be opened.
     std::optional<std::vector<std::string>> subpaths(const std::string& systemPath);

@@ -327,7 +327,7 @@ TEST(UninstallOnSample, ThePlanIsWhatTheUninstallThenDid) {
             acted[software].insert(step + " " + member(line, "target"));
         }
         if (member(line, "outcome") == "skipped offline") {
-            const bool script = step == "pre-uninstall" || step == "post-uninstall" || step == "shell";
+            const bool script = step == "pre-uninstall" || step == "post-uninstall";
             const std::string target = member(line, "target");
             skipped[software].push_back(script ? target : target.empty() ? step : step + " " + target);
         }
@@ -344,6 +344,19 @@ TEST(UninstallOnSample, ThePlanIsWhatTheUninstallThenDid) {
         EXPECT_EQ(acted[name], listed);
         EXPECT_EQ(skipped[name], strings(record.find("skipped")));
         EXPECT_FALSE(listed.empty());
+        // Every admitted script line of the sample is one touch of a marker, as it would run.
+        for (const char* script : {"preUninstall", "postUninstall"}) {
+            const JsonValue* commands = record.find(script)->find("commands");
+            ASSERT_TRUE(commands != nullptr && commands->isArray()) << script;
+            EXPECT_EQ(commands->asArray().size(), strings(record.find(script)->find("run")).size());
+            for (const JsonValue& line : commands->asArray()) {
+                ASSERT_EQ(line.asArray().size(), 1u);
+                EXPECT_EQ(member(line.asArray().front(), "program"), "/usr/bin/touch");
+                const Names words = strings(line.asArray().front().find("words"));
+                ASSERT_EQ(words.size(), 1u);
+                EXPECT_NE(words.front().find("/."), std::string::npos) << words.front();
+            }
+        }
     }
     EXPECT_EQ(skipped[""], strings(planned->find("skipped")));
 }

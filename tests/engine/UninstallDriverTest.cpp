@@ -313,7 +313,7 @@ TEST_F(UninstallDriver, ThePlanIsWhatTheRunDoes) {
     EXPECT_EQ(
         plan.records[1].skipped,
         (Lines{"su anna", "launchctl unload /Users/anna/Library/LaunchAgents/TORVA/com.torva.Beta.plist",
-               "exit", "killall Beta", "/usr/bin/touch /Library/Printers/TORVA/marker"}));
+               "killall Beta", "/usr/bin/touch /Library/Printers/TORVA/marker"}));
     EXPECT_EQ(plan.records[1].preUninstall.size(), 2u);
     EXPECT_FALSE(plan.records[1].preUninstall[1].admitted);
     std::sort(skips.begin(), skips.end());
@@ -326,13 +326,13 @@ TEST_F(UninstallDriver, ThePlanIsWhatTheRunDoes) {
 }
 
 TEST_F(UninstallDriver, OnTheRunningSystemScriptLinesAndToolsRun) {
-    const std::string marker = system.host("/Library/Printers/TORVA/marker");
     SoftwareSpec beta = utility("Beta Utility");
-    beta.preUninstall = Lines{"touch '" + marker + "'", "rm -rf /Library"};
+    beta.preUninstall = Lines{"touch /Library/Printers/TORVA/marker", "rm -rf /Library"};
     SoftwareFixture::writeInformationFile(system, beta.name, SoftwareFixture::informationFile(beta));
     FakeTools tools;
-    tools.add("su");
-    tools.add("launchctl");
+    for (const char* tool : {"su", "launchctl", "touch"}) {
+        tools.add(tool);
+    }
     SimulatedProcessManager processes({});
     UnInstallSoftwareManager driver(progress, processes);
     driver.setMinimumDuration(std::chrono::milliseconds(0));
@@ -341,9 +341,16 @@ TEST_F(UninstallDriver, OnTheRunningSystemScriptLinesAndToolsRun) {
 
     EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kDone);
 
-    EXPECT_TRUE(system.exists("/Library/Printers/TORVA/marker"));
+    EXPECT_EQ(tools.calls("touch"), (std::vector<Lines>{{"/Library/Printers/TORVA/marker"}}));
     EXPECT_EQ(tools.calls("su"), (std::vector<Lines>{{"anna"}}));
     EXPECT_EQ(tools.calls("launchctl").size(), 1u);
+    const std::vector<EngineAction> ran = driver.report().actionsWith(EngineAction::Outcome::Run);
+    EXPECT_NE(std::find_if(ran.begin(), ran.end(),
+                           [](const EngineAction& action) {
+                               return action.step == "pre-uninstall" &&
+                                      action.target == "/usr/bin/touch /Library/Printers/TORVA/marker";
+                           }),
+              ran.end());
     const std::vector<EngineAction> refused = driver.report().actionsWith(EngineAction::Outcome::Refused);
     ASSERT_EQ(refused.size(), 1u);
     EXPECT_EQ(refused[0].target, "rm -rf /Library");
