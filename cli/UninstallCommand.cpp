@@ -6,6 +6,7 @@
 #include "cli/RowSelection.h"
 #include "cli/TerminalProgress.h"
 #include "engine/AlertMessage.h"
+#include "engine/RunSummary.h"
 #include "engine/UnInstallSoftwareManager.h"
 #include "platform/InterruptSignal.h"
 #include "platform/Localization.h"
@@ -64,7 +65,9 @@ int UninstallCommand::exitStatusOf(int32_t code) {
 
 int UninstallCommand::run(StoreSoftwareInformationManager& store, const CommandLine& line, std::ostream& out,
                           std::ostream& err) {
-    if (!RowSelection::select(store, line.names, line.all, err)) {
+    const std::optional<RowSelection::Result> selection =
+        RowSelection::select(store, line.names, line.all, err);
+    if (!selection) {
         return kUsage;
     }
     const Localization& texts = Localization::shared();
@@ -91,16 +94,40 @@ int UninstallCommand::run(StoreSoftwareInformationManager& store, const CommandL
     UnInstallSoftwareManager driver(progress, *processes);
     driver.setMinimumDuration(std::chrono::milliseconds(0));
     driver.setAuditLogPath(line.logFile);
+    driver.setRunOrigin(
+        {"uninstaller-cli", UNINSTALLER_VERSION, "cli", selection->ticked, selection->forced});
     driver.setAllSoftwareRestPathListArray(store.getMergedAllSoftwareRestPathList());
+    if (!driver.openAuditLog()) {
+        if (line.logFile) {
+            err << "uninstaller-cli: " << *driver.auditLogProblem() << "; nothing was changed\n";
+            return kCannotRead;
+        }
+        err << "uninstaller-cli: " << *driver.auditLogProblem() << "; the uninstall goes on without it\n";
+    }
     const int32_t code = driver.processUnInstall(&store.getMSoftwareInformationArray());
+    const RunSummary& summary = driver.summary();
+    const UnInstallSoftwareManager::Refusal refusal = driver.refusal();
+    if (refusal == UnInstallSoftwareManager::Refusal::SystemBusy ||
+        refusal == UnInstallSoftwareManager::Refusal::LogUnopenable) {
+        err << "uninstaller-cli: " << summary.reason << '\n';
+        return kCannotRead;
+    }
 
     const std::optional<AlertMessage> result =
         AlertMessage::forCode(code == UnInstallSoftwareManager::kDone ? 1002 : code, texts);
     if (result) {
         printAlert(*result, code == UnInstallSoftwareManager::kDone ? out : err);
     }
-    if (!driver.failureReason().empty() && code != UnInstallSoftwareManager::kDone) {
-        err << "uninstaller-cli: " << driver.failureReason() << '\n';
+    if (summary.result == RunSummary::Result::Failed) {
+        err << "uninstaller-cli: " << summary.reason << "; see " << driver.auditLogLocation() << '\n';
+        for (const RunSummary::Software& software : summary.software) {
+            if (software.result == RunSummary::Result::Failed) {
+                err << "uninstaller-cli: " << software.name
+                    << " is still listed, so that another uninstall can finish it\n";
+            }
+        }
+    } else if (code != UnInstallSoftwareManager::kDone && !summary.reason.empty()) {
+        err << "uninstaller-cli: " << summary.reason << '\n';
     }
     if (driver.auditLogProblem()) {
         err << "uninstaller-cli: " << *driver.auditLogProblem() << '\n';

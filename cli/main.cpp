@@ -53,9 +53,19 @@ int main(int argc, char** argv) {
     SearchSoftwareInformationManager search;
     StoreSoftwareInformationManager store;
     const StartupSearch::Outcome outcome = StartupSearch::run(search, store);
+    if (outcome == StartupSearch::Outcome::NotASystem) {
+        std::cerr << "uninstaller-cli: " << line.root.value_or("/")
+                  << " is not a macOS system: it has neither "
+                     "/System/Library/CoreServices/SystemVersion.plist nor /Library\n";
+        return kCannotRead;
+    }
     ListCommand::printWarnings(
         store, std::cerr, line.json ? ListCommand::RowWarnings::Leave : ListCommand::RowWarnings::Include);
     if (outcome == StartupSearch::Outcome::NothingFound) {
+        if (line.json && line.command == CommandLine::Command::List) {
+            // Whoever reads the JSON gets an empty list, not nothing at all.
+            std::cout << "[]\n";
+        }
         reportNothingFound();
         return kNothingFound;
     }

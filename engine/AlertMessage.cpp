@@ -28,6 +28,8 @@ const std::vector<AlertKeys>& alertTable() {
          {"Alert.Button.Quit.Caption"}},
         {1003, Kind::Informational, "Alert.Info.Title.1003", "Alert.Info.Message.1003", true,
          {"Alert.Button.Quit.Caption"}},
+        {1004, Kind::Informational, "Alert.Info.Title.1004", "Alert.Info.Message.1004", true,
+         {"Alert.Button.Quit.Caption"}},
         {3000, Kind::Critical, "Alert.Warning.Title.3000", "Alert.Warning.Message.3000", false,
          {"Alert.Button.OK.Caption"}},
         {5000, Kind::Plain, "Alert.Error.Title.5000", "Alert.Error.Message.5000", false,
@@ -60,4 +62,9 @@ std::optional<AlertMessage> AlertMessage::forCode(int32_t code, const Localizati
         return alert;
     }
     return std::nullopt;
+}
+
+std::string AlertMessage::failureCount(const Localization& texts, size_t failed, size_t total) {
+    return Localization::formatWithArgument(texts.localizedString("Alert.Error.Count.5000"),
+                                            std::to_string(failed) + " / " + std::to_string(total));
 }

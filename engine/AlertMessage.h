@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,7 +11,8 @@ class Localization;
 /// The numbered messages the program shows the user, with their texts from the strings tables.
 ///
 /// Codes: 1000 nothing found, 1001 confirm the uninstall, 1002 uninstall finished, 1003 uninstall
-/// cancelled, 3000 an application would not quit, 5000 the uninstall failed.
+/// cancelled, 1004 the folder is not a macOS system, 3000 an application would not quit, 5000 the
+/// uninstall failed.
 struct AlertMessage {
     /// The three kinds of alert: information and questions, the warning and the error.
     enum class Kind { Informational, Critical, Plain };
@@ -29,6 +31,10 @@ struct AlertMessage {
     std::vector<Button> buttons;
 
     /// The alert of a code, its texts looked up in `texts` (a missing key shows the key); the messages
-    /// of 1000, 1002 and 1003 get "Uninstaller" in place of "%@". nullopt for any other code.
+    /// of 1000, 1002, 1003 and 1004 get "Uninstaller" in place of "%@". nullopt for any other code.
     static std::optional<AlertMessage> forCode(int32_t code, const Localization& texts);
+
+    /// The sentence of the failure alert that counts what stayed ("2 / 214") and says why the software
+    /// is still listed.
+    static std::string failureCount(const Localization& texts, size_t failed, size_t total);
 };

@@ -18,6 +18,10 @@ const char* EngineAction::outcomeName(Outcome outcome) {
         return "skipped offline";
     case Outcome::Failed:
         return "failed";
+    case Outcome::AlreadyGone:
+        return "already gone";
+    case Outcome::NothingToDo:
+        return "nothing to do";
     }
     return "skipped";
 }

@@ -13,6 +13,8 @@ struct EngineAction {
         Refused,        // a script line the screening refused; `detail` says why
         SkippedOffline, // a step that would act on the machine the program runs on, not taken
         Failed,         // tried and failed; `detail` says how
+        AlreadyGone,    // what was to be removed was not there any more: the step's goal is reached
+        NothingToDo,    // the step had nothing to work on (no user accounts to search)
     };
 
     Outcome outcome = Outcome::Skipped;
@@ -24,6 +26,8 @@ struct EngineAction {
     /// command's arguments.
     std::string target;
     std::string detail;
+    /// The software whose uninstall took the step ("" for steps of the whole run); the report sets it.
+    std::string software;
 
     /// The outcome as the log writes it ("deleted", "skipped offline", …).
     static const char* outcomeName(Outcome outcome);

@@ -69,12 +69,22 @@ void FileRemover::note(ConfinedRemover::Outcome outcome, const char* step, const
         return;
     }
     std::string reason = reasonOf(outcome, step);
-    if (outcome == ConfinedRemover::Outcome::Failed) {
-        reason += std::string(": ") + std::strerror(mRemover.lastError());
-        mReport->add(EngineAction::Outcome::Failed, step, path, reason);
+    switch (outcome) {
+    case ConfinedRemover::Outcome::Missing:
+        mReport->add(EngineAction::Outcome::AlreadyGone, step, path);
         return;
+    case ConfinedRemover::Outcome::NotEmpty:
+        // Shared with other software or holding the user's own files: kept on purpose.
+        mReport->add(EngineAction::Outcome::Skipped, step, path, reason);
+        return;
+    case ConfinedRemover::Outcome::Failed:
+        reason += std::string(": ") + std::strerror(mRemover.lastError());
+        break;
+    default:
+        break;
     }
-    mReport->add(EngineAction::Outcome::Skipped, step, path, reason);
+    // Anything else leaves the item where it was, although it was to go.
+    mReport->add(EngineAction::Outcome::Failed, step, path, reason);
 }
 
 bool FileRemover::execUnInstall(const std::optional<std::vector<std::string>>& files,

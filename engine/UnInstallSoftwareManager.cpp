@@ -2,9 +2,15 @@
 
 #include "engine/ProgressSink.h"
 #include "platform/ProcessManager.h"
+#include "platform/SystemLock.h"
 #include "platform/SystemRoot.h"
 #include "platform/SystemVersion.h"
+#include "platform/UserAccountManager.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <random>
 #include <thread>
 
 namespace {
@@ -40,7 +46,7 @@ UnInstallSoftwareManager::UnInstallSoftwareManager(ProgressSink& progress, Proce
     removeItem.hostActions().setReport(&mReport);
     mHostActions.setReport(&mReport);
     mFileRemover.setReport(&mReport);
-    mReport.setListener([this](const EngineAction& action) { mAuditLog.write(mCurrentSoftware, action); });
+    mReport.setListener([this](const EngineAction& action) { mAuditLog.write(action); });
 }
 
 void UnInstallSoftwareManager::setHostAccess(std::optional<HostAccess> access) {
@@ -77,63 +83,118 @@ void UnInstallSoftwareManager::buildScreeningLists() {
     }
 }
 
+namespace {
+
+// The time of the run and a random part: unique enough to find one run's lines among many runs' logs.
+std::string newRunId() {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char time[32];
+    std::strftime(time, sizeof time, "%Y%m%dT%H%M%SZ", &utc);
+    std::random_device random;
+    char id[64];
+    std::snprintf(id, sizeof id, "%s-%08x", time, random());
+    return id;
+}
+
+bool isOwnItemStep(const std::string& step) {
+    return step == "file" || step == "link" || step == "folder";
+}
+
+} // namespace
+
 int32_t UnInstallSoftwareManager::processUnInstall(std::vector<SoftwareInformationRecord>* records) {
     mReport.clear();
-    mFailureReason.clear();
-    mCurrentSoftware.clear();
-    if (records == nullptr) {
-        mFailureReason = "there is no software list";
-        return kFailed;
+    mReport.setSoftware("");
+    mRefusal = Refusal::None;
+    mSummary = RunSummary();
+    mSummary.runId = newRunId();
+    mDockRestarted = false;
+    // Nothing is changed before the log can say so; a log the administrator named must be written.
+    if (!openAuditLog() && mAuditLog.hasHostFile()) {
+        return refuse(Refusal::LogUnopenable, kFailed, *mAuditLog.problem() + ", so nothing was changed");
     }
-    mAuditLog.open();
-    mAuditLog.writeRun("started", "system " + SystemRoot::hostRoot());
-    const auto finish = [&](int32_t code) {
-        mAuditLog.writeRun("ended", std::to_string(code));
-        return code;
-    };
+    const UserAccountManager::RunningAccount account = UserAccountManager::runningAccount();
+    mAuditLog.writeStart({mSummary.runId, mOrigin.program, mOrigin.version, mOrigin.interface, account.uid,
+                          account.name, SystemRoot::hostRoot(), mOrigin.rows, mOrigin.takenAlong});
+    if (records == nullptr) {
+        return refuse(Refusal::NothingTicked, kFailed, "there is no software list");
+    }
+    std::string busy;
+    const std::optional<SystemLock> lock = SystemLock::acquire(mLockWait, busy);
+    if (!lock) {
+        return refuse(Refusal::SystemBusy, kFailed, busy + ", so nothing was changed");
+    }
     if (!protectedPathsReadable()) {
-        mFailureReason =
+        const std::string reason =
             "the protected paths (CorvaneInformaiton.plist of the application) cannot be read, so "
             "nothing was stopped or deleted";
-        mReport.add(EngineAction::Outcome::Failed, "protected paths", "CorvaneInformaiton.plist",
-                    mFailureReason);
-        return finish(kFailed);
+        mReport.add(EngineAction::Outcome::Failed, "protected paths", "CorvaneInformaiton.plist", reason);
+        return refuse(Refusal::ProtectedPathsUnreadable, kFailed, reason);
     }
     if (!stopApplications()) {
-        mFailureReason = "an application did not quit, so nothing was removed";
-        return finish(kApplicationsStillRunning);
+        return refuse(Refusal::ApplicationRunning, kApplicationsStillRunning,
+                      "an application did not quit, so nothing was removed");
     }
     buildScreeningLists();
     removeItem.setIsRemoveDockItem(false);
     mProgress.setProgressMinValue(0.0);
     mProgress.setProgressMaxValue(100.0);
     const TaskResult result = uninstallTask(*records);
-    mCurrentSoftware.clear();
+    if (result == TaskResult::NothingTicked) {
+        return refuse(Refusal::NothingTicked, kFailed, "no software was ticked");
+    }
     if (result == TaskResult::Cancelled) {
-        return finish(kCancelled);
+        return kCancelled; // summarized before the sheet was told
     }
     if (removeItem.getIsRemoveDockItem()) {
         rebootDock();
     }
-    if (result == TaskResult::NothingTicked) {
-        mFailureReason = "no software was ticked";
-    }
-    return finish(result == TaskResult::Done ? kDone : kFailed);
+    summarize(RunSummary::Result::Done, "");
+    return mSummary.result == RunSummary::Result::Done ? kDone : kFailed;
 }
 
-bool UnInstallSoftwareManager::abortRun(const std::string& reason) {
-    if (removeItem.getIsRemoveDockItem()) {
-        rebootDock();
+bool UnInstallSoftwareManager::openAuditLog() {
+    if (!mAuditLogOpened) {
+        mAuditLogOpened = true;
+        mAuditLog.open();
     }
-    std::string detail = reason;
-    const std::vector<EngineAction> failures = mReport.actionsWith(EngineAction::Outcome::Failed);
-    if (!failures.empty()) {
-        const EngineAction& last = failures.back();
-        detail +=
-            ": " + last.step + " " + last.target + (last.detail.empty() ? "" : " (" + last.detail + ")");
+    return !mAuditLog.problem().has_value();
+}
+
+int32_t UnInstallSoftwareManager::refuse(Refusal refusal, int32_t code, const std::string& reason) {
+    mRefusal = refusal;
+    summarize(RunSummary::Result::Refused, reason);
+    return code;
+}
+
+void UnInstallSoftwareManager::summarize(RunSummary::Result result, const std::string& reason) {
+    mSummary.result = result;
+    mSummary.reason = reason;
+    mSummary.counts = {};
+    mSummary.software.clear();
+    for (const EngineAction& action : mReport.actions()) {
+        RunSummary::count(action, mSummary.counts);
+        if (action.software.empty()) {
+            continue;
+        }
+        if (mSummary.software.empty() || mSummary.software.back().name != action.software) {
+            mSummary.software.push_back({action.software, RunSummary::Result::Done, {}, {}});
+        }
+        RunSummary::Software& software = mSummary.software.back();
+        RunSummary::count(action, software.counts);
+        if (action.outcome == EngineAction::Outcome::Failed) {
+            software.result = RunSummary::Result::Failed;
+            software.failures.push_back(action);
+        }
     }
-    mFailureReason = mCurrentSoftware + ": " + detail;
-    return false;
+    if (result == RunSummary::Result::Done && mSummary.counts.failed > 0) {
+        mSummary.result = RunSummary::Result::Failed;
+        mSummary.reason = std::to_string(mSummary.counts.failed) + " of " +
+                          std::to_string(mSummary.counts.total()) + " items could not be removed";
+    }
+    mAuditLog.writeEnd(mSummary);
 }
 
 UnInstallSoftwareManager::TaskResult
@@ -147,6 +208,7 @@ UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& 
         }
     }
     bool anyTicked = false;
+    std::string lastDone;
     for (size_t i = 0; i < records.size(); ++i) {
         mIsUninstallEnded = false;
         if (records[i].isMarkedForUninstall() && i < plans.size() && plans[i]) {
@@ -155,21 +217,10 @@ UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& 
             const auto deadline = std::chrono::steady_clock::now() + mMinimumDuration;
             mProgress.setProgressState(ProgressState::Clear, std::nullopt);
             mProgress.setProgressState(ProgressState::Uninstall, plan.displayName);
-            mCurrentSoftware = plan.name;
-            if (!stopSysytems(plan.stop)) {
-                abortRun("its launch agents or login items could not be stopped");
-                return TaskResult::Failed;
-            }
-            execCommand(plan.preUninstall, "pre-uninstall");
-            if (!execUnInstall(plan.files, plan.folders, plan.links)) {
-                abortRun("its files could not be deleted");
-                return TaskResult::Failed;
-            }
-            execCommand(plan.postUninstall, "post-uninstall");
-            if (!removeItems(plan.removal)) {
-                abortRun("what it left outside its files could not be removed");
-                return TaskResult::Failed;
-            }
+            mReport.setSoftware(plan.name);
+            uninstallOne(plan);
+            mReport.setSoftware("");
+            lastDone = plan.name;
             std::this_thread::sleep_until(deadline);
         }
         mIsUninstallEnded = true;
@@ -177,12 +228,32 @@ UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& 
             if (removeItem.getIsRemoveDockItem()) {
                 rebootDock();
             }
-            mFailureReason = "cancelled after " + mCurrentSoftware;
+            // The log's last line is written before the sheet is told, which may end the program.
+            summarize(RunSummary::Result::Cancelled,
+                      lastDone.empty() ? "cancelled" : "cancelled after " + lastDone);
             mProgress.cancelProcess();
             return TaskResult::Cancelled;
         }
     }
     return anyTicked ? TaskResult::Done : TaskResult::NothingTicked;
+}
+
+void UnInstallSoftwareManager::uninstallOne(const RecordPlan& plan) {
+    if (!stopSysytems(plan.stop)) {
+        mReport.add(EngineAction::Outcome::Failed, "stop", plan.name,
+                    "its launch agents or login items could not be stopped, so nothing of it was removed");
+        return;
+    }
+    execCommand(plan.preUninstall, "pre-uninstall");
+    const size_t before = mReport.actions().size();
+    execUnInstall(plan.files, plan.folders, plan.links);
+    const std::vector<EngineAction>& actions = mReport.actions();
+    const bool ownItemsLeft = std::any_of(
+        actions.begin() + static_cast<std::ptrdiff_t>(before), actions.end(), [](const EngineAction& action) {
+            return action.outcome == EngineAction::Outcome::Failed && isOwnItemStep(action.step);
+        });
+    execCommand(plan.postUninstall, "post-uninstall");
+    removeItems(plan.removal, ownItemsLeft ? Records::Keep : Records::Remove);
 }
 
 bool UnInstallSoftwareManager::stopApplications() {
@@ -215,22 +286,45 @@ bool UnInstallSoftwareManager::execUnInstall(const std::optional<std::vector<std
     return mFileRemover.execUnInstall(files, sortedFolders, links);
 }
 
-bool UnInstallSoftwareManager::removeItems(const RemovalRequest& request) {
-    if (!removeItem.removeDockItems(request.dockItems) ||
-        !removeItem.removeLoginWindows(request.loginWindows) ||
-        !removeItem.removeLaunchAgents(request.launchAgents)) {
-        return false;
-    }
+bool UnInstallSoftwareManager::removeItems(const RemovalRequest& request, Records records) {
+    bool ok = removeItem.removeDockItems(request.dockItems);
+    ok = removeItem.removeLoginWindows(request.loginWindows) && ok;
+    ok = removeItem.removeLaunchAgents(request.launchAgents) && ok;
     // Software known only from its receipts has no information file.
-    if (request.uninstallPList && !request.uninstallPList->empty() &&
-        !removeItem.removeUnInstallPList(request.uninstallPList)) {
-        return false;
+    const bool hasInformationFile = request.uninstallPList && !request.uninstallPList->empty();
+    if (records == Records::Keep) {
+        // What finds the software again stays, so that a second run can finish what this one could not.
+        if (removeItem.hostActions().mode() == ActionMode::Execute) {
+            const std::string why = "kept, since some of its files could not be removed";
+            if (hasInformationFile) {
+                mReport.add(EngineAction::Outcome::Skipped, "information file", *request.uninstallPList, why);
+            }
+            for (const PackageInfoEntry& entry :
+                 request.receiptsInfo.value_or(std::vector<PackageInfoEntry>())) {
+                mReport.add(EngineAction::Outcome::Skipped, "receipt", entry.packageIdentifier, why);
+            }
+        }
+        return ok;
     }
-    return removeItem.removeReceipts(request.receiptsInfo);
+    // The receipts go before the information file: when one cannot be forgotten, the file that finds
+    // the software stays with it.
+    const bool receiptsGone = removeItem.removeReceipts(request.receiptsInfo);
+    if (hasInformationFile) {
+        if (receiptsGone) {
+            ok = removeItem.removeUnInstallPList(request.uninstallPList) && ok;
+        } else if (removeItem.hostActions().mode() == ActionMode::Execute) {
+            mReport.add(EngineAction::Outcome::Skipped, "information file", *request.uninstallPList,
+                        "kept, since a receipt of it could not be forgotten");
+        }
+    }
+    return receiptsGone && ok;
 }
 
 void UnInstallSoftwareManager::rebootDock() {
-    stopSystem.rebootDockSystem();
+    if (!mDockRestarted) {
+        stopSystem.rebootDockSystem();
+        mDockRestarted = true;
+    }
 }
 
 void UnInstallSoftwareManager::buildRemovalLists(const SoftwareInformationRecord& record, RecordPlan& plan) {

@@ -60,10 +60,14 @@ int AlertPanelManager::buttonResult(const QMessageBox& box) {
     return clicked != nullptr ? clicked->property(kResultProperty).toInt() : 0;
 }
 
-int AlertPanelManager::showAlertPanel(int32_t code, const Localization& texts, QWidget* parent) {
-    const std::optional<AlertMessage> alert = AlertMessage::forCode(code, texts);
+int AlertPanelManager::showAlertPanel(int32_t code, const Localization& texts, QWidget* parent,
+                                      const std::string& more) {
+    std::optional<AlertMessage> alert = AlertMessage::forCode(code, texts);
     if (!alert) {
         return 0;
+    }
+    if (!more.empty()) {
+        alert->message += "\n\n" + more;
     }
     std::unique_ptr<QMessageBox> box = makeMessageBox(*alert, parent);
     box->exec();

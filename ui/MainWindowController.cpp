@@ -8,6 +8,7 @@
 #include "ui_MainWindow.h"
 
 #include "catalogue/StartupSearch.h"
+#include "engine/AlertMessage.h"
 #include "platform/Bundle.h"
 #include "platform/Localization.h"
 
@@ -269,7 +270,7 @@ void MainWindowController::searchingTask() {
         mProgress->endProgressDialog();
         return;
     }
-    showAlertPanel(1000);
+    showAlertPanel(outcome == StartupSearch::Outcome::NotASystem ? 1004 : 1000);
     mProgress->endProgressDialog();
     terminate_Process();
 }
@@ -309,6 +310,18 @@ void MainWindowController::pushUnInstall() {
     if (mSearchThread.joinable()) {
         mSearchThread.join();
     }
+    if (uninstallManager != nullptr) {
+        std::vector<std::string> rows;
+        std::vector<std::string> takenAlong;
+        for (size_t row = 0; row < mSelection.rowCount(); ++row) {
+            if (mSelection.row(row).isMarkedForUninstall()) {
+                rows.push_back(mSelection.row(row).applicationName);
+            } else if (mSelection.isRowForced(row)) {
+                takenAlong.push_back(mSelection.row(row).applicationName);
+            }
+        }
+        uninstallManager->setRequestedRows(rows, takenAlong);
+    }
     mUninstallRunning = true;
     mUninstallThread = std::thread([this] {
         uninstallProcessTask();
@@ -317,13 +330,17 @@ void MainWindowController::pushUnInstall() {
 }
 
 void MainWindowController::uninstallProcessTask() {
-    const int32_t result =
-        uninstallManager != nullptr
-            ? uninstallManager->processUnInstall(storeManager.getMSoftwareInformationArray())
-            : 5000;
+    int32_t result = 5000;
+    UninstallDriver::Leftovers leftovers;
+    if (uninstallManager != nullptr) {
+        result = uninstallManager->processUnInstall(storeManager.getMSoftwareInformationArray());
+        leftovers = uninstallManager->leftovers();
+    }
     if (const std::optional<int32_t> alert = uninstallresult::alertCode(result)) {
         // The result is told while the sheet is still up; then the sheet ends and the application quits.
-        showAlertPanel(*alert);
+        showAlertPanel(*alert, *alert == 5000 && leftovers.failed > 0
+                                   ? AlertMessage::failureCount(mTexts, leftovers.failed, leftovers.total)
+                                   : std::string());
         mProgress->endProgressDialog();
         terminate_Process();
         return;
@@ -356,11 +373,11 @@ void MainWindowController::setEnabledAtQuitApplication(bool enabled) {
 
 // --- Services ----------------------------------------------------------------------------------------
 
-int MainWindowController::showAlertPanel(int32_t code) {
+int MainWindowController::showAlertPanel(int32_t code, const std::string& more) {
     int result = 0;
-    mainthread::runAndWait(this, [this, code, &result] {
+    mainthread::runAndWait(this, [this, code, &more, &result] {
         if (!mQuitting) {
-            result = AlertPanelManager::showAlertPanel(code, mTexts, this);
+            result = AlertPanelManager::showAlertPanel(code, mTexts, this, more);
         }
     });
     return result;

@@ -19,7 +19,7 @@ void AlertAnswerer::answer() {
         return;
     }
     int32_t code = -1;
-    for (const int32_t known : {1000, 1001, 1002, 1003, 3000, 5000}) {
+    for (const int32_t known : {1000, 1001, 1002, 1003, 1004, 3000, 5000}) {
         if (box->text().toStdString() == AlertMessage::forCode(known, mTexts)->title) {
             code = known;
         }

@@ -180,6 +180,8 @@ private slots:
 
         QTRY_COMPARE(started.quits.count(), 1);
         QCOMPARE(answerer.codes(), (std::vector<int32_t>{1001, alert}));
+        // A failure tells how much stayed.
+        QCOMPARE(answerer.shown().back().message.contains("2 / 214"), result == 5000);
         QVERIFY(!sheet.isVisible());
         started.window.waitForWorkers();
         QCOMPARE(started.driver.processed(), std::vector<std::string>{"Scan Utility"});
@@ -252,6 +254,20 @@ private slots:
         window.waitForWorkers();
         QCOMPARE(window.tableModel().rowCount(), 0);
         QVERIFY(!window.unInstallButton()->isEnabled());
+    }
+
+    void aFolderThatIsNoMacSystemIsNamedAsSuchAndTheApplicationQuits() {
+        TestSystem system;
+        const Localization texts = english();
+        QTemporaryDir folder;
+        QSettings settings(folder.filePath("settings.ini"), QSettings::IniFormat);
+        MainWindowController window(texts, settings, TextDirection::LeftToRight);
+        QSignalSpy quits(&window, &MainWindowController::quitRequested);
+        AlertAnswerer answerer(texts);
+        window.start();
+        QTRY_COMPARE_WITH_TIMEOUT(quits.count(), 1, kSearchTimeout);
+        QCOMPARE(answerer.codes(), std::vector<int32_t>{1004});
+        window.waitForWorkers();
     }
 
     void theFirstStartCentresTheWindowAndTheNextUsesTheSavedFrame() {

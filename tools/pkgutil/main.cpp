@@ -190,8 +190,12 @@ int forget(const Arguments& arguments, const ReceiptDatabase& database) {
     }
     if (removed && !unlinkInVolume(receipt->plistPath())) {
         reportRemovalError(receipt->plistPath(), arguments.identifier + ".plist", errno);
+        removed = false;
     }
-    // macOS reports the package as forgotten even when a deletion failed, and exits with 0.
+    // A receipt that is still there was not forgotten, whatever a caller would like to hear.
+    if (!removed) {
+        return 1;
+    }
     std::fprintf(stdout, "Forgot package '%s' on '%s'.\n", arguments.identifier.c_str(),
                  arguments.volume.c_str());
     return 0;
