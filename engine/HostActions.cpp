@@ -92,6 +92,8 @@ void HostActions::runScriptLine(const std::string& step, const std::string& line
         options.environment = kScriptEnvironment;
         options.workingFolder = "/";
         options.programName = command.program;
+        // A maker's command that never ends must not hold the uninstall, run as the super-user, for good.
+        options.timeLimit = mScriptTimeLimit;
         const std::optional<CTaskController::RunResult> result =
             CTaskController::runSystemProgram(command.program, prepared.words, options);
         std::string ran = command.program;
@@ -104,6 +106,11 @@ void HostActions::runScriptLine(const std::string& step, const std::string& line
             continue;
         }
         status = result->exitStatus;
+        if (result->timedOut) {
+            record(EngineAction::Outcome::Failed, ran,
+                   "stopped after " + std::to_string(mScriptTimeLimit.count()) + " s without ending");
+            continue;
+        }
         record(EngineAction::Outcome::Run, ran, "exit status " + std::to_string(status));
     }
 }

@@ -2,6 +2,7 @@
 
 #include "engine/CommandScreener.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,9 @@ public:
 
     /// In a dry run nothing runs; on an offline system the steps are reported as skipped all the same.
     void setMode(ActionMode mode) { mMode = mode; }
+
+    /// How long one command of a script line may run before it is stopped and counted as failed.
+    void setScriptTimeLimit(std::chrono::seconds limit) { mScriptTimeLimit = limit; }
     ActionMode mode() const { return mMode; }
 
     /// Where the steps are reported; nothing is reported without one.
@@ -71,4 +75,6 @@ private:
     std::optional<HostAccess> mAccess;
     ActionMode mMode = ActionMode::Execute;
     ActionReport* mReport = nullptr;
+    // Longer than any command of an uninstall script needs (sleep included).
+    std::chrono::seconds mScriptTimeLimit{120};
 };

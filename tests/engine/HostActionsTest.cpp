@@ -95,6 +95,14 @@ TEST_F(ScriptRun, AndAndOrFollowTheExitStatusOfTheCommandBefore) {
                               "skipped /usr/bin/touch /e", "run /usr/bin/touch /f"}));
 }
 
+TEST_F(ScriptRun, ACommandThatDoesNotEndIsStoppedAndFails) {
+    tools.addScript("sleep", "exec /bin/sleep 60\n");
+    actions.setScriptTimeLimit(std::chrono::seconds(1));
+    run("sleep 60; touch /after");
+    EXPECT_EQ(outcomes().front(), "failed /bin/sleep 60");
+    EXPECT_EQ(tools.calls("touch"), (Calls{{"/after"}}));
+}
+
 TEST_F(ScriptRun, ACommandStartsFromTheRootFolderWithOnlyAPath) {
     const std::string seen = tools.folder() + "/seen";
     tools.addScript("echo", "pwd -P > '" + seen + "'; tr '\\0' '\\n' < /proc/$$/environ >> '" + seen + "'\n");
