@@ -7,6 +7,7 @@
 #include "platform/FolderWalker.h"
 #include "platform/Path.h"
 #include "platform/SystemRoot.h"
+#include "platform/SystemVersion.h"
 #include "platform/Utf8.h"
 
 #include <algorithm>
@@ -18,8 +19,6 @@
 #include <unordered_set>
 
 namespace {
-
-constexpr const char* kPpdFolder = "/Library/Printers/PPDs/Contents/Resources";
 
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -821,19 +820,41 @@ bool AnalyzePathManager::checkCupsFilter(const ppd_file_t* ppd,
     return matched;
 }
 
-void AnalyzePathManager::mergeExtenstionPath(const SoftwarePaths& software) {
-    const std::vector<std::string> rest = addExtensionRestPathList(software.restPathList);
+void AnalyzePathManager::mergeExtenstionPath(
+    const SoftwarePaths& software, const std::optional<std::vector<std::string>>& allSoftwareRestPaths) {
+    std::vector<std::string> rest = addExtensionRestPathList(software.restPathList);
+    if (allSoftwareRestPaths) {
+        rest = addAllSoftwareRestPathList(rest, allSoftwareRestPaths);
+    }
     const std::vector<std::string> remove =
         addExtensionRemovePathList(software.removePathList, software.applicationName);
     mergeRemovePath(remove, rest);
     removeSystemPath();
-    const std::optional<std::vector<std::string>> ppdSoftware = getSoftwareNameAtCVInformation();
-    if (!ppdSoftware || !software.applicationName) {
-        return;
-    }
-    for (const std::string& name : *ppdSoftware) {
-        if (CommonFunctions::isEqualStringCompare(*software.applicationName, name)) {
-            addRemovePPDFilePath(getPathList(std::string(kPpdFolder), std::string("TORVA"), std::nullopt));
+    // After the protected folders are out: PPD files are not screened against them.
+    if (software.applicationName) {
+        for (const std::string& name :
+             getSoftwareNameAtCVInformation().value_or(std::vector<std::string>())) {
+            if (CommonFunctions::isEqualStringCompare(*software.applicationName, name)) {
+                addRemovePPDFilePath(
+                    getPathList(std::string(kPpdFolder), std::string("TORVA"), std::nullopt));
+            }
         }
     }
+}
+
+void AnalyzePathManager::buildRemovalLists(
+    const std::vector<PackageInfoEntry>& packages, const SoftwarePaths& software,
+    const std::optional<std::vector<std::string>>& allSoftwareRestPaths) {
+    for (const PathKind kind : {PathKind::File, PathKind::Folder, PathKind::Link}) {
+        removeMUnInstallAllObjectArrayPath(kind);
+    }
+    const int32_t version = systemversion::OSVersion();
+    for (const PackageInfoEntry& entry : packages) {
+        std::string bomPath;
+        // A package whose bill of materials is gone adds nothing.
+        if (const std::optional<std::string> installPoint = cmnFuncs.lookupReceipt(entry, version, bomPath)) {
+            getUnInstallPath(bomPath, installPoint, std::string("/"));
+        }
+    }
+    mergeExtenstionPath(software, allSoftwareRestPaths);
 }

@@ -4,6 +4,7 @@
 #include "analysis/SoftwarePaths.h"
 #include "analysis/WildCardPath.h"
 #include "common/CommonFunctions.h"
+#include "common/PackageInfoEntry.h"
 #include "platform/FileAttributes.h"
 #include "platform/PlistValue.h"
 #include "platform/UserAccountManager.h"
@@ -120,8 +121,24 @@ public:
     /// True when some cupsFilter value of the PPD equals one of `filters` byte for byte.
     static bool checkCupsFilter(const ppd_file_t* ppd,
                                 const std::optional<std::vector<std::string>>& filters);
-    /// The analysis after the BOM step, as the installed-size computation runs it.
-    void mergeExtenstionPath(const SoftwarePaths& software);
+    /// The analysis after the BOM step: kept paths out, remove and extension paths in, protected folders
+    /// out, the maker's PPD files in. The kept paths pooled from all catalogued software are taken out too
+    /// when `allSoftwareRestPaths` is given (see buildRemovalLists).
+    void
+    mergeExtenstionPath(const SoftwarePaths& software,
+                        const std::optional<std::vector<std::string>>& allSoftwareRestPaths = std::nullopt);
+
+    /// The lists of one software, built afresh: each package's BOM (found as the system version calls
+    /// for; a package whose BOM is gone adds nothing), then mergeExtenstionPath.
+    ///
+    /// The installed size passes no `allSoftwareRestPaths`: it is worked out software by software while
+    /// the catalogue is still being read, before the pool is complete, and tells what the software itself
+    /// installed. The uninstall passes the pool, so that nothing another installed software keeps goes.
+    void buildRemovalLists(const std::vector<PackageInfoEntry>& packages, const SoftwarePaths& software,
+                           const std::optional<std::vector<std::string>>& allSoftwareRestPaths);
+
+    /// The folder of the PPD files that the printer drivers' PPD step examines.
+    static constexpr const char* kPpdFolder = "/Library/Printers/PPDs/Contents/Resources";
 
     /// One line of "lsbom -p Mf": the kind its mode gives, and its path; the empty last line has no kind
     /// and names the install root.

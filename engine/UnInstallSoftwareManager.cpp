@@ -3,13 +3,10 @@
 #include "engine/ProgressSink.h"
 #include "platform/ProcessManager.h"
 #include "platform/SystemRoot.h"
-#include "platform/SystemVersion.h"
 
 #include <thread>
 
 namespace {
-
-constexpr const char* kPpdFolder = "/Library/Printers/PPDs/Contents/Resources";
 
 // For the time a plan is worked out, a part's host steps are only decided, and reported elsewhere.
 class DryRun {
@@ -232,31 +229,10 @@ void UnInstallSoftwareManager::rebootDock() {
 }
 
 void UnInstallSoftwareManager::buildRemovalLists(const SoftwareInformationRecord& record, RecordPlan& plan) {
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::File);
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::Folder);
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::Link);
-    for (const PackageInfoEntry& entry : record.packageInfo) {
-        std::string bomPath;
-        // A package whose bill of materials is gone adds nothing.
-        if (const std::optional<std::string> installPoint =
-                cmnFuncs.lookupReceipt(entry, systemversion::OSVersion(), bomPath)) {
-            analyzePath.getUnInstallPath(bomPath, installPoint, std::string("/"));
-        }
-    }
-    const std::vector<std::string> rest = AnalyzePathManager::addAllSoftwareRestPathList(
-        analyzePath.addExtensionRestPathList(record.restPathList), mAllSoftwareRestPathListArray);
-    const std::vector<std::string> remove =
-        analyzePath.addExtensionRemovePathList(record.removePathList, record.applicationName);
-    analyzePath.mergeRemovePath(remove, rest);
-    analyzePath.removeSystemPath();
-    // After the protected folders are out: PPD files are not screened against them.
-    for (const std::string& name :
-         analyzePath.getSoftwareNameAtCVInformation().value_or(std::vector<std::string>())) {
-        if (CommonFunctions::isEqualStringCompare(record.applicationName, name)) {
-            analyzePath.addRemovePPDFilePath(
-                AnalyzePathManager::getPathList(std::string(kPpdFolder), std::string("TORVA"), std::nullopt));
-        }
-    }
+    // With the kept paths of all software: nothing another installed software keeps goes with this one.
+    analyzePath.buildRemovalLists(record.packageInfo,
+                                  {record.applicationName, record.removePathList, record.restPathList},
+                                  mAllSoftwareRestPathListArray);
     plan.files = analyzePath.getMUnInstallFilePathArray();
     plan.folders = FileRemover::sortedByLength(analyzePath.getMUnInstallFolderPathArray());
     plan.links = analyzePath.getMUnInstallLinkPathArray();
