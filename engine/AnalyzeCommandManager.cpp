@@ -1,10 +1,10 @@
 #include "engine/AnalyzeCommandManager.h"
 
 #include "engine/ShellLexer.h"
-#include "engine/SystemFloor.h"
 #include "platform/CTaskController.h"
 #include "platform/Path.h"
 #include "platform/RealPath.h"
+#include "platform/SystemFloor.h"
 #include "platform/SystemRoot.h"
 
 #include <algorithm>

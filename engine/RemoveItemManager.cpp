@@ -208,6 +208,11 @@ bool RemoveItemManager::removeLaunchAgents_internal(const std::optional<std::vec
             continue;
         }
         const ConfinedRemover::Outcome outcome = mRemover.removeItem(agent.path);
+        if (outcome == ConfinedRemover::Outcome::Protected) {
+            // The system's own agents stay, whatever label the data names.
+            report(EngineAction::Outcome::Skipped, "launch agent", agent.path, "protected");
+            continue;
+        }
         if (outcome != ConfinedRemover::Outcome::Deleted) {
             report(EngineAction::Outcome::Failed, "launch agent", agent.path,
                    outcome == ConfinedRemover::Outcome::UnsafeLink ? "unsafe link"

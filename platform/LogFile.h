@@ -8,8 +8,8 @@
 /// A log that lines are appended to, each with one write so that two writers never mix their lines.
 class LogFile {
 public:
-    /// Opens a log of the system being cleaned, reached without following a link the super-user does not
-    /// own; created (mode 0644) when missing, with its folder when only that is missing. The file itself
+    /// Opens a log of the system being cleaned, reached without following a link (as ConfinedWalker
+    /// walks); created (mode 0644) when missing, with its folder when only that is missing. The file itself
     /// must not be a link. nullopt, with the reason in `error`, when it cannot be opened.
     static std::optional<LogFile> openInSystem(const std::string& systemPath, std::string& error);
 
