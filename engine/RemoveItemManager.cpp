@@ -1,9 +1,11 @@
 #include "engine/RemoveItemManager.h"
 
+#include "common/RecordFiles.h"
 #include "engine/ActionReport.h"
 #include "engine/LaunchAgentScan.h"
 #include "engine/PreferencesFile.h"
 #include "platform/CTaskController.h"
+#include "platform/FileManager.h"
 #include "platform/Path.h"
 #include "platform/SystemRoot.h"
 #include "platform/SystemVersion.h"
@@ -228,6 +230,10 @@ bool RemoveItemManager::removeUnInstallPList(const std::optional<std::string>& p
     if (!path) {
         return false;
     }
+    if (!RecordFiles::isInformationFile(*path)) {
+        report(EngineAction::Outcome::Failed, "information file", *path, "not an uninstall information file");
+        return false;
+    }
     if (!executes()) {
         return true;
     }
@@ -270,6 +276,14 @@ void RemoveItemManager::removeReceiptBundle(const PackageInfoEntry& entry,
         bundles.push_back(userFolder(user, "/Library/Receipts/" + entry.packageName));
     }
     for (const std::string& bundle : bundles) {
+        // The name comes from the data: a bundle another package wrote is not this software's receipt.
+        if (!RecordFiles::isReceiptBundleOf(bundle, entry.packageIdentifier)) {
+            if (FileManager::fileExistsAtPath(bundle)) {
+                report(EngineAction::Outcome::Skipped, "receipt bundle", bundle,
+                       "not the receipt of " + entry.packageIdentifier);
+            }
+            continue;
+        }
         if (mRemover.removeTree(bundle) == ConfinedRemover::Outcome::Deleted) {
             report(EngineAction::Outcome::Deleted, "receipt bundle", bundle, entry.packageIdentifier);
             return;

@@ -144,9 +144,16 @@ UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& 
         }
     }
     bool anyTicked = false;
+    std::vector<std::string> refusals;
     for (size_t i = 0; i < records.size(); ++i) {
         mIsUninstallEnded = false;
-        if (records[i].isMarkedForUninstall() && i < plans.size() && plans[i]) {
+        if (records[i].isMarkedForUninstall() && i < plans.size() && plans[i] && plans[i]->isRefused()) {
+            // Skipped whole; the others still run, and the run ends as a failure.
+            anyTicked = true;
+            mCurrentSoftware = plans[i]->name;
+            mReport.add(EngineAction::Outcome::Refused, "software", plans[i]->name, plans[i]->refusalText());
+            refusals.push_back(plans[i]->name + ": refused, " + plans[i]->refusalText());
+        } else if (records[i].isMarkedForUninstall() && i < plans.size() && plans[i]) {
             anyTicked = true;
             const RecordPlan& plan = *plans[i];
             const auto deadline = std::chrono::steady_clock::now() + mMinimumDuration;
@@ -158,6 +165,9 @@ UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& 
                 return TaskResult::Failed;
             }
             execCommand(plan.preUninstall, "pre-uninstall");
+            for (const ProtectedItem& item : plan.protectedItems) {
+                mReport.add(EngineAction::Outcome::Skipped, "protected", item.path, item.reason);
+            }
             if (!execUnInstall(plan.files, plan.folders, plan.links)) {
                 abortRun("its files could not be deleted");
                 return TaskResult::Failed;
@@ -178,6 +188,13 @@ UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& 
             mProgress.cancelProcess();
             return TaskResult::Cancelled;
         }
+    }
+    if (!refusals.empty()) {
+        mFailureReason.clear();
+        for (const std::string& refusal : refusals) {
+            mFailureReason += (mFailureReason.empty() ? "" : "; ") + refusal;
+        }
+        return TaskResult::Failed;
     }
     return anyTicked ? TaskResult::Done : TaskResult::NothingTicked;
 }
@@ -233,6 +250,8 @@ void UnInstallSoftwareManager::buildRemovalLists(const SoftwareInformationRecord
     analyzePath.buildRemovalLists(record.packageInfo,
                                   {record.applicationName, record.removePathList, record.restPathList},
                                   mAllSoftwareRestPathListArray);
+    plan.refusedEntries = analyzePath.getMRefusedEntries();
+    plan.protectedItems = analyzePath.getMProtectedItems();
     plan.files = analyzePath.getMUnInstallFilePathArray();
     plan.folders = FileRemover::sortedByLength(analyzePath.getMUnInstallFolderPathArray());
     plan.links = analyzePath.getMUnInstallLinkPathArray();
@@ -243,6 +262,10 @@ RecordPlan UnInstallSoftwareManager::planRecord(const SoftwareInformationRecord&
     plan.index = index;
     plan.name = record.applicationName;
     plan.displayName = displayName(record.applicationName);
+    buildRemovalLists(record, plan);
+    if (plan.isRefused()) {
+        return plan; // nothing of it is stopped, run or removed either
+    }
     const std::vector<std::string>& individual = analyzePath.individualPathList();
     const std::vector<std::string>& lower = analyzePath.lowerLayerPathList();
     const std::optional<CustomScript>& script = record.customScript;
@@ -253,7 +276,6 @@ RecordPlan UnInstallSoftwareManager::planRecord(const SoftwareInformationRecord&
     plan.stop = {record.removeLoginWindowsItemList, record.removeLaunchAgentsItemList};
     plan.removal = {record.removeDockItemList, record.removeLoginWindowsItemList,
                     record.removeLaunchAgentsItemList, record.encodePListPath, record.packageInfo};
-    buildRemovalLists(record, plan);
 
     // The steps that act on this machine, decided by the same code the run takes, in the run's order.
     ActionReport decided;

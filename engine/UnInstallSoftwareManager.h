@@ -49,7 +49,8 @@ public:
     void setAuditLogPath(const std::optional<std::string>& hostFile) { mAuditLog.setHostFile(hostFile); }
 
     /// The whole run over the catalogue's full records (ticked and unticked): 0 done, 3000 an application
-    /// would not quit, 5000 failed (also when nothing was ticked or the protected paths cannot be read),
+    /// would not quit, 5000 failed (also when nothing was ticked, the protected paths cannot be read, or
+    /// a ticked software was refused: it is skipped whole and the others still run),
     /// and 1003 when the run ended because the user cancelled (after progress.cancelProcess() returned;
     /// no further record is touched).
     int32_t processUnInstall(std::vector<SoftwareInformationRecord>* records);

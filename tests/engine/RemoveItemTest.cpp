@@ -206,6 +206,10 @@ TEST_F(RemoveItems, TheInformationFileIsDeletedAndAMissingOneFails) {
     EXPECT_FALSE(system.exists(file));
     EXPECT_FALSE(remover.removeUnInstallPList(file));
     EXPECT_FALSE(remover.removeUnInstallPList(std::nullopt));
+    // Only an uninstall information file is one.
+    system.writeFile("/Library/Preferences/com.apple.loginwindow.plist", "theirs");
+    EXPECT_FALSE(remover.removeUnInstallPList("/Library/Preferences/com.apple.loginwindow.plist"));
+    EXPECT_TRUE(system.exists("/Library/Preferences/com.apple.loginwindow.plist"));
 }
 
 TEST_F(RemoveItems, ReceiptsAreForgottenWithPkgutilOnTenSixAndLater) {
