@@ -1,6 +1,5 @@
 #include "platform/FileManager.h"
 
-#include "platform/ConfinedRemover.h"
 #include "platform/DirectoryHandle.h"
 #include "platform/FileStatus.h"
 #include "platform/FolderWalker.h"
@@ -39,11 +38,6 @@ std::string temporaryName(const std::string& name) {
 }
 
 } // namespace
-
-bool FileManager::removeItemAtPathCDA(const std::string& path) {
-    ConfinedRemover remover;
-    return remover.removeTree(path) == ConfinedRemover::Outcome::Deleted;
-}
 
 std::optional<std::vector<std::string>> FileManager::contentsOfDirectoryAtPathCDA(const std::string& path) {
     UniqueFd folder = SystemRoot::openInRoot(path, O_RDONLY | O_DIRECTORY);

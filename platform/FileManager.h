@@ -14,11 +14,6 @@
 /// Lookups stay inside the system root. Listings are sorted by name so that every run sees the same order.
 class FileManager {
 public:
-    /// Removes a file, a symbolic link itself, or a folder with everything in it, as
-    /// ConfinedRemover::removeTree does (no link followed, nothing SystemFloor protects). false when the
-    /// item is missing, protected, or anything could not be removed.
-    static bool removeItemAtPathCDA(const std::string& path);
-
     /// Names of a folder's entries (hidden ones included, not recursive); nullopt when it cannot be listed.
     static std::optional<std::vector<std::string>> contentsOfDirectoryAtPathCDA(const std::string& path);
 

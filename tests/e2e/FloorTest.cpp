@@ -195,9 +195,9 @@ TEST(Floor, APackageThatListsTheSystemLosesOnlyItsOwnFiles) {
         skipped.end());
 }
 
-// While a large software is deleted, its folders are swapped again and again for links (made by the
-// super-user) into a user's documents and to a folder outside the system that hold files of the same
-// names: nothing behind a link is deleted, in any of the runs.
+// While a large software is deleted, its folders are swapped again and again for links (owned by
+// whoever runs the test, the super-user when it can) into a user's documents and to a folder outside
+// the system that hold files of the same names: nothing behind a link is deleted, in any of the runs.
 TEST(Floor, FoldersSwappedForLinksDuringTheDeletionLeadNowhere) {
     constexpr int kRuns = 4;
     constexpr int kFolders = 20;
