@@ -169,7 +169,8 @@ TEST(Floor, PlanShowsARefusedSoftwareWithTheEntriesThatAsked) {
 // documents and key: those stay and are reported, the rest of the software goes.
 TEST(Floor, APackageThatListsTheSystemLosesOnlyItsOwnFiles) {
     AttackCase attack;
-    std::vector<PackageItem> items = {PackageItem::file("Library/Printers/TORVA/Evil/evil.bin", "evil")};
+    std::vector<PackageItem> items = {PackageItem::file("Library/Printers/TORVA/Evil/evil.bin", "evil"),
+                                      PackageItem::file("usr/libexec/cups/filter/pdftotorvaevil", "filter")};
     for (const char* taken :
          {"System/Library/Kernels/kernel", "private/etc/passwd", "Library/Keychains/System.keychain",
           "Users/anna/Library/Keychains/login.keychain-db", "Users/anna/.ssh/id_rsa",
@@ -187,6 +188,8 @@ TEST(Floor, APackageThatListsTheSystemLosesOnlyItsOwnFiles) {
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(attack.canaries->differences(), "");
     EXPECT_FALSE(attack.system.exists(kEvilFile));
+    EXPECT_FALSE(attack.system.exists("/usr/libexec/cups/filter/pdftotorvaevil"))
+        << "the maker's filter goes";
     EXPECT_TRUE(contains(run.err, "uninstaller-cli: left alone: "));
     EXPECT_TRUE(contains(run.err, "more left alone, listed in the audit log")) << run.err;
     const Names skipped = attack.logged("skipped");
