@@ -319,22 +319,8 @@ int64_t StoreSoftwareInformationManager::getApplicationSize(
     if (!packages) {
         return 0;
     }
-    const int32_t version = systemversion::OSVersion();
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::File);
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::Folder);
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::Link);
-    for (const PackageInfoEntry& entry : *packages) {
-        std::string bomPath;
-        const std::optional<std::string> installPoint = cmnFuncs.lookupReceipt(entry, version, bomPath);
-        if (installPoint && FileManager::fileExistsAtPath(bomPath)) {
-            analyzePath.getUnInstallPath(bomPath, installPoint, std::string("/"));
-        }
-    }
-    return getPackageSize(software);
-}
-
-int64_t StoreSoftwareInformationManager::getPackageSize(const SoftwarePaths& software) {
-    analyzePath.mergeExtenstionPath(software);
+    // Without the kept paths of all software: the size is what this software installed.
+    analyzePath.buildRemovalLists(*packages, software, /*allSoftwareRestPaths=*/std::nullopt);
     int64_t total = 0;
     for (const std::string& file : analyzePath.getMUnInstallFilePathArray()) {
         total += static_cast<int64_t>(analyzePath.fileSize(file).value_or(0));

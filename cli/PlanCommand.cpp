@@ -88,6 +88,25 @@ std::string scriptJson(const std::vector<AnalyzeCommandManager::Verdict>& verdic
            "}, \"commands\": [" + commands + "]}";
 }
 
+std::string refusedJson(const std::vector<RefusedEntry>& entries) {
+    std::string json = "[";
+    for (const RefusedEntry& refused : entries) {
+        json += (json.size() == 1 ? "" : ", ") + std::string("{\"entry\": ") +
+                jsontext::quoted(refused.entry) + ", \"reaches\": " + jsontext::quoted(refused.reaches) +
+                ", \"reason\": " + jsontext::quoted(refused.reason) + "}";
+    }
+    return json + "]";
+}
+
+std::string leftAloneJson(const std::vector<ProtectedItem>& items) {
+    std::string json = "[";
+    for (const ProtectedItem& item : items) {
+        json += (json.size() == 1 ? "" : ", ") + std::string("{\"path\": ") + jsontext::quoted(item.path) +
+                ", \"reason\": " + jsontext::quoted(item.reason) + "}";
+    }
+    return json + "]";
+}
+
 void printLines(std::ostream& out, const std::string& label, const std::vector<std::string>& items,
                 const std::string& suffix = {}) {
     for (const std::string& item : items) {
@@ -130,6 +149,15 @@ void PlanCommand::printText(const UninstallPlan& plan, std::ostream& out) {
     for (const RecordPlan& record : plan.records) {
         const std::vector<std::string> none;
         out << record.name << '\n';
+        if (record.isRefused()) {
+            out << "  refused: nothing of it is removed, as its remove paths ask for what no uninstall may "
+                   "touch\n";
+            for (const RefusedEntry& refused : record.refusedEntries) {
+                out << "  refused entry: " << refused.entry << " reaches " << refused.reaches << " ("
+                    << refused.reason << ")\n";
+            }
+            continue;
+        }
         printLines(out, "file", record.files);
         printLines(out, "link", record.links);
         // Deepest first, as they are examined.
@@ -145,6 +173,9 @@ void PlanCommand::printText(const UninstallPlan& plan, std::ostream& out) {
         }
         printLines(out, "receipt", identifiers(record.removal));
         printLines(out, skipped, record.skipped);
+        for (const ProtectedItem& item : record.protectedItems) {
+            out << "  left alone: " << item.path << " (" << item.reason << ")\n";
+        }
     }
     if (!plan.skipped.empty()) {
         out << "Whole run\n";
@@ -159,6 +190,7 @@ void PlanCommand::printJson(const UninstallPlan& plan, std::ostream& out) {
         const std::vector<std::string> none;
         const bool hasFile = record.removal.uninstallPList && !record.removal.uninstallPList->empty();
         out << (i == 0 ? "\n  " : ",\n  ") << "{\"name\": " << jsontext::quoted(record.name)
+            << ",\n   \"refusedEntries\": " << refusedJson(record.refusedEntries)
             << ",\n   \"files\": " << jsontext::array(record.files)
             << ",\n   \"links\": " << jsontext::array(record.links)
             << ",\n   \"folders\": " << jsontext::array(record.folders)
@@ -170,7 +202,8 @@ void PlanCommand::printJson(const UninstallPlan& plan, std::ostream& out) {
             << ",\n   \"informationFile\": "
             << (hasFile ? jsontext::quoted(*record.removal.uninstallPList) : std::string("null"))
             << ",\n   \"receipts\": " << jsontext::array(identifiers(record.removal))
-            << ",\n   \"skipped\": " << jsontext::array(record.skipped) << "}";
+            << ",\n   \"skipped\": " << jsontext::array(record.skipped)
+            << ",\n   \"leftAlone\": " << leftAloneJson(record.protectedItems) << "}";
     }
     out << (plan.records.empty() ? "" : "\n") << "], \"skipped\": " << jsontext::array(plan.skipped) << "}\n";
 }

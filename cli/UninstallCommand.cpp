@@ -48,6 +48,21 @@ bool confirmed(const Localization& texts, std::ostream& err) {
     return answer == "y" || answer == "yes" || answer == expected;
 }
 
+// The items the lists named that stayed because no uninstall may take them: the first few, the rest
+// only in the audit log.
+void printLeftAlone(const ActionReport& report, std::ostream& err) {
+    constexpr size_t kShown = 5;
+    size_t count = 0;
+    for (const EngineAction& action : report.actionsWith(EngineAction::Outcome::Skipped)) {
+        if (action.step == "protected" && count++ < kShown) {
+            err << "uninstaller-cli: left alone: " << action.target << " (" << action.detail << ")\n";
+        }
+    }
+    if (count > kShown) {
+        err << "uninstaller-cli: and " << count - kShown << " more left alone, listed in the audit log\n";
+    }
+}
+
 } // namespace
 
 int UninstallCommand::exitStatusOf(int32_t code) {
@@ -118,6 +133,7 @@ int UninstallCommand::run(StoreSoftwareInformationManager& store, const CommandL
     if (result) {
         printAlert(*result, code == UnInstallSoftwareManager::kDone ? out : err);
     }
+    printLeftAlone(driver.report(), err);
     if (summary.result == RunSummary::Result::Failed) {
         err << "uninstaller-cli: " << summary.reason << "; see " << driver.auditLogLocation() << '\n';
         for (const RunSummary::Software& software : summary.software) {

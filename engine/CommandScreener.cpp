@@ -1,7 +1,7 @@
 #include "engine/CommandScreener.h"
 
 #include "engine/AnalyzeCommandManager.h"
-#include "engine/SystemFloor.h"
+#include "platform/SystemFloor.h"
 #include "platform/ConfinedWalker.h"
 #include "platform/Path.h"
 #include "platform/RealPath.h"
@@ -650,6 +650,9 @@ std::optional<std::string> CommandScreener::protectedFor(const std::string& path
     if (SystemFloor::contains(path)) {
         return path + " is a system folder";
     }
+    if (const std::optional<std::string_view> why = SystemFloor::untouchableBecause(path)) {
+        return path + " may not be touched (" + std::string(*why) + ")";
+    }
     if (AnalyzeCommandManager::isIndividualPath(mIndividual, path) ||
         AnalyzeCommandManager::isLowerLayerPath(mLowerLayer, path)) {
         return path + " is protected";
@@ -657,8 +660,8 @@ std::optional<std::string> CommandScreener::protectedFor(const std::string& path
     if (reach == Reach::Item) {
         return std::nullopt;
     }
-    if (SystemFloor::containsBelow(path)) {
-        return path + " holds a system folder";
+    if (SystemFloor::containsBelow(path) || SystemFloor::holdsUntouchable(path)) {
+        return path + " holds a system folder or files no uninstall may touch";
     }
     for (const std::vector<std::string>* list : {&mIndividual, &mLowerLayer}) {
         for (const std::string& entry : *list) {

@@ -10,7 +10,8 @@ struct EngineAction {
         Edited,         // a property list rewritten; `detail` names the key
         Forgotten,      // a receipt forgotten
         Run,            // a command or script line ran
-        Refused,        // a script line the screening refused; `detail` says why
+        Refused,        // a script line the screening refused, or a software whose remove paths ask for
+                        // what no uninstall may touch; `detail` says why
         SkippedOffline, // a step that would act on the machine the program runs on, not taken
         Failed,         // tried and failed; `detail` says how
         AlreadyGone,    // what was to be removed was not there any more: the step's goal is reached
@@ -20,7 +21,8 @@ struct EngineAction {
     Outcome outcome = Outcome::Skipped;
     /// What kind of step: "file", "folder", "link", "pre-uninstall", "post-uninstall", "killall", "su",
     /// "launchctl", "chown", "quit applications", "restart Dock", "Dock", "login items",
-    /// "launch agent", "information file", "receipt", "receipt bundle".
+    /// "launch agent", "information file", "receipt", "receipt bundle", "software" (a refused one),
+    /// "protected" (an item its lists named that stays).
     std::string step;
     /// What it acted on: a path, a script line or one of its commands, a label, a receipt identifier, a
     /// command's arguments.

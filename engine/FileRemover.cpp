@@ -1,7 +1,6 @@
 #include "engine/FileRemover.h"
 
 #include "engine/ActionReport.h"
-#include "engine/SystemFloor.h"
 
 #include <algorithm>
 #include <cstring>
@@ -35,6 +34,8 @@ const char* reasonOf(ConfinedRemover::Outcome outcome, const char* step) {
         return "not empty";
     case ConfinedRemover::Outcome::UnsafeLink:
         return "unsafe link";
+    case ConfinedRemover::Outcome::Protected:
+        return "protected";
     case ConfinedRemover::Outcome::WrongKind:
         return std::strcmp(step, "folder") == 0 ? "not a folder" : "a folder";
     case ConfinedRemover::Outcome::Failed:
@@ -93,31 +94,15 @@ bool FileRemover::execUnInstall(const std::optional<std::vector<std::string>>& f
     if (!files || !sortedFolders || !links) {
         return false;
     }
-    // Whatever the lists say, the system's own folders stay.
-    const auto onFloor = [&](const char* step, const std::string& path) {
-        if (!SystemFloor::contains(path)) {
-            return false;
-        }
-        if (mReport != nullptr) {
-            mReport->add(EngineAction::Outcome::Skipped, step, path, "system folder");
-        }
-        return true;
-    };
     mRemover.forget();
     for (const std::string& file : *files) {
-        if (!onFloor("file", file)) {
-            note(mRemover.removeFile(file), "file", file);
-        }
+        note(mRemover.removeFile(file), "file", file);
     }
     for (const std::string& link : *links) {
-        if (!onFloor("link", link)) {
-            note(mRemover.removeLink(link), "link", link);
-        }
+        note(mRemover.removeLink(link), "link", link);
     }
     for (auto folder = sortedFolders->rbegin(); folder != sortedFolders->rend(); ++folder) {
-        if (!onFloor("folder", *folder)) {
-            note(mRemover.removeFolderIfOnlyHidden(*folder), "folder", *folder);
-        }
+        note(mRemover.removeFolderIfOnlyHidden(*folder), "folder", *folder);
     }
     mRemover.forget();
     return true;

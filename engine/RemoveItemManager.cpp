@@ -1,9 +1,11 @@
 #include "engine/RemoveItemManager.h"
 
+#include "common/RecordFiles.h"
 #include "engine/ActionReport.h"
 #include "engine/LaunchAgentScan.h"
 #include "engine/PreferencesFile.h"
 #include "platform/CTaskController.h"
+#include "platform/FileManager.h"
 #include "platform/Path.h"
 #include "platform/SystemRoot.h"
 #include "platform/SystemVersion.h"
@@ -208,6 +210,11 @@ bool RemoveItemManager::removeLaunchAgents_internal(const std::optional<std::vec
             continue;
         }
         const ConfinedRemover::Outcome outcome = mRemover.removeItem(agent.path);
+        if (outcome == ConfinedRemover::Outcome::Protected) {
+            // The system's own agents stay, whatever label the data names.
+            report(EngineAction::Outcome::Skipped, "launch agent", agent.path, "protected");
+            continue;
+        }
         if (outcome == ConfinedRemover::Outcome::Deleted) {
             report(EngineAction::Outcome::Deleted, "launch agent", agent.path, agent.label);
         } else if (outcome == ConfinedRemover::Outcome::Missing) {
@@ -224,6 +231,10 @@ bool RemoveItemManager::removeLaunchAgents_internal(const std::optional<std::vec
 
 bool RemoveItemManager::removeUnInstallPList(const std::optional<std::string>& path) {
     if (!path) {
+        return false;
+    }
+    if (!RecordFiles::isInformationFile(*path)) {
+        report(EngineAction::Outcome::Failed, "information file", *path, "not an uninstall information file");
         return false;
     }
     if (!executes()) {
@@ -297,6 +308,14 @@ void RemoveItemManager::removeReceiptBundle(const PackageInfoEntry& entry,
         bundles.push_back(userFolder(user, "/Library/Receipts/" + entry.packageName));
     }
     for (const std::string& bundle : bundles) {
+        // The name comes from the data: a bundle another package wrote is not this software's receipt.
+        if (!RecordFiles::isReceiptBundleOf(bundle, entry.packageIdentifier)) {
+            if (FileManager::fileExistsAtPath(bundle)) {
+                report(EngineAction::Outcome::Skipped, "receipt bundle", bundle,
+                       "not the receipt of " + entry.packageIdentifier);
+            }
+            continue;
+        }
         const ConfinedRemover::Outcome outcome = mRemover.removeTree(bundle);
         if (outcome == ConfinedRemover::Outcome::Deleted) {
             report(EngineAction::Outcome::Deleted, "receipt bundle", bundle, entry.packageIdentifier);

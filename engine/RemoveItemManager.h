@@ -61,12 +61,12 @@ public:
     bool removeLaunchAgents_internal(const std::optional<std::vector<std::string>>& labels,
                                      const std::optional<std::string>& folder);
 
-    /// Deletes the uninstall information file; true when it went or was already gone, false when it could
-    /// not be deleted.
+    /// Deletes the uninstall information file; true when it went or was already gone, false when it is not
+    /// an uninstall information file or could not be deleted.
     bool removeUnInstallPList(const std::optional<std::string>& path);
 
-    /// Forgets or deletes the receipts of the packages, as the system version calls for; false for an
-    /// absent list.
+    /// Forgets or deletes the receipts of the packages, as the system version calls for; a receipt bundle
+    /// only when its own identifier is the package's. false for an absent list.
     bool removeReceipts(const std::optional<std::vector<PackageInfoEntry>>& packages);
 
     /// Runs "/usr/sbin/pkgutil --forget ID --volume V"; true when it ran and said it forgot the package.

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr const char* kPpdFolder = "/Library/Printers/PPDs/Contents/Resources";
-
 // For the time a plan is worked out, a part's host steps are only decided, and reported elsewhere.
 class DryRun {
 public:
@@ -187,12 +185,29 @@ void UnInstallSoftwareManager::summarize(RunSummary::Result result, const std::s
         if (action.outcome == EngineAction::Outcome::Failed) {
             software.result = RunSummary::Result::Failed;
             software.failures.push_back(action);
+        } else if (action.outcome == EngineAction::Outcome::Refused && action.step == "software") {
+            software.result = RunSummary::Result::Refused;
+            software.failures.push_back(action);
         }
     }
-    if (result == RunSummary::Result::Done && mSummary.counts.failed > 0) {
+    if (result != RunSummary::Result::Done) {
+        mAuditLog.writeEnd(mSummary);
+        return;
+    }
+    std::string refused;
+    for (const RunSummary::Software& software : mSummary.software) {
+        if (software.result == RunSummary::Result::Refused) {
+            refused += (refused.empty() ? "" : "; ") + software.name + " was refused, " +
+                       software.failures.front().detail;
+        }
+    }
+    if (mSummary.counts.failed > 0 || !refused.empty()) {
         mSummary.result = RunSummary::Result::Failed;
-        mSummary.reason = std::to_string(mSummary.counts.failed) + " of " +
-                          std::to_string(mSummary.counts.total()) + " items could not be removed";
+        mSummary.reason = refused;
+        if (mSummary.counts.failed > 0) {
+            mSummary.reason += (refused.empty() ? "" : "; ") + std::to_string(mSummary.counts.failed) + " of " +
+                               std::to_string(mSummary.counts.total()) + " items could not be removed";
+        }
     }
     mAuditLog.writeEnd(mSummary);
 }
@@ -211,7 +226,13 @@ UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& 
     std::string lastDone;
     for (size_t i = 0; i < records.size(); ++i) {
         mIsUninstallEnded = false;
-        if (records[i].isMarkedForUninstall() && i < plans.size() && plans[i]) {
+        if (records[i].isMarkedForUninstall() && i < plans.size() && plans[i] && plans[i]->isRefused()) {
+            // Skipped whole; the others still run, and the run ends as a failure.
+            anyTicked = true;
+            mReport.setSoftware(plans[i]->name);
+            mReport.add(EngineAction::Outcome::Refused, "software", plans[i]->name, plans[i]->refusalText());
+            mReport.setSoftware("");
+        } else if (records[i].isMarkedForUninstall() && i < plans.size() && plans[i]) {
             anyTicked = true;
             const RecordPlan& plan = *plans[i];
             const auto deadline = std::chrono::steady_clock::now() + mMinimumDuration;
@@ -245,6 +266,9 @@ void UnInstallSoftwareManager::uninstallOne(const RecordPlan& plan) {
         return;
     }
     execCommand(plan.preUninstall, "pre-uninstall");
+    for (const ProtectedItem& item : plan.protectedItems) {
+        mReport.add(EngineAction::Outcome::Skipped, "protected", item.path, item.reason);
+    }
     const size_t before = mReport.actions().size();
     execUnInstall(plan.files, plan.folders, plan.links);
     const std::vector<EngineAction>& actions = mReport.actions();
@@ -328,31 +352,12 @@ void UnInstallSoftwareManager::rebootDock() {
 }
 
 void UnInstallSoftwareManager::buildRemovalLists(const SoftwareInformationRecord& record, RecordPlan& plan) {
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::File);
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::Folder);
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::Link);
-    for (const PackageInfoEntry& entry : record.packageInfo) {
-        std::string bomPath;
-        // A package whose bill of materials is gone adds nothing.
-        if (const std::optional<std::string> installPoint =
-                cmnFuncs.lookupReceipt(entry, systemversion::OSVersion(), bomPath)) {
-            analyzePath.getUnInstallPath(bomPath, installPoint, std::string("/"));
-        }
-    }
-    const std::vector<std::string> rest = AnalyzePathManager::addAllSoftwareRestPathList(
-        analyzePath.addExtensionRestPathList(record.restPathList), mAllSoftwareRestPathListArray);
-    const std::vector<std::string> remove =
-        analyzePath.addExtensionRemovePathList(record.removePathList, record.applicationName);
-    analyzePath.mergeRemovePath(remove, rest);
-    analyzePath.removeSystemPath();
-    // After the protected folders are out: PPD files are not screened against them.
-    for (const std::string& name :
-         analyzePath.getSoftwareNameAtCVInformation().value_or(std::vector<std::string>())) {
-        if (CommonFunctions::isEqualStringCompare(record.applicationName, name)) {
-            analyzePath.addRemovePPDFilePath(
-                AnalyzePathManager::getPathList(std::string(kPpdFolder), std::string("TORVA"), std::nullopt));
-        }
-    }
+    // With the kept paths of all software: nothing another installed software keeps goes with this one.
+    analyzePath.buildRemovalLists(record.packageInfo,
+                                  {record.applicationName, record.removePathList, record.restPathList},
+                                  mAllSoftwareRestPathListArray);
+    plan.refusedEntries = analyzePath.getMRefusedEntries();
+    plan.protectedItems = analyzePath.getMProtectedItems();
     plan.files = analyzePath.getMUnInstallFilePathArray();
     plan.folders = FileRemover::sortedByLength(analyzePath.getMUnInstallFolderPathArray());
     plan.links = analyzePath.getMUnInstallLinkPathArray();
@@ -363,6 +368,10 @@ RecordPlan UnInstallSoftwareManager::planRecord(const SoftwareInformationRecord&
     plan.index = index;
     plan.name = record.applicationName;
     plan.displayName = displayName(record.applicationName);
+    buildRemovalLists(record, plan);
+    if (plan.isRefused()) {
+        return plan; // nothing of it is stopped, run or removed either
+    }
     const std::vector<std::string>& individual = analyzePath.individualPathList();
     const std::vector<std::string>& lower = analyzePath.lowerLayerPathList();
     const std::optional<CustomScript>& script = record.customScript;
@@ -373,7 +382,6 @@ RecordPlan UnInstallSoftwareManager::planRecord(const SoftwareInformationRecord&
     plan.stop = {record.removeLoginWindowsItemList, record.removeLaunchAgentsItemList};
     plan.removal = {record.removeDockItemList, record.removeLoginWindowsItemList,
                     record.removeLaunchAgentsItemList, record.encodePListPath, record.packageInfo};
-    buildRemovalLists(record, plan);
 
     // The steps that act on this machine, decided by the same code the run takes, in the run's order.
     ActionReport decided;

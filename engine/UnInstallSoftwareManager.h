@@ -74,9 +74,10 @@ public:
 
     /// The whole run over the catalogue's full records (ticked and unticked): 0 done, 3000 an application
     /// would not quit, 5000 failed or refused (also when nothing was ticked, the protected paths cannot
-    /// be read, the log asked for cannot be opened or another uninstall holds the system), and 1003 when
-    /// the run ended because the user cancelled (after progress.cancelProcess() returned; no further
-    /// record is touched). summary() tells the rest.
+    /// be read, the log asked for cannot be opened, another uninstall holds the system, or a ticked
+    /// software was refused: it is skipped whole and the others still run), and 1003 when the run ended
+    /// because the user cancelled (after progress.cancelProcess() returned; no further record is
+    /// touched). summary() tells the rest.
     int32_t processUnInstall(std::vector<SoftwareInformationRecord>* records);
 
     /// Why a run was refused before it changed anything.

@@ -4,7 +4,7 @@
 // holding one; and every command reads back from its report as the words it runs with.
 
 #include "engine/AnalyzeCommandManager.h"
-#include "engine/SystemFloor.h"
+#include "platform/SystemFloor.h"
 #include "fuzz/Touch.h"
 #include "platform/Path.h"
 #include "platform/SystemRoot.h"
@@ -66,12 +66,12 @@ bool isProtected(const std::string& path, bool below) {
     const auto same = [&](const std::string& entry) { return path::isSameItem(path, entry); };
     const auto within = [&](const std::string& entry) { return path::isWithin(path, entry); };
     const auto holds = [&](const std::string& entry) { return path::isStrictlyWithin(entry, path); };
-    if (SystemFloor::contains(path) || std::any_of(kIndividual.begin(), kIndividual.end(), same) ||
+    if (SystemFloor::mayNotTouch(path) || std::any_of(kIndividual.begin(), kIndividual.end(), same) ||
         std::any_of(kLowerLayer.begin(), kLowerLayer.end(), within)) {
         return true;
     }
     return below &&
-           (SystemFloor::containsBelow(path) || std::any_of(kIndividual.begin(), kIndividual.end(), holds) ||
+           (SystemFloor::holdsUntouchable(path) || std::any_of(kIndividual.begin(), kIndividual.end(), holds) ||
             std::any_of(kLowerLayer.begin(), kLowerLayer.end(), holds));
 }
 

@@ -60,7 +60,7 @@ std::string reasonOf(ConfinedWalker::Status status) {
     case ConfinedWalker::Status::NotAFolder:
         return "its folder does not exist";
     case ConfinedWalker::Status::UnsafeLink:
-        return "its folder is reached through a link of another owner";
+        return "its folder is reached through a symbolic link";
     case ConfinedWalker::Status::Failed:
         break;
     }

@@ -170,9 +170,13 @@ TEST_F(RemoveItems, LaunchAgentsAtAnyDepthGoByLabel) {
     system.writePlist("/Users/ben/Library/LaunchAgents/other.plist",
                       plistDictionary({{"Label", "com.other"}}));
     system.writeFile("/Users/ben/Library/LaunchAgents/notes.txt", "not a property list");
+    // The system's own agents stay whatever label the data names; the step goes on.
+    system.writePlist("/System/Library/LaunchAgents/com.apple.Finder.plist",
+                      plistDictionary({{"Label", "com.torva.a"}}));
 
     EXPECT_TRUE(remover.removeLaunchAgents(Labels{"com.torva.a", "com.torva.b"}));
 
+    EXPECT_TRUE(system.exists("/System/Library/LaunchAgents/com.apple.Finder.plist"));
     EXPECT_FALSE(system.exists("/Library/LaunchAgents/com.torva.a.plist"));
     EXPECT_FALSE(system.exists("/Users/ben/Library/LaunchAgents/sub/x/agent.plist"));
     EXPECT_TRUE(system.exists("/Users/ben/Library/LaunchAgents/other.plist"));
@@ -202,6 +206,10 @@ TEST_F(RemoveItems, TheInformationFileIsDeletedAndAMissingOneIsAlreadyGone) {
     EXPECT_TRUE(remover.removeUnInstallPList(file));
     EXPECT_EQ(report.actionsWith(EngineAction::Outcome::AlreadyGone).size(), 1u);
     EXPECT_FALSE(remover.removeUnInstallPList(std::nullopt));
+    // Only an uninstall information file is one.
+    system.writeFile("/Library/Preferences/com.apple.loginwindow.plist", "theirs");
+    EXPECT_FALSE(remover.removeUnInstallPList("/Library/Preferences/com.apple.loginwindow.plist"));
+    EXPECT_TRUE(system.exists("/Library/Preferences/com.apple.loginwindow.plist"));
 }
 
 TEST_F(RemoveItems, ReceiptsAreForgottenWithPkgutilOnTenSixAndLater) {

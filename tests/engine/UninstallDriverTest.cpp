@@ -19,7 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 #include <sstream>
 
 namespace {
@@ -44,15 +43,6 @@ public:
     Lines calls;
     bool cancel = false;
     std::optional<std::string> cancelDuring;
-};
-
-// The machine's own Process Manager as the offline rule sees it.
-class HostLikeProcesses : public ProcessManager {
-public:
-    std::vector<ProcessInfo> runningProcesses() override { return {}; }
-    std::optional<std::string> sendQuitEvent(const ProcessSerialNumber&, bool) override {
-        return std::string();
-    }
 };
 
 Process application(uint32_t serial, const char* signature,
@@ -286,64 +276,6 @@ TEST_F(UninstallDriver, ASoftwareUpdateRecordHasNoInformationFileButLosesItsRece
     for (const EngineAction& action : driver.report().actions()) {
         EXPECT_NE(action.step, "information file");
     }
-}
-
-// The dry run works the plan out with the same code: the run then acts on exactly those items, and
-// takes exactly the steps the plan says an offline system leaves out.
-TEST_F(UninstallDriver, ThePlanIsWhatTheRunDoes) {
-    SoftwareSpec beta = utility("Beta Utility");
-    beta.preUninstall = Lines{"/usr/bin/touch /Library/Printers/TORVA/marker", "rm -rf /Library"};
-    beta.loginItems = Lines{"/Applications/Beta.app"};
-    SoftwareFixture::writeInformationFile(system, beta.name, SoftwareFixture::informationFile(beta));
-    system.writePlist("/Applications/Beta.app/Contents/Info.plist",
-                      plistDictionary({{"CFBundleExecutable", "Beta"}}));
-    FakeTools tools;
-    for (const char* tool : {"su", "launchctl", "killall", "chown"}) {
-        tools.add(tool);
-    }
-    HostLikeProcesses processes;
-    UnInstallSoftwareManager planner(progress, processes);
-    const UninstallPlan plan = planner.planUnInstall(records({"Alpha Utility", "Beta Utility"}));
-    UnInstallSoftwareManager driver(progress, processes);
-    driver.setMinimumDuration(std::chrono::milliseconds(0));
-    std::vector<SoftwareInformationRecord> all = records({"Alpha Utility", "Beta Utility"});
-
-    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kDone);
-
-    std::multiset<std::string> planned;
-    Lines plannedSkips = plan.skipped;
-    for (const RecordPlan& record : plan.records) {
-        for (const auto* list : {&record.files, &record.links, &record.folders}) {
-            planned.insert(list->begin(), list->end());
-        }
-        plannedSkips.insert(plannedSkips.begin() + 1, record.skipped.begin(), record.skipped.end());
-    }
-    std::multiset<std::string> acted;
-    Lines skips;
-    for (const EngineAction& action : driver.report().actions()) {
-        if (action.step == "file" || action.step == "link" || action.step == "folder") {
-            acted.insert(action.target);
-        }
-        if (action.outcome == EngineAction::Outcome::SkippedOffline) {
-            skips.push_back(HostActions::offlineStepText(action));
-        }
-    }
-    EXPECT_EQ(acted, planned);
-    EXPECT_FALSE(planned.empty());
-    ASSERT_EQ(plan.records.size(), 2u);
-    EXPECT_EQ(
-        plan.records[1].skipped,
-        (Lines{"su anna", "launchctl unload /Users/anna/Library/LaunchAgents/TORVA/com.torva.Beta.plist",
-               "killall Beta", "/usr/bin/touch /Library/Printers/TORVA/marker"}));
-    EXPECT_EQ(plan.records[1].preUninstall.size(), 2u);
-    EXPECT_FALSE(plan.records[1].preUninstall[1].admitted);
-    std::sort(skips.begin(), skips.end());
-    std::sort(plannedSkips.begin(), plannedSkips.end());
-    EXPECT_EQ(skips, plannedSkips);
-    for (const char* tool : {"su", "launchctl", "killall", "chown"}) {
-        EXPECT_TRUE(tools.calls(tool).empty()) << tool << " ran on an offline system";
-    }
-    EXPECT_FALSE(system.exists("/Library/Printers/TORVA/marker"));
 }
 
 TEST_F(UninstallDriver, OnTheRunningSystemScriptLinesAndToolsRun) {

@@ -207,3 +207,15 @@ TEST_F(Pkgutil, LinksNeverLeadOutOfTheVolume) {
     EXPECT_TRUE(host.exists(outside.receiptPath));
     EXPECT_TRUE(host.exists(outside.bomPath));
 }
+
+// A receipts folder that is a link to someone's files inside the volume: --forget deletes nothing there.
+TEST_F(Pkgutil, ForgetFollowsNoLinkInsideTheVolume) {
+    PackageFixture::install(system, driver());
+    system.makeFolder("/Users/anna");
+    ASSERT_EQ(::rename(system.host("/var/db/receipts").c_str(), system.host("/Users/anna/Documents").c_str()),
+              0);
+    system.makeLink("/var/db/receipts", "../../Users/anna/Documents");
+    run({"--forget", "com.torva.pkg.Driver", "--volume", volume});
+    EXPECT_TRUE(system.exists("/Users/anna/Documents/com.torva.pkg.Driver.bom"));
+    EXPECT_TRUE(system.exists("/Users/anna/Documents/com.torva.pkg.Driver.plist"));
+}
