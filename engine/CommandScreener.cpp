@@ -651,7 +651,7 @@ std::optional<std::string> CommandScreener::protectedFor(const std::string& path
         return path + " is a system folder";
     }
     if (const std::optional<std::string_view> why = SystemFloor::untouchableBecause(path)) {
-        return path + " may not be touched (" + std::string(*why) + ")";
+        return path + " is protected (" + std::string(*why) + ")";
     }
     if (AnalyzeCommandManager::isIndividualPath(mIndividual, path) ||
         AnalyzeCommandManager::isLowerLayerPath(mLowerLayer, path)) {

@@ -75,7 +75,8 @@ void FileRemover::note(ConfinedRemover::Outcome outcome, const char* step, const
         mReport->add(EngineAction::Outcome::AlreadyGone, step, path);
         return;
     case ConfinedRemover::Outcome::NotEmpty:
-        // Shared with other software or holding the user's own files: kept on purpose.
+    case ConfinedRemover::Outcome::Protected:
+        // Shared with other software, holding the user's own files, or the system's: kept on purpose.
         mReport->add(EngineAction::Outcome::Skipped, step, path, reason);
         return;
     case ConfinedRemover::Outcome::Failed:

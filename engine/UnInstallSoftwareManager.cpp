@@ -197,7 +197,7 @@ void UnInstallSoftwareManager::summarize(RunSummary::Result result, const std::s
     std::string refused;
     for (const RunSummary::Software& software : mSummary.software) {
         if (software.result == RunSummary::Result::Refused) {
-            refused += (refused.empty() ? "" : "; ") + software.name + " was refused, " +
+            refused += (refused.empty() ? "" : "; ") + software.name + ": refused, " +
                        software.failures.front().detail;
         }
     }

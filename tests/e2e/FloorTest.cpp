@@ -257,7 +257,8 @@ TEST(Floor, FoldersSwappedForLinksDuringTheDeletionLeadNowhere) {
         EXPECT_EQ(documents.differences(TreeSnapshot::take(attack.system.host("/Users/anna/Documents"))), "");
         EXPECT_EQ(host.differences(TreeSnapshot::take(attack.canaries->hostFolder())), "");
         EXPECT_EQ(attack.canaries->differences(), "");
-        EXPECT_EQ(uninstall.exitStatus, 0) << uninstall.err;
+        // A path that met a link fails the run; one the swaps missed leaves it done.
+        EXPECT_TRUE(uninstall.exitStatus == 0 || uninstall.exitStatus == 5) << uninstall.err;
         fs::remove_all(big);
     }
 }
