@@ -8,6 +8,7 @@
 #include "ui_MainWindow.h"
 
 #include "catalogue/StartupSearch.h"
+#include "engine/AlertMessage.h"
 #include "platform/Bundle.h"
 #include "platform/Localization.h"
 
@@ -71,6 +72,7 @@ MainWindowController::MainWindowController(const Localization& texts, QSettings&
 
     QTableView* table = mUi->mSoftwareInformationTable;
     table->setModel(mModel);
+    table->setAccessibleName(text(mTexts, "Main.Accessibility.Table"));
     QHeaderView* header = table->horizontalHeader();
     header->setSectionResizeMode(SoftwareTableModel::UninstallColumn, QHeaderView::Fixed);
     header->setSectionResizeMode(SoftwareTableModel::NameColumn, QHeaderView::Stretch);
@@ -217,7 +219,8 @@ void MainWindowController::showAboutPanel() {
     panel.setText(QString::fromLatin1(kApplicationName));
     if (!version.empty()) {
         panel.setInformativeText(
-            QString::fromStdString(mTexts.localizedString("Main.TableHeader.Title.Version") + " " + version));
+            QString::fromStdString(mTexts.localizedString("Main.TableHeader.Title.Version") + " " +
+                                   mTexts.isolatedLeftToRight(version)));
     }
     const QIcon icon = windowIcon();
     if (!icon.isNull()) {
@@ -269,13 +272,15 @@ void MainWindowController::searchingTask() {
         mProgress->endProgressDialog();
         return;
     }
-    showAlertPanel(1000);
+    // The sheet goes before the alert opens, so that the alert is never stacked on a sheet.
+    mNothingFound = true;
     mProgress->endProgressDialog();
+    showAlertPanel(1000);
     terminate_Process();
 }
 
 void MainWindowController::displayMainWindow(int returnCode) {
-    if (returnCode != 0 || mQuitting) {
+    if (returnCode != 0 || mQuitting || mNothingFound) {
         return;
     }
     mModel->load();
@@ -291,7 +296,11 @@ void MainWindowController::pushUnInstall() {
         return;
     }
     activateWindow();
-    if (showAlertPanel(1001) != 1) {
+    const AlertMessage question = AlertMessage::confirmation(
+        AlertMessage::removalItems(storeManager.getMSoftwareInformationForDisplayArray(),
+                                   mSelection.takenRows(), mTexts),
+        mTexts);
+    if (AlertPanelManager::showAlertPanel(question, this) != 1) {
         return;
     }
     mUninstalling = true;
@@ -322,9 +331,9 @@ void MainWindowController::uninstallProcessTask() {
             ? uninstallManager->processUnInstall(storeManager.getMSoftwareInformationArray())
             : 5000;
     if (const std::optional<int32_t> alert = uninstallresult::alertCode(result)) {
-        // The result is told while the sheet is still up; then the sheet ends and the application quits.
-        showAlertPanel(*alert);
+        // The sheet ends first, so that the result is not stacked on it; then the application quits.
         mProgress->endProgressDialog();
+        showAlertPanel(*alert);
         terminate_Process();
         return;
     }
