@@ -15,11 +15,6 @@
 
 namespace {
 
-constexpr int kDone = 0;
-constexpr int kCannotRead = 1;
-constexpr int kUsage = 2;
-constexpr int kFailed = 5;
-
 std::vector<std::string> linesThat(const std::vector<AnalyzeCommandManager::Verdict>& verdicts,
                                    bool admitted) {
     std::vector<std::string> lines;
@@ -208,16 +203,17 @@ void PlanCommand::printJson(const UninstallPlan& plan, std::ostream& out) {
     out << (plan.records.empty() ? "" : "\n") << "], \"skipped\": " << jsontext::array(plan.skipped) << "}\n";
 }
 
-int PlanCommand::run(StoreSoftwareInformationManager& store, const CommandLine& line, std::ostream& out,
-                     std::ostream& err) {
-    if (!RowSelection::select(store, line.names, line.all, err)) {
-        return kUsage;
+ExitStatus PlanCommand::run(StoreSoftwareInformationManager& store, const CommandLine& line,
+                            std::ostream& out, std::ostream& err) {
+    if (!RowSelection::select(store, line.names, line.all, err,
+                              line.quiet ? RowSelection::Notice::Quiet : RowSelection::Notice::Print)) {
+        return ExitStatus::Usage;
     }
     std::string problem;
     const std::unique_ptr<ProcessManager> processes = CliProcesses::create(problem);
     if (!processes) {
         err << "uninstaller-cli: " << problem << '\n';
-        return kCannotRead;
+        return ExitStatus::CannotRead;
     }
     TerminalProgress progress(err, Localization::shared());
     UnInstallSoftwareManager driver(progress, *processes);
@@ -225,12 +221,12 @@ int PlanCommand::run(StoreSoftwareInformationManager& store, const CommandLine& 
     const UninstallPlan plan = driver.planUnInstall(store.getMSoftwareInformationArray());
     if (plan.refusal) {
         err << "uninstaller-cli: the uninstall would not start: " << *plan.refusal << '\n';
-        return kFailed;
+        return ExitStatus::Failed;
     }
     if (line.json) {
         printJson(plan, out);
     } else {
         printText(plan, out);
     }
-    return kDone;
+    return ExitStatus::Done;
 }

@@ -25,3 +25,13 @@ const char* EngineAction::outcomeName(Outcome outcome) {
     }
     return "skipped";
 }
+
+std::string EngineAction::text() const {
+    std::string line = outcomeName(outcome);
+    for (const std::string* part : {&step, &target}) {
+        if (!part->empty()) {
+            line += " " + *part;
+        }
+    }
+    return detail.empty() ? line : line + " (" + detail + ")";
+}

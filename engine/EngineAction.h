@@ -34,5 +34,9 @@ struct EngineAction {
     /// The outcome as the log writes it ("deleted", "skipped offline", …).
     static const char* outcomeName(Outcome outcome);
 
+    /// The action as one line of text in the log's words: outcome, step, target and, in parentheses,
+    /// the detail ("deleted file /Applications/TORVA Scan Utility.app/Contents/Info.plist").
+    std::string text() const;
+
     bool operator==(const EngineAction&) const = default;
 };

@@ -44,7 +44,12 @@ UnInstallSoftwareManager::UnInstallSoftwareManager(ProgressSink& progress, Proce
     removeItem.hostActions().setReport(&mReport);
     mHostActions.setReport(&mReport);
     mFileRemover.setReport(&mReport);
-    mReport.setListener([this](const EngineAction& action) { mAuditLog.write(action); });
+    mReport.setListener([this](const EngineAction& action) {
+        mAuditLog.write(action);
+        if (mActionListener) {
+            mActionListener(action.software, action);
+        }
+    });
 }
 
 void UnInstallSoftwareManager::setHostAccess(std::optional<HostAccess> access) {
@@ -212,39 +217,59 @@ void UnInstallSoftwareManager::summarize(RunSummary::Result result, const std::s
     mAuditLog.writeEnd(mSummary);
 }
 
+std::vector<std::vector<size_t>>
+UnInstallSoftwareManager::softwareInOrder(const std::vector<SoftwareInformationRecord>& records) {
+    std::vector<std::string> names;
+    std::vector<std::vector<size_t>> software;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (!records[i].isMarkedForUninstall()) {
+            continue;
+        }
+        const std::string name = displayName(records[i].applicationName);
+        const auto found = std::find(names.begin(), names.end(), name);
+        if (found == names.end()) {
+            names.push_back(name);
+            software.push_back({i});
+        } else {
+            software[static_cast<size_t>(found - names.begin())].push_back(i);
+        }
+    }
+    return software;
+}
+
 UnInstallSoftwareManager::TaskResult
 UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& records) {
     // Every ticked software is worked out before the first is touched: what one software's uninstall
     // does then never depends on what another's did, and the plan of a dry run is exactly what runs.
+    const std::vector<std::vector<size_t>> software = softwareInOrder(records);
     std::vector<std::optional<RecordPlan>> plans(records.size());
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (records[i].isMarkedForUninstall()) {
+    for (const std::vector<size_t>& indexes : software) {
+        for (const size_t i : indexes) {
             plans[i] = planRecord(records[i], i);
         }
     }
-    bool anyTicked = false;
     std::string lastDone;
-    for (size_t i = 0; i < records.size(); ++i) {
-        mIsUninstallEnded = false;
-        if (records[i].isMarkedForUninstall() && i < plans.size() && plans[i] && plans[i]->isRefused()) {
-            // Skipped whole; the others still run, and the run ends as a failure.
-            anyTicked = true;
-            mReport.setSoftware(plans[i]->name);
-            mReport.add(EngineAction::Outcome::Refused, "software", plans[i]->name, plans[i]->refusalText());
-            mReport.setSoftware("");
-        } else if (records[i].isMarkedForUninstall() && i < plans.size() && plans[i]) {
-            anyTicked = true;
+    for (size_t number = 0; number < software.size(); ++number) {
+        // The least time counts per software as the user sees it, however many records it is made of.
+        const auto deadline = std::chrono::steady_clock::now() + mMinimumDuration;
+        mProgress.setProgressState(ProgressState::Clear, std::nullopt);
+        mProgress.setProgressSoftware(plans[software[number].front()]->displayName, number + 1,
+                                      software.size());
+        for (const size_t i : software[number]) {
+            mIsUninstallEnded = false;
             const RecordPlan& plan = *plans[i];
-            const auto deadline = std::chrono::steady_clock::now() + mMinimumDuration;
-            mProgress.setProgressState(ProgressState::Clear, std::nullopt);
-            mProgress.setProgressState(ProgressState::Uninstall, plan.displayName);
             mReport.setSoftware(plan.name);
-            uninstallOne(plan);
+            if (plan.isRefused()) {
+                // Skipped whole; the others still run, and the run ends as a failure.
+                mReport.add(EngineAction::Outcome::Refused, "software", plan.name, plan.refusalText());
+            } else {
+                uninstallOne(plan);
+            }
             mReport.setSoftware("");
-            lastDone = plan.name;
-            std::this_thread::sleep_until(deadline);
+            lastDone = plan.displayName;
+            mIsUninstallEnded = true;
         }
-        mIsUninstallEnded = true;
+        std::this_thread::sleep_until(deadline);
         if (mProgress.getIsCancel()) {
             if (removeItem.getIsRemoveDockItem()) {
                 rebootDock();
@@ -256,7 +281,7 @@ UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& 
             return TaskResult::Cancelled;
         }
     }
-    return anyTicked ? TaskResult::Done : TaskResult::NothingTicked;
+    return software.empty() ? TaskResult::NothingTicked : TaskResult::Done;
 }
 
 void UnInstallSoftwareManager::uninstallOne(const RecordPlan& plan) {
@@ -420,8 +445,8 @@ UninstallPlan UnInstallSoftwareManager::planUnInstall(const std::vector<Software
         plan.skipped.push_back("quit applications");
     }
     bool changesDock = false;
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (records[i].isMarkedForUninstall()) {
+    for (const std::vector<size_t>& software : softwareInOrder(records)) {
+        for (const size_t i : software) {
             plan.records.push_back(planRecord(records[i], i));
             changesDock = changesDock || plan.records.back().changesDock;
         }

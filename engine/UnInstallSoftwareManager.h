@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -110,6 +111,17 @@ public:
     /// Every action of the last run, in order.
     const ActionReport& report() const { return mReport; }
 
+    /// Called with every action of a run as it happens, once the audit log has it, with the software it
+    /// belongs to ("" for the steps of the whole run). An empty function stops the calls.
+    using ActionListener = std::function<void(const std::string& software, const EngineAction& action)>;
+    void setActionListener(ActionListener listener) { mActionListener = std::move(listener); }
+
+    /// The ticked records grouped by the software the progress names, in the order a run takes them:
+    /// records shown under one name (the two printer drivers) one after the other at the place of the
+    /// first, so that each software is announced once and a cancel falls between two software.
+    static std::vector<std::vector<size_t>>
+    softwareInOrder(const std::vector<SoftwareInformationRecord>& records);
+
     /// Why the last run was refused, failed or stopped, for the user; empty after a success.
     const std::string& failureReason() const { return mSummary.reason; }
 
@@ -183,4 +195,5 @@ private:
     bool mAuditLogOpened = false;
     Refusal mRefusal = Refusal::None;
     RunSummary mSummary;
+    ActionListener mActionListener;
 };

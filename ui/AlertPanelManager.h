@@ -17,9 +17,12 @@ public:
     /// `more`, when not empty, is a paragraph added to the alert's message.
     static int showAlertPanel(int32_t code, const Localization& texts, QWidget* parent,
                               const std::string& more = {});
+    /// The same for an alert already made (the confirmation with the software it removes).
+    static int showAlertPanel(const AlertMessage& alert, QWidget* parent);
 
-    /// The message box of an alert, not shown yet: its title, message, the icon of its kind and its
-    /// buttons in order, the first the default. Each button carries its result (see buttonResult).
+    /// The message box of an alert, not shown yet: its title, its items one per line above its message,
+    /// the icon of its kind and its buttons in order, the first the default. Each button carries its
+    /// result (see buttonResult).
     static std::unique_ptr<QMessageBox> makeMessageBox(const AlertMessage& alert, QWidget* parent);
 
     /// The result a button of a box made by makeMessageBox answers; 0 for none.

@@ -72,6 +72,7 @@ MainWindowController::MainWindowController(const Localization& texts, QSettings&
 
     QTableView* table = mUi->mSoftwareInformationTable;
     table->setModel(mModel);
+    table->setAccessibleName(text(mTexts, "Main.Accessibility.Table"));
     QHeaderView* header = table->horizontalHeader();
     header->setSectionResizeMode(SoftwareTableModel::UninstallColumn, QHeaderView::Fixed);
     header->setSectionResizeMode(SoftwareTableModel::NameColumn, QHeaderView::Stretch);
@@ -218,7 +219,8 @@ void MainWindowController::showAboutPanel() {
     panel.setText(QString::fromLatin1(kApplicationName));
     if (!version.empty()) {
         panel.setInformativeText(
-            QString::fromStdString(mTexts.localizedString("Main.TableHeader.Title.Version") + " " + version));
+            QString::fromStdString(mTexts.localizedString("Main.TableHeader.Title.Version") + " " +
+                                   mTexts.isolatedLeftToRight(version)));
     }
     const QIcon icon = windowIcon();
     if (!icon.isNull()) {
@@ -270,13 +272,15 @@ void MainWindowController::searchingTask() {
         mProgress->endProgressDialog();
         return;
     }
-    showAlertPanel(outcome == StartupSearch::Outcome::NotASystem ? 1004 : 1000);
+    // The sheet goes before the alert opens, so that the alert is never stacked on a sheet.
+    mNothingFound = true;
     mProgress->endProgressDialog();
+    showAlertPanel(outcome == StartupSearch::Outcome::NotASystem ? 1004 : 1000);
     terminate_Process();
 }
 
 void MainWindowController::displayMainWindow(int returnCode) {
-    if (returnCode != 0 || mQuitting) {
+    if (returnCode != 0 || mQuitting || mNothingFound) {
         return;
     }
     mModel->load();
@@ -292,7 +296,11 @@ void MainWindowController::pushUnInstall() {
         return;
     }
     activateWindow();
-    if (showAlertPanel(1001) != 1) {
+    const AlertMessage question = AlertMessage::confirmation(
+        AlertMessage::removalItems(storeManager.getMSoftwareInformationForDisplayArray(),
+                                   mSelection.takenRows(), mTexts),
+        mTexts);
+    if (AlertPanelManager::showAlertPanel(question, this) != 1) {
         return;
     }
     mUninstalling = true;
@@ -313,12 +321,8 @@ void MainWindowController::pushUnInstall() {
     if (uninstallManager != nullptr) {
         std::vector<std::string> rows;
         std::vector<std::string> takenAlong;
-        for (size_t row = 0; row < mSelection.rowCount(); ++row) {
-            if (mSelection.row(row).isMarkedForUninstall()) {
-                rows.push_back(mSelection.row(row).applicationName);
-            } else if (mSelection.isRowForced(row)) {
-                takenAlong.push_back(mSelection.row(row).applicationName);
-            }
+        for (const RowTicks::Taken& taken : mSelection.takenRows()) {
+            (taken.ticked ? rows : takenAlong).push_back(mSelection.row(taken.row).applicationName);
         }
         uninstallManager->setRequestedRows(rows, takenAlong);
     }
@@ -337,11 +341,11 @@ void MainWindowController::uninstallProcessTask() {
         leftovers = uninstallManager->leftovers();
     }
     if (const std::optional<int32_t> alert = uninstallresult::alertCode(result)) {
-        // The result is told while the sheet is still up; then the sheet ends and the application quits.
+        // The sheet ends first, so that the result is not stacked on it; then the application quits.
+        mProgress->endProgressDialog();
         showAlertPanel(*alert, *alert == 5000 && leftovers.failed > 0
                                    ? AlertMessage::failureCount(mTexts, leftovers.failed, leftovers.total)
                                    : std::string());
-        mProgress->endProgressDialog();
         terminate_Process();
         return;
     }

@@ -135,5 +135,6 @@ private:
     std::atomic<bool> mSearchRunning{false};
     std::atomic<bool> mUninstallRunning{false};
     bool mUninstalling = false; // main thread only
+    bool mNothingFound = false; // written by the search thread before its sheet ends
     bool mQuitting = false;     // main thread only
 };

