@@ -1,8 +1,9 @@
-# The one entry point: make deps | build | test | test-sanitize | test-thread | demo | bench | fuzz | clean
+# The one entry point: make deps | build | test | test-sanitize | test-thread | demo | bench | fuzz | release | clean
 BUILD_DIR ?= build
 SANITIZE_BUILD_DIR ?= build-asan
 THREAD_BUILD_DIR ?= build-tsan
 FUZZ_BUILD_DIR ?= build-fuzz
+RELEASE_BUILD_DIR ?= build-release
 FUZZ_SECONDS ?= 60
 # Every target that has a corpus; FUZZ_TARGETS="bom plist" picks some.
 FUZZ_TARGETS ?= $(notdir $(wildcard fuzz/corpus/*))
@@ -14,7 +15,7 @@ PACKAGES := cmake ninja-build ccache g++ clang pkg-config qt6-base-dev libplist-
 	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb xauth \
 	fonts-noto-core fonts-noto-cjk
 
-.PHONY: deps build test test-sanitize test-thread demo demo-programs bench fuzz clean
+.PHONY: deps build test test-sanitize test-thread demo demo-programs bench fuzz release clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -101,5 +102,14 @@ fuzz: deps $(FUZZ_BUILD_DIR)/build.ninja
 	done; \
 	if [ -n "$$failed" ]; then echo "Findings in:$$failed (see $(FUZZ_BUILD_DIR)/artifacts)"; exit 1; fi
 
+# The build that ships: the bundle alone, without the tests' hooks into the environment
+# (UNINSTALLER_TEST_HOOKS), so that nothing in the environment of a super-user's run can choose its
+# bundle, its tools or its processes.
+$(RELEASE_BUILD_DIR)/build.ninja:
+	cmake -S . -B $(RELEASE_BUILD_DIR) -G Ninja -DUNINSTALLER_TEST_HOOKS=OFF
+
+release: deps $(RELEASE_BUILD_DIR)/build.ninja
+	cmake --build $(RELEASE_BUILD_DIR) -j $(JOBS) --target bundle
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_BUILD_DIR) $(THREAD_BUILD_DIR) $(FUZZ_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_BUILD_DIR) $(THREAD_BUILD_DIR) $(FUZZ_BUILD_DIR) $(RELEASE_BUILD_DIR)
