@@ -8,10 +8,13 @@ FUZZ_SECONDS ?= 60
 # Every target that has a corpus; FUZZ_TARGETS="bom plist" picks some.
 FUZZ_TARGETS ?= $(notdir $(wildcard fuzz/corpus/*))
 JOBS ?= $(shell nproc)
+# The sanitizers need line tables, not full debugging information, and run as well at -O1: the sanitizer
+# folders compile in about half the time.
+SANITIZER_FLAGS := -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
 
 # Debian packages the build, the tests and the tools need.
-PACKAGES := cmake ninja-build ccache g++ clang pkg-config qt6-base-dev libplist-dev libcups2-dev zlib1g-dev \
-	libutf8proc-dev man-db groff-base \
+PACKAGES := cmake ninja-build ccache g++ clang lld pkg-config qt6-base-dev libplist-dev \
+	libcups2-dev zlib1g-dev libutf8proc-dev man-db groff-base \
 	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb xauth \
 	fonts-noto-core fonts-noto-cjk
 
@@ -36,22 +39,24 @@ build: deps $(BUILD_DIR)/build.ninja
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer: the test programs and
+# what they run, not the window or the tools the tests do not use.
 $(SANITIZE_BUILD_DIR)/build.ninja:
-	cmake -S . -B $(SANITIZE_BUILD_DIR) -G Ninja -DENABLE_ASAN=ON -DENABLE_UBSAN=ON -DBUILD_BENCHMARKS=OFF
+	cmake -S . -B $(SANITIZE_BUILD_DIR) -G Ninja -DENABLE_ASAN=ON -DENABLE_UBSAN=ON -DBUILD_BENCHMARKS=OFF \
+		$(SANITIZER_FLAGS)
 
 test-sanitize: deps $(SANITIZE_BUILD_DIR)/build.ninja
-	cmake --build $(SANITIZE_BUILD_DIR) -j $(JOBS)
+	cmake --build $(SANITIZE_BUILD_DIR) -j $(JOBS) --target test_programs
 	cd $(SANITIZE_BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # The window's suites, where the search and the uninstall run on threads of their own, built with
 # ThreadSanitizer; races reported only inside Qt's own libraries are suppressed (tests/tsan.supp).
 UI_TESTS := SoftwareTableTest ProgressSheetTest AlertPanelTest MainWindowTest LocalizationTest WindowLocalizationTest
 $(THREAD_BUILD_DIR)/build.ninja:
-	cmake -S . -B $(THREAD_BUILD_DIR) -G Ninja -DENABLE_TSAN=ON -DBUILD_BENCHMARKS=OFF
+	cmake -S . -B $(THREAD_BUILD_DIR) -G Ninja -DENABLE_TSAN=ON -DBUILD_BENCHMARKS=OFF $(SANITIZER_FLAGS)
 
 test-thread: deps $(THREAD_BUILD_DIR)/build.ninja
-	cmake --build $(THREAD_BUILD_DIR) -j $(JOBS) --target bundle $(UI_TESTS)
+	cmake --build $(THREAD_BUILD_DIR) -j $(JOBS) --target $(UI_TESTS)
 	cd $(THREAD_BUILD_DIR) && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp" \
 		ctest --output-on-failure -j $(JOBS) -R '^ui\.'
 
