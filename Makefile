@@ -1,4 +1,5 @@
-# The one entry point: make deps | build | test | test-sanitize | test-thread | demo | bench | fuzz | release | clean
+# The one entry point: make deps | build | test | test-sanitize | test-thread | demo | bench | fuzz | release |
+# format-check | lint | clean
 BUILD_DIR ?= build
 SANITIZE_BUILD_DIR ?= build-asan
 THREAD_BUILD_DIR ?= build-tsan
@@ -8,17 +9,19 @@ FUZZ_SECONDS ?= 60
 # Every target that has a corpus; FUZZ_TARGETS="bom plist" picks some.
 FUZZ_TARGETS ?= $(notdir $(wildcard fuzz/corpus/*))
 JOBS ?= $(shell nproc)
+# More options for every folder configured afresh (CI: -DUNINSTALLER_WERROR=ON).
+CMAKE_OPTIONS ?=
 # The sanitizers need line tables, not full debugging information, and run as well at -O1: the sanitizer
 # folders compile in about half the time.
 SANITIZER_FLAGS := -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
 
 # Debian packages the build, the tests and the tools need.
-PACKAGES := cmake ninja-build ccache g++ clang lld pkg-config qt6-base-dev libplist-dev \
+PACKAGES := cmake ninja-build ccache g++ clang lld clang-format clang-tidy pkg-config qt6-base-dev libplist-dev \
 	libcups2-dev zlib1g-dev libutf8proc-dev man-db groff-base \
 	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb xauth \
 	fonts-noto-core fonts-noto-cjk
 
-.PHONY: deps build test test-sanitize test-thread demo demo-programs bench fuzz release clean
+.PHONY: deps build test test-sanitize test-thread demo demo-programs bench fuzz release format-check lint clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -31,7 +34,7 @@ deps:
 	fi
 
 $(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja
+	cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_OPTIONS)
 
 build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -43,7 +46,7 @@ test: build
 # what they run, not the window or the tools the tests do not use.
 $(SANITIZE_BUILD_DIR)/build.ninja:
 	cmake -S . -B $(SANITIZE_BUILD_DIR) -G Ninja -DENABLE_ASAN=ON -DENABLE_UBSAN=ON -DBUILD_BENCHMARKS=OFF \
-		$(SANITIZER_FLAGS)
+		$(SANITIZER_FLAGS) $(CMAKE_OPTIONS)
 
 test-sanitize: deps $(SANITIZE_BUILD_DIR)/build.ninja
 	cmake --build $(SANITIZE_BUILD_DIR) -j $(JOBS) --target test_programs
@@ -53,7 +56,8 @@ test-sanitize: deps $(SANITIZE_BUILD_DIR)/build.ninja
 # ThreadSanitizer; races reported only inside Qt's own libraries are suppressed (tests/tsan.supp).
 UI_TESTS := SoftwareTableTest ProgressSheetTest AlertPanelTest MainWindowTest LocalizationTest WindowLocalizationTest
 $(THREAD_BUILD_DIR)/build.ninja:
-	cmake -S . -B $(THREAD_BUILD_DIR) -G Ninja -DENABLE_TSAN=ON -DBUILD_BENCHMARKS=OFF $(SANITIZER_FLAGS)
+	cmake -S . -B $(THREAD_BUILD_DIR) -G Ninja -DENABLE_TSAN=ON -DBUILD_BENCHMARKS=OFF $(SANITIZER_FLAGS) \
+		$(CMAKE_OPTIONS)
 
 test-thread: deps $(THREAD_BUILD_DIR)/build.ninja
 	cmake --build $(THREAD_BUILD_DIR) -j $(JOBS) --target $(UI_TESTS)
@@ -111,10 +115,18 @@ fuzz: deps $(FUZZ_BUILD_DIR)/build.ninja
 # (UNINSTALLER_TEST_HOOKS), so that nothing in the environment of a super-user's run can choose its
 # bundle, its tools or its processes.
 $(RELEASE_BUILD_DIR)/build.ninja:
-	cmake -S . -B $(RELEASE_BUILD_DIR) -G Ninja -DUNINSTALLER_TEST_HOOKS=OFF
+	cmake -S . -B $(RELEASE_BUILD_DIR) -G Ninja -DUNINSTALLER_TEST_HOOKS=OFF $(CMAKE_OPTIONS)
 
 release: deps $(RELEASE_BUILD_DIR)/build.ninja
 	cmake --build $(RELEASE_BUILD_DIR) -j $(JOBS) --target bundle
+
+# Every C++ file of the tree formatted as .clang-format says (nothing is changed).
+format-check:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
+# clang-tidy (.clang-tidy, every warning an error) on the C++ files the last commits changed.
+lint: build
+	BUILD_DIR=$(BUILD_DIR) JOBS=$(JOBS) scripts/lint-changed
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_BUILD_DIR) $(THREAD_BUILD_DIR) $(FUZZ_BUILD_DIR) $(RELEASE_BUILD_DIR)

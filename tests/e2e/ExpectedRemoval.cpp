@@ -68,7 +68,7 @@ std::vector<std::string> removePathsOf(const SoftwareSpec& spec) {
 
 } // namespace
 
-ExpectedRemoval::ExpectedRemoval(const TestSystem& system, std::vector<const SampleSoftware*> software)
+ExpectedRemoval::ExpectedRemoval(const TestSystem& system, const std::vector<const SampleSoftware*>& software)
     : mSystem(system) {
     for (const std::string& path : system.tree()) {
         struct stat st {};
@@ -85,13 +85,13 @@ ExpectedRemoval::ExpectedRemoval(const TestSystem& system, std::vector<const Sam
     mIndividual = stringsOf(information.find("CVIndividualPath"));
     mLower = stringsOf(information.find("CVLowerLayerPath"));
     for (const std::string& user : mUsers) {
-        const std::string home = "/Users/" + user;
-        mIndividual.push_back(home);
+        const std::string home = "/Users/" + user + "/";
+        mIndividual.push_back(home.substr(0, home.size() - 1));
         for (const std::string& entry : stringsOf(information.find("CVIndividualUserPath"))) {
-            mIndividual.push_back(home + "/" + entry);
+            mIndividual.push_back(home + entry);
         }
         for (const std::string& entry : stringsOf(information.find("CVLowerLayerUserPath"))) {
-            mLower.push_back(home + "/" + entry);
+            mLower.push_back(home + entry);
         }
     }
     for (const SampleSoftware& installed : SampleSystem::software()) {

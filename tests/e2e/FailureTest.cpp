@@ -311,6 +311,7 @@ TEST(Failure, ARunKilledHalfWayIsFinishedByTheNext) {
     SoftwareSpec spec{.name = "Large Driver"};
     for (int package = 0; package < 2; ++package) {
         std::vector<PackageItem> items;
+        items.reserve(10000);
         for (int i = 0; i < 10000; ++i) {
             items.push_back(PackageItem::file("TORVA/Large/p" + std::to_string(package) + "/d" +
                                                   std::to_string(i % 100) + "/f" + std::to_string(i),
@@ -327,6 +328,7 @@ TEST(Failure, ARunKilledHalfWayIsFinishedByTheNext) {
     const std::vector<std::string> arguments = {
         ChildProcess::cliPath(), "--root", system.root(), "uninstall", "--yes", "--log", log, "Large Driver"};
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
