@@ -208,8 +208,9 @@ void UnInstallSoftwareManager::summarize(RunSummary::Result result, const std::s
         mSummary.result = RunSummary::Result::Failed;
         mSummary.reason = refused;
         if (mSummary.counts.failed > 0) {
-            mSummary.reason += (refused.empty() ? "" : "; ") + std::to_string(mSummary.counts.failed) + " of " +
-                               std::to_string(mSummary.counts.total()) + " items could not be removed";
+            mSummary.reason += (refused.empty() ? "" : "; ") + std::to_string(mSummary.counts.failed) +
+                               " of " + std::to_string(mSummary.counts.total()) +
+                               " items could not be removed";
         }
     }
     mAuditLog.writeEnd(mSummary);

@@ -193,7 +193,6 @@ TEST(UninstallOnSample, EachRowAloneRemovesExactlyItsSoftware) {
     }
 }
 
-
 // SIGINT while the second of three is being removed: it is finished, the third is untouched.
 TEST(UninstallOnSample, ACancelDuringTheSecondOfThreeFinishesItAndStops) {
     SampleCase sample;
