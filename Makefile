@@ -1,21 +1,28 @@
-# The one entry point: make deps | build | test | test-sanitize | test-thread | demo | bench | fuzz | clean
+# The one entry point: make deps | build | test | test-sanitize | test-thread | demo | bench | fuzz | release |
+# format-check | lint | clean
 BUILD_DIR ?= build
 SANITIZE_BUILD_DIR ?= build-asan
 THREAD_BUILD_DIR ?= build-tsan
 FUZZ_BUILD_DIR ?= build-fuzz
+RELEASE_BUILD_DIR ?= build-release
 FUZZ_SECONDS ?= 60
 # Every target that has a corpus; FUZZ_TARGETS="bom plist" picks some.
 FUZZ_TARGETS ?= $(notdir $(wildcard fuzz/corpus/*))
 JOBS ?= $(shell nproc)
+# More options for every folder configured afresh (CI: -DUNINSTALLER_WERROR=ON).
+CMAKE_OPTIONS ?=
+# The sanitizers need line tables, not full debugging information, and run as well at -O1: the sanitizer
+# folders compile in about half the time.
+SANITIZER_FLAGS := -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
 
 # Debian packages the build, the tests and the tools need.
-PACKAGES := cmake ninja-build ccache g++ clang pkg-config qt6-base-dev libplist-dev libcups2-dev zlib1g-dev \
-	libutf8proc-dev man-db groff-base \
+PACKAGES := cmake ninja-build ccache g++ clang lld clang-format clang-tidy pkg-config qt6-base-dev libplist-dev \
+	libcups2-dev zlib1g-dev libutf8proc-dev man-db groff-base \
 	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb xauth \
 	nlohmann-json3-dev libvalijson-dev original-awk \
 	fonts-noto-core fonts-noto-cjk
 
-.PHONY: deps build test test-sanitize test-thread demo demo-programs bench fuzz clean
+.PHONY: deps build test test-sanitize test-thread demo demo-programs bench fuzz release format-check lint clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -28,7 +35,7 @@ deps:
 	fi
 
 $(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja
+	cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_OPTIONS)
 
 build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -36,22 +43,25 @@ build: deps $(BUILD_DIR)/build.ninja
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer: the test programs and
+# what they run, not the window or the tools the tests do not use.
 $(SANITIZE_BUILD_DIR)/build.ninja:
-	cmake -S . -B $(SANITIZE_BUILD_DIR) -G Ninja -DENABLE_ASAN=ON -DENABLE_UBSAN=ON -DBUILD_BENCHMARKS=OFF
+	cmake -S . -B $(SANITIZE_BUILD_DIR) -G Ninja -DENABLE_ASAN=ON -DENABLE_UBSAN=ON -DBUILD_BENCHMARKS=OFF \
+		$(SANITIZER_FLAGS) $(CMAKE_OPTIONS)
 
 test-sanitize: deps $(SANITIZE_BUILD_DIR)/build.ninja
-	cmake --build $(SANITIZE_BUILD_DIR) -j $(JOBS)
+	cmake --build $(SANITIZE_BUILD_DIR) -j $(JOBS) --target test_programs
 	cd $(SANITIZE_BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # The window's suites, where the search and the uninstall run on threads of their own, built with
 # ThreadSanitizer; races reported only inside Qt's own libraries are suppressed (tests/tsan.supp).
 UI_TESTS := SoftwareTableTest ProgressSheetTest AlertPanelTest MainWindowTest LocalizationTest WindowLocalizationTest
 $(THREAD_BUILD_DIR)/build.ninja:
-	cmake -S . -B $(THREAD_BUILD_DIR) -G Ninja -DENABLE_TSAN=ON -DBUILD_BENCHMARKS=OFF
+	cmake -S . -B $(THREAD_BUILD_DIR) -G Ninja -DENABLE_TSAN=ON -DBUILD_BENCHMARKS=OFF $(SANITIZER_FLAGS) \
+		$(CMAKE_OPTIONS)
 
 test-thread: deps $(THREAD_BUILD_DIR)/build.ninja
-	cmake --build $(THREAD_BUILD_DIR) -j $(JOBS) --target bundle $(UI_TESTS)
+	cmake --build $(THREAD_BUILD_DIR) -j $(JOBS) --target $(UI_TESTS)
 	cd $(THREAD_BUILD_DIR) && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp" \
 		ctest --output-on-failure -j $(JOBS) -R '^ui\.'
 
@@ -102,5 +112,22 @@ fuzz: deps $(FUZZ_BUILD_DIR)/build.ninja
 	done; \
 	if [ -n "$$failed" ]; then echo "Findings in:$$failed (see $(FUZZ_BUILD_DIR)/artifacts)"; exit 1; fi
 
+# The build that ships: the bundle alone, without the tests' hooks into the environment
+# (UNINSTALLER_TEST_HOOKS), so that nothing in the environment of a super-user's run can choose its
+# bundle, its tools or its processes.
+$(RELEASE_BUILD_DIR)/build.ninja:
+	cmake -S . -B $(RELEASE_BUILD_DIR) -G Ninja -DUNINSTALLER_TEST_HOOKS=OFF $(CMAKE_OPTIONS)
+
+release: deps $(RELEASE_BUILD_DIR)/build.ninja
+	cmake --build $(RELEASE_BUILD_DIR) -j $(JOBS) --target bundle
+
+# Every C++ file of the tree formatted as .clang-format says (nothing is changed).
+format-check:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
+# clang-tidy (.clang-tidy, every warning an error) on the C++ files the last commits changed.
+lint: build
+	BUILD_DIR=$(BUILD_DIR) JOBS=$(JOBS) scripts/lint-changed
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_BUILD_DIR) $(THREAD_BUILD_DIR) $(FUZZ_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_BUILD_DIR) $(THREAD_BUILD_DIR) $(FUZZ_BUILD_DIR) $(RELEASE_BUILD_DIR)

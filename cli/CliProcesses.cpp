@@ -2,18 +2,17 @@
 
 #include "platform/HostProcessManager.h"
 #include "platform/SimulatedProcessManager.h"
-
-#include <cstdlib>
+#include "platform/TestHooks.h"
 
 std::unique_ptr<ProcessManager> CliProcesses::create(std::string& error) {
-    const char* list = std::getenv("UNINSTALLER_PROCESS_LIST");
-    if (list == nullptr || *list == '\0') {
+    const std::optional<std::string> list = testhooks::processList();
+    if (!list) {
         return std::make_unique<HostProcessManager>();
     }
     std::optional<SimulatedProcessManager> simulated =
-        SimulatedProcessManager::fromFile(list, std::string(list) + ".events");
+        SimulatedProcessManager::fromFile(*list, *list + ".events");
     if (!simulated) {
-        error = std::string("UNINSTALLER_PROCESS_LIST names no readable process list: ") + list;
+        error = "UNINSTALLER_PROCESS_LIST names no readable process list: " + *list;
         return nullptr;
     }
     return std::make_unique<SimulatedProcessManager>(std::move(*simulated));

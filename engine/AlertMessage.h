@@ -1,7 +1,7 @@
 #pragma once
 
-#include <cstddef>
 #include "catalogue/RowTicks.h"
+#include <cstddef>
 
 #include <cstdint>
 #include <optional>

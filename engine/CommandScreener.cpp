@@ -1,10 +1,10 @@
 #include "engine/CommandScreener.h"
 
 #include "engine/AnalyzeCommandManager.h"
-#include "platform/SystemFloor.h"
 #include "platform/ConfinedWalker.h"
 #include "platform/Path.h"
 #include "platform/RealPath.h"
+#include "platform/SystemFloor.h"
 
 #include <fnmatch.h>
 

@@ -4,9 +4,9 @@
 // holding one; and every command reads back from its report as the words it runs with.
 
 #include "engine/AnalyzeCommandManager.h"
-#include "platform/SystemFloor.h"
 #include "fuzz/Touch.h"
 #include "platform/Path.h"
+#include "platform/SystemFloor.h"
 #include "platform/SystemRoot.h"
 
 #include <algorithm>
@@ -70,9 +70,9 @@ bool isProtected(const std::string& path, bool below) {
         std::any_of(kLowerLayer.begin(), kLowerLayer.end(), within)) {
         return true;
     }
-    return below &&
-           (SystemFloor::holdsUntouchable(path) || std::any_of(kIndividual.begin(), kIndividual.end(), holds) ||
-            std::any_of(kLowerLayer.begin(), kLowerLayer.end(), holds));
+    return below && (SystemFloor::holdsUntouchable(path) ||
+                     std::any_of(kIndividual.begin(), kIndividual.end(), holds) ||
+                     std::any_of(kLowerLayer.begin(), kLowerLayer.end(), holds));
 }
 
 void checkCommand(const CommandScreener::Command& command) {

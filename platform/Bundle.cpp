@@ -4,12 +4,12 @@
 #include "platform/HostIo.h"
 #include "platform/Path.h"
 #include "platform/PropertyList.h"
+#include "platform/TestHooks.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 
 namespace {
 
@@ -21,9 +21,8 @@ bool isHostFolder(const std::string& hostPath) {
 } // namespace
 
 std::optional<Bundle> Bundle::mainBundle() {
-    if (const char* overridden = std::getenv("UNINSTALLER_BUNDLE");
-        overridden != nullptr && *overridden != '\0') {
-        return bundleAtHostPath(overridden);
+    if (const std::optional<std::string> overridden = testhooks::bundleFolder()) {
+        return bundleAtHostPath(*overridden);
     }
     std::optional<std::string> executable = hostio::readLinkAt(AT_FDCWD, "/proc/self/exe");
     if (!executable) {

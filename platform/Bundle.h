@@ -8,8 +8,8 @@
 /// A macOS-style bundle folder ("X.app", "X.pkg"): Contents/Info.plist and Contents/Resources.
 class Bundle {
 public:
-    /// The running application's bundle: UNINSTALLER_BUNDLE when set, else the folder two levels above
-    /// the executable (Contents/MacOS/..). nullopt when neither is a folder.
+    /// The running application's bundle: the folder two levels above the executable (Contents/MacOS/..),
+    /// or in a test build the one UNINSTALLER_BUNDLE names (testhooks). nullopt when that is no folder.
     static std::optional<Bundle> mainBundle();
 
     /// A bundle in the system being cleaned (a system path); nullopt when there is no such folder.

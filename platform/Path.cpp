@@ -171,11 +171,10 @@ std::string comparisonKey(std::string_view systemPath) {
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (!ascii) {
         utf8proc_uint8_t* mapped = nullptr;
-        const utf8proc_ssize_t length =
-            utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(standard.data()),
-                         static_cast<utf8proc_ssize_t>(standard.size()), &mapped,
-                         static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_DECOMPOSE |
-                                                        UTF8PROC_CASEFOLD));
+        const utf8proc_ssize_t length = utf8proc_map(
+            reinterpret_cast<const utf8proc_uint8_t*>(standard.data()),
+            static_cast<utf8proc_ssize_t>(standard.size()), &mapped,
+            static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_DECOMPOSE | UTF8PROC_CASEFOLD));
         const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owned(mapped, &std::free);
         if (length >= 0) {
             return {reinterpret_cast<const char*>(mapped), static_cast<size_t>(length)};

@@ -7,8 +7,8 @@
 #include <vector>
 
 /// A Process Manager that only simulates running processes and their answers to the quit event, for tests
-/// and for trying the uninstaller on a system tree (uninstaller-cli reads one from the file that
-/// UNINSTALLER_PROCESS_LIST names). Nothing it does reaches a real process.
+/// and for trying the uninstaller on a system tree (a test build of uninstaller-cli reads one from the
+/// file that UNINSTALLER_PROCESS_LIST names). Nothing it does reaches a real process.
 class SimulatedProcessManager final : public ProcessManager {
 public:
     /// One simulated process and how it answers.

@@ -2,6 +2,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/Path.h"
+#include "platform/TestHooks.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,8 +52,8 @@ std::optional<std::string> ToolResolver::resolveExactly(const std::string& toolP
     if (name.empty() || name == "/" || name == "." || name == "..") {
         return std::nullopt;
     }
-    if (const char* toolDir = std::getenv("UNINSTALLER_TOOL_DIR"); toolDir != nullptr) {
-        if (std::optional<std::string> found = inFolder(toolDir, name)) {
+    if (const std::optional<std::string> toolDir = testhooks::toolFolder()) {
+        if (std::optional<std::string> found = inFolder(*toolDir, name)) {
             return found;
         }
     }

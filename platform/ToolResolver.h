@@ -5,9 +5,9 @@
 
 /// Decides which host program runs for a platform tool named by its macOS path ("/usr/bin/lsbom").
 ///
-/// In this order: an executable of the same base name in UNINSTALLER_TOOL_DIR (tests record calls
-/// there); the path itself when it is an executable file; the stand-in in the main bundle's
-/// Contents/Helpers; the base name on PATH.
+/// In this order: in a test build, an executable of the same base name in UNINSTALLER_TOOL_DIR (tests
+/// record calls there; see testhooks); the path itself when it is an executable file; the stand-in in the
+/// main bundle's Contents/Helpers; the base name on PATH.
 class ToolResolver {
 public:
     /// The host path of the program to start; nullopt when none of the places has one.

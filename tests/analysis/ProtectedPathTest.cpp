@@ -50,9 +50,8 @@ TEST(ProtectedPaths, IndividualPathsProtectOneFolderLowerLayerPathsATree) {
     analysis.removeSystemPath();
     // Paths compare as a Mac names them, so "/Library/Receipts/" protects that tree; files inside
     // protected folders stay listed.
-    EXPECT_EQ(analysis.getMUnInstallFolderPathArray(),
-              (Paths{"/Library/Printers/TORVA", "/Library/PrintersX", "/Library/KeychainsX",
-                     "/Users/anna/Library"}));
+    EXPECT_EQ(analysis.getMUnInstallFolderPathArray(), (Paths{"/Library/Printers/TORVA", "/Library/PrintersX",
+                                                              "/Library/KeychainsX", "/Users/anna/Library"}));
     EXPECT_EQ(analysis.getMUnInstallFilePathArray().size(), 2u);
     EXPECT_TRUE(analysis.isIncludeLowerLayerPath("/Users/anna/Documents"));
     EXPECT_FALSE(analysis.isIncludeLowerLayerPath("/Users/anna"));

@@ -1,6 +1,7 @@
 #include "tests/e2e/ExpectedRemoval.h"
 
 #include "platform/PropertyList.h"
+#include "platform/SystemFloor.h"
 #include "tests/e2e/ExpectedSize.h"
 #include "tests/support/TestBundle.h"
 
@@ -12,24 +13,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// The folders no uninstall deletes whatever the data says (the uninstaller's own floor).
-const std::vector<std::string> kSystemFolders = {"/",
-                                                 "/System",
-                                                 "/Library",
-                                                 "/Applications",
-                                                 "/Users",
-                                                 "/usr",
-                                                 "/bin",
-                                                 "/sbin",
-                                                 "/etc",
-                                                 "/var",
-                                                 "/private",
-                                                 "/Library/Printers",
-                                                 "/Library/Preferences",
-                                                 "/Library/LaunchAgents",
-                                                 "/Library/Receipts",
-                                                 "/Library/Printers/PPDs/Contents/Resources"};
 
 std::vector<std::string> stringsOf(const PlistValue* value) {
     return value != nullptr ? value->asStringArray().value_or(std::vector<std::string>())
@@ -52,15 +35,6 @@ std::string parentOf(const std::string& path) {
 bool coveredByAny(const std::vector<std::string>& entries, const std::string& path) {
     return std::any_of(entries.begin(), entries.end(),
                        [&](const std::string& entry) { return ExpectedSize::covers(entry, path); });
-}
-
-bool isSystemFolder(const std::string& path, const std::vector<std::string>& users) {
-    if (std::find(kSystemFolders.begin(), kSystemFolders.end(), path) != kSystemFolders.end()) {
-        return true;
-    }
-    return std::any_of(users.begin(), users.end(), [&](const std::string& user) {
-        return path == "/Users/" + user || path == "/Users/" + user + "/Library";
-    });
 }
 
 std::vector<std::pair<const PackageDescription*, ReceiptLayout>> packagesOf(const SampleSoftware& software) {
@@ -94,7 +68,7 @@ std::vector<std::string> removePathsOf(const SoftwareSpec& spec) {
 
 } // namespace
 
-ExpectedRemoval::ExpectedRemoval(const TestSystem& system, std::vector<const SampleSoftware*> software)
+ExpectedRemoval::ExpectedRemoval(const TestSystem& system, const std::vector<const SampleSoftware*>& software)
     : mSystem(system) {
     for (const std::string& path : system.tree()) {
         struct stat st {};
@@ -111,13 +85,13 @@ ExpectedRemoval::ExpectedRemoval(const TestSystem& system, std::vector<const Sam
     mIndividual = stringsOf(information.find("CVIndividualPath"));
     mLower = stringsOf(information.find("CVLowerLayerPath"));
     for (const std::string& user : mUsers) {
-        const std::string home = "/Users/" + user;
-        mIndividual.push_back(home);
+        const std::string home = "/Users/" + user + "/";
+        mIndividual.push_back(home.substr(0, home.size() - 1));
         for (const std::string& entry : stringsOf(information.find("CVIndividualUserPath"))) {
-            mIndividual.push_back(home + "/" + entry);
+            mIndividual.push_back(home + entry);
         }
         for (const std::string& entry : stringsOf(information.find("CVLowerLayerUserPath"))) {
-            mLower.push_back(home + "/" + entry);
+            mLower.push_back(home + entry);
         }
     }
     for (const SampleSoftware& installed : SampleSystem::software()) {
@@ -190,7 +164,8 @@ ExpectedRemoval::ExpectedRemoval(const TestSystem& system, std::vector<const Sam
         std::stable_sort(folders.begin(), folders.end(),
                          [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
         for (const std::string& folder : folders) {
-            if (mPresent.count(folder) == 0 || isSystemFolder(folder, mUsers)) {
+            // The floor is tested on its own; here it only has to be left standing.
+            if (mPresent.count(folder) == 0 || SystemFloor::contains(folder)) {
                 continue;
             }
             std::vector<std::string> children;

@@ -20,7 +20,7 @@
 /// login items go by label and path.
 class ExpectedRemoval {
 public:
-    ExpectedRemoval(const TestSystem& system, std::vector<const SampleSoftware*> software);
+    ExpectedRemoval(const TestSystem& system, const std::vector<const SampleSoftware*>& software);
 
     /// The system paths that are gone afterwards.
     const std::set<std::string>& deleted() const { return mDeleted; }

@@ -44,8 +44,10 @@ const std::vector<EntryPoint>& entryPoints() {
 } // namespace
 
 TEST(PathRule, EveryEntryPointComparesAsAMac) {
-    const std::string renee = "/Users/Ren\xC3\xA9" "e";        // composed é
-    const std::string reneeNfd = "/USERS/rene\xCC\x81" "e"; // decomposed, other case
+    const std::string renee = "/Users/Ren\xC3\xA9"
+                              "e"; // composed é
+    const std::string reneeNfd = "/USERS/rene\xCC\x81"
+                                 "e"; // decomposed, other case
     struct Case {
         std::string path;
         std::string folder;

@@ -47,8 +47,10 @@ TEST(Path, RootHoldsEveryAbsolutePath) {
 // The spellings a Mac's default volume takes for one item: letter case, composed and decomposed
 // Unicode, repeated and trailing slashes, "." and "..".
 TEST(Path, ComparisonFollowsTheDefaultMacVolume) {
-    const std::string composed = "/Users/Ren\xC3\xA9" "e";   // é as one code point
-    const std::string decomposed = "/users/RENE\xCC\x81" "E"; // E + combining acute, upper case
+    const std::string composed = "/Users/Ren\xC3\xA9"
+                                 "e"; // é as one code point
+    const std::string decomposed = "/users/RENE\xCC\x81"
+                                   "E"; // E + combining acute, upper case
     struct Case {
         const char* a;
         const char* b;
@@ -61,7 +63,9 @@ TEST(Path, ComparisonFollowsTheDefaultMacVolume) {
         {"/Library/../Users/anna", "/Users/anna", true},
         {"Library/Printers", "/Library/Printers", true},
         {"/Library/Printer", "/Library/Printers", false},
-        {"/Stra\xC3\x9F" "e", "/STRASSE", true}, // full case folding
+        {"/Stra\xC3\x9F"
+         "e",
+         "/STRASSE", true}, // full case folding
     };
     for (const Case& c : cases) {
         EXPECT_EQ(path::isSameItem(c.a, c.b), c.same) << c.a << " / " << c.b;

@@ -20,14 +20,51 @@ TEST(SystemFloor, HoldsTheSystemFoldersWhateverTheirCaseOrSpelling) {
     }
 }
 
+// Deleting a path takes a system folder with it only when that folder lies below it component by
+// component: a name that merely begins like a folder on the way to one holds none.
 TEST(SystemFloor, KnowsWhichPathsHoldASystemFolder) {
-    for (const char* path : {"/", "/Users", "/Users/anna", "/Library/Printers/PPDs",
-                             "/LIBRARY/printers/ppds/Contents", "/System/Library", "/usr/libexec/cups"}) {
-        EXPECT_TRUE(SystemFloor::containsBelow(path)) << path;
-    }
-    for (const char* path : {"/Library/Printers/TORVA", "/Users/anna/Library", "/tmp", "/Lib",
-                             "/Library/Print", "/usr/libexec/cup", "/Users/anna/Documents"}) {
-        EXPECT_FALSE(SystemFloor::containsBelow(path)) << path;
+    const std::pair<const char*, bool> cases[] = {
+        {"/", true},
+        {"/Users", true},
+        {"/Users/anna", true},
+        {"/Users/anna/", true},
+        {"/Library/Printers/PPDs", true},
+        {"/LIBRARY/printers/ppds/Contents", true},
+        {"//Library//", true},
+        {"/Library/Printers/TORVA/..", true},
+        {"/System/Library", true},
+        {"/usr/libexec/cups", true},
+        {"/Library/Apple/System", true},
+        {"/var/db", true},
+        {"/private/var", true},
+        // Near misses: the start of a name on the way, a longer name, or the floor folder itself.
+        {"/Lib", false},
+        {"/LIB/", false},
+        {"/Librar", false},
+        {"/Library2", false},
+        {"/Library/Print", false},
+        {"/Library/Printers/PPD", false},
+        {"/Library/Printers/PPDs/Content", false},
+        {"/Library/Printers/PPDs/Contents/Resources", false},
+        {"/Library/Printers/PPDs/Contents/Resources/TORVA", false},
+        {"/Library/Printers/TORVA/../../Lib", false},
+        {"/Library/Apple/Sys", false},
+        {"/Library/Receipt", false},
+        {"/System/Lib", false},
+        {"/usr/lib", false},
+        {"/usr/libexec/cup", false},
+        {"/var/d", false},
+        {"/private/va", false},
+        {"/Us", false},
+        {"/Users2", false},
+        {"/Users/anna/Lib", false},
+        {"/Users/anna/Library", false},
+        {"/Library/Printers/TORVA", false},
+        {"/Users/anna/Documents", false},
+        {"/tmp", false},
+    };
+    for (const auto& [path, holds] : cases) {
+        EXPECT_EQ(SystemFloor::containsBelow(path), holds) << path;
     }
 }
 

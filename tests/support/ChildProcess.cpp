@@ -1,9 +1,9 @@
 #include "tests/support/ChildProcess.h"
 
 #include "platform/CTaskController.h"
+#include "platform/TestHooks.h"
 
 #include <cerrno>
-#include <cstdlib>
 
 #include <pty.h>
 #include <sys/wait.h>
@@ -13,8 +13,7 @@ namespace {
 
 // The bundle under test: the one UNINSTALLER_BUNDLE names, else the one this build made.
 std::string bundlePath() {
-    const char* chosen = std::getenv("UNINSTALLER_BUNDLE");
-    return chosen != nullptr && *chosen != '\0' ? chosen : UNINSTALLER_BUILD_BUNDLE;
+    return testhooks::bundleFolder().value_or(UNINSTALLER_BUILD_BUNDLE);
 }
 
 // Held in a function so that an observer set by a static initializer of a test program finds it made.

@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,6 +115,41 @@ TEST_F(Mkbom, SizesBeyondFourGibibytesAreListedWhole) {
     ASSERT_EQ(ChildProcess::helper("mkbom", {tree, bom}).exitStatus, 0);
     EXPECT_EQ(ChildProcess::helper("lsbom", {"-f", "-p", "fs", bom}).out,
               "./sparse\t" + std::to_string((uint64_t{5} << 30) + 7) + "\n");
+}
+
+// The holes of a sparse file read as zeros, wherever they lie: its checksum is that of all its bytes.
+TEST_F(Mkbom, SparseFilesAreCheckedAsTheirBytes) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<off_t, std::string>> data;
+        off_t size;
+    };
+    constexpr off_t kMiB = off_t{1} << 20;
+    const std::vector<Case> cases = {
+        {"hole-first", {{kMiB, "data"}}, kMiB + 4},
+        {"hole-last", {{0, "head"}}, 3 * kMiB},
+        {"holes-between", {{0, "a"}, {kMiB + 5, "b"}, {3 * kMiB, "c"}}, 4 * kMiB},
+        {"only-a-hole", {}, 2 * kMiB},
+        {"no-hole", {{0, std::string(200000, 'x')}}, 200000},
+    };
+    std::set<std::string> expected;
+    for (const Case& c : cases) {
+        const std::string file = system.host("/tree/" + std::string(c.name));
+        system.writeFile("/tree/" + std::string(c.name));
+        std::string bytes(static_cast<size_t>(c.size), '\0');
+        const int out = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(out, 0);
+        for (const auto& [at, data] : c.data) {
+            EXPECT_EQ(::pwrite(out, data.data(), data.size(), at), static_cast<ssize_t>(data.size()));
+            bytes.replace(static_cast<size_t>(at), data.size(), data);
+        }
+        EXPECT_EQ(::ftruncate(out, c.size), 0);
+        ::close(out);
+        expected.insert("./" + std::string(c.name) + "\t" + std::to_string(c.size) + "\t" +
+                        std::to_string(Cksum::of(bytes)));
+    }
+    ASSERT_EQ(ChildProcess::helper("mkbom", {tree, bom}).exitStatus, 0);
+    EXPECT_EQ(lines(ChildProcess::helper("lsbom", {"-f", "-p", "fsc", bom}).out), expected);
 }
 
 TEST_F(Mkbom, OnlyARegularFileIsReplaced) {

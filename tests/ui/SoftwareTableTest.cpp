@@ -108,7 +108,7 @@ private slots:
         SoftwareTableModel model(catalogue.selection, texts, TextDirection::LeftToRight);
         model.load();
         QVERIFY(!model.setData(model.index(2, 1), Qt::Checked, Qt::CheckStateRole)); // only the box ticks
-        QVERIFY(model.setData(model.index(2, 0), Qt::Checked, Qt::CheckStateRole)); // the fax driver itself
+        QVERIFY(model.setData(model.index(2, 0), Qt::Checked, Qt::CheckStateRole));  // the fax driver itself
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         model.setTicked(0, true); // the Software Update row
         QCOMPARE(changed.count(), 1);

@@ -11,6 +11,10 @@ class Cksum {
 public:
     void update(std::string_view data);
 
+    /// The same as update() with `count` zero bytes, in time that grows with the number of bits of
+    /// `count` only (the holes of a sparse file).
+    void updateZeros(uint64_t count);
+
     /// The checksum of everything fed so far (the empty input gives 0xFFFFFFFF).
     uint32_t value() const;
 

@@ -6,8 +6,10 @@
 #include "platform/HostIo.h"
 #include "platform/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,6 +20,13 @@ namespace {
 
 std::string describe(const std::string& path, const char* what) {
     return path + ": " + what + ": " + std::strerror(errno);
+}
+
+// "folder/name", for host paths and BOM paths alike.
+std::string joined(const std::string& folder, const std::string& name) {
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    return path.append(folder).append(1, '/').append(name);
 }
 
 BomEntry fromStat(std::string path, const struct stat& info) {
@@ -38,20 +47,43 @@ bool checksumFile(const std::string& hostPath, uint32_t& checksum, std::string& 
         return false;
     }
     Cksum sum;
-    std::string buffer(64 * 1024, '\0');
+    std::string buffer(size_t{64} * 1024, '\0');
+    // The holes of a sparse file read as zeros: they are counted, not read, so that a file of gibibytes
+    // with little data costs what its data costs.
+    off_t offset = 0;
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            error = describe(hostPath, "cannot read");
-            return false;
-        }
-        if (got == 0) {
+        off_t data = ::lseek(fd.get(), offset, SEEK_DATA);
+        if (data < 0 && errno == ENXIO) {
+            // Nothing but a hole from here to the end.
+            const off_t end = ::lseek(fd.get(), 0, SEEK_END);
+            sum.updateZeros(end > offset ? static_cast<uint64_t>(end - offset) : 0);
             break;
         }
-        sum.update(std::string_view(buffer.data(), static_cast<size_t>(got)));
+        off_t hole = data < 0 ? -1 : ::lseek(fd.get(), data, SEEK_HOLE);
+        if (data < 0 || hole < 0) {
+            // A file system that cannot tell: everything is read.
+            data = offset;
+            hole = std::numeric_limits<off_t>::max();
+        }
+        sum.updateZeros(static_cast<uint64_t>(data - offset));
+        offset = data;
+        while (offset < hole) {
+            const size_t wanted = static_cast<size_t>(std::min<off_t>(hole - offset, buffer.size()));
+            const ssize_t got = ::pread(fd.get(), buffer.data(), wanted, offset);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                error = describe(hostPath, "cannot read");
+                return false;
+            }
+            if (got == 0) {
+                checksum = sum.value();
+                return true;
+            }
+            sum.update(std::string_view(buffer.data(), static_cast<size_t>(got)));
+            offset += got;
+        }
     }
     checksum = sum.value();
     return true;
@@ -105,13 +137,13 @@ std::optional<std::vector<BomEntry>> FolderScanner::scan(const std::string& host
                 break;
             }
             const std::string name = item->d_name;
-            const std::string hostPath = hostDir + "/" + name;
+            const std::string hostPath = joined(hostDir, name);
             struct stat info {};
             if (::lstat(hostPath.c_str(), &info) != 0) {
                 error = describe(hostPath, "cannot read");
                 return std::nullopt;
             }
-            BomEntry entry = fromStat(bomDir + "/" + name, info);
+            BomEntry entry = fromStat(joined(bomDir, name), info);
             if (S_ISDIR(info.st_mode)) {
                 entry.type = BomEntry::Type::Directory;
                 pending.emplace_back(hostPath, entry.path);

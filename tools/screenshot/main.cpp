@@ -18,6 +18,7 @@
 #include "platform/Bundle.h"
 #include "platform/Localization.h"
 #include "platform/SystemRoot.h"
+#include "platform/TestHooks.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -112,7 +113,7 @@ int compare(const QStringList& pictures) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (std::getenv("UNINSTALLER_BUNDLE") == nullptr) {
+    if (!testhooks::bundleFolder()) {
         ::setenv("UNINSTALLER_BUNDLE", UNINSTALLER_BUILD_BUNDLE, 1);
     }
     QApplication application(argc, argv);
