@@ -2,7 +2,7 @@
 // the buffer.
 
 #include "fuzz/Touch.h"
-#include "tools/bom/BomReader.h"
+#include "receipts/BomReader.h"
 
 #include <cstddef>
 #include <cstdint>

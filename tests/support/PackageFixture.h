@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tests/support/TestSystem.h"
-#include "tools/bom/BomEntry.h"
+#include "receipts/BomEntry.h"
 
 #include <optional>
 #include <string>

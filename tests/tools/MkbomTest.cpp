@@ -1,6 +1,6 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TestSystem.h"
-#include "tools/bom/Cksum.h"
+#include "receipts/Cksum.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // pkgutil: answers questions about the package receipts of a volume, as the macOS tool does for the
 // calls the uninstaller makes (--pkg-info, --forget, --pkgs, --files).
 
-#include "tools/bom/BomReader.h"
-#include "tools/pkgutil/ReceiptDatabase.h"
+#include "receipts/BomReader.h"
+#include "receipts/ReceiptDatabase.h"
 
 #include "platform/FileManager.h"
 #include "platform/SystemRoot.h"

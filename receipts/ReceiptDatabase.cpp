@@ -1,4 +1,4 @@
-#include "tools/pkgutil/ReceiptDatabase.h"
+#include "receipts/ReceiptDatabase.h"
 
 #include "platform/FileManager.h"
 #include "platform/PropertyList.h"

@@ -1,4 +1,4 @@
-#include "tools/bom/BomReader.h"
+#include "receipts/BomReader.h"
 #include "tools/bom/BomWriter.h"
 
 #include <gtest/gtest.h>
