@@ -1,5 +1,5 @@
 // How fast BOM listings are: the lsbom stand-in on a 100,000-entry receipt next to find(1) walking the
-// same tree (the uninstaller runs both for each package), and the reader alone.
+// same tree, and the reader alone, which the catalogue and the removal lists use in the process.
 
 #include "receipts/BomReader.h"
 

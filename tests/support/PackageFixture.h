@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tests/support/TestSystem.h"
 #include "receipts/BomEntry.h"
+#include "tests/support/TestSystem.h"
 
 #include <optional>
 #include <string>
