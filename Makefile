@@ -10,11 +10,11 @@ JOBS ?= $(shell nproc)
 
 # Debian packages the build, the tests and the tools need.
 PACKAGES := cmake ninja-build ccache g++ clang pkg-config qt6-base-dev libplist-dev libcups2-dev zlib1g-dev \
-	libutf8proc-dev \
+	libutf8proc-dev man-db groff-base \
 	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb xauth \
 	fonts-noto-core fonts-noto-cjk
 
-.PHONY: deps build test test-sanitize test-thread demo bench fuzz clean
+.PHONY: deps build test test-sanitize test-thread demo demo-programs bench fuzz clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -54,9 +54,15 @@ test-thread: deps $(THREAD_BUILD_DIR)/build.ninja
 	cd $(THREAD_BUILD_DIR) && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp" \
 		ctest --output-on-failure -j $(JOBS) -R '^ui\.'
 
+# What the demo and scripts/screenshot run, built by name: the bundle, the sample-system writer and the
+# screenshot tool; not the tests, benchmarks and fuzz replays, which "make test" builds.
+DEMO_TARGETS := bundle make-sample-system uninstaller-screenshot
+demo-programs: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(DEMO_TARGETS)
+
 # A sample macOS 10.15 system with TORVA's software, written afresh, the uninstaller's rows for it, and
 # the window on it: opened on a desktop, rendered to a PNG without a display (never waiting for a user).
-demo: build
+demo: demo-programs
 	rm -rf $(BUILD_DIR)/sample
 	$(BUILD_DIR)/tools/make-sample-system/make-sample-system $(BUILD_DIR)/sample
 	$(BUILD_DIR)/Uninstaller.app/Contents/MacOS/uninstaller-cli --root $(BUILD_DIR)/sample list

@@ -2,12 +2,14 @@
 
 #include "analysis/PpdReader.h"
 #include "analysis/WildCardPattern.h"
-#include "receipts/BomReader.h"
-
+#include "common/RecordFiles.h"
 #include "platform/ConfinedFolder.h"
 #include "platform/FileManager.h"
 #include "platform/FolderWalker.h"
 #include "platform/Path.h"
+#include "platform/SystemFloor.h"
+#include "platform/SystemVersion.h"
+#include "receipts/BomReader.h"
 
 #include <algorithm>
 #include <array>
@@ -17,8 +19,6 @@
 #include <unordered_set>
 
 namespace {
-
-constexpr const char* kPpdFolder = "/Library/Printers/PPDs/Contents/Resources";
 
 // The strings of an array value; elements of another type are passed over, so that one bad entry of
 // the application's own data neither protects nor keeps less than the rest says.
@@ -439,10 +439,21 @@ std::vector<std::string> AnalyzePathManager::addAllSoftwareRestPathList(
 void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::string>>& removePathList,
                                          const std::optional<std::vector<std::string>>& restPathList) {
     // Each entry is expanded once; its items come with their kind on disk, which decides the list.
-    auto collect = [this](const std::optional<std::vector<std::string>>& entries, bool recordSizes) {
+    enum class Role { Kept, Removed };
+    auto collect = [this](const std::optional<std::vector<std::string>>& entries, Role role) {
         std::array<std::vector<std::string>, 3> byKind;
         for (const std::string& entry : entries.value_or(std::vector<std::string>())) {
             std::optional<std::vector<ExpandedItem>> expansion = expandEntry(removeUnUseSignal(entry));
+            if (role == Role::Removed) {
+                // The path an entry names counts as well as what exists of it: asking is enough.
+                for (const ExpandedItem& item : expansion.value_or(std::vector<ExpandedItem>())) {
+                    if (const std::optional<std::string_view> reason =
+                            item.path.empty() ? std::nullopt : SystemFloor::untouchableBecause(item.path)) {
+                        mRefusedEntries.push_back({entry, item.path, std::string(*reason)});
+                        break;
+                    }
+                }
+            }
             for (ExpandedItem& item : expansion.value_or(std::vector<ExpandedItem>())) {
                 const std::optional<PathKind> kind =
                     item.attributes ? kindOf(item.attributes->type) : std::nullopt;
@@ -450,7 +461,7 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
                     continue;
                 }
                 // Sizes the look did not take are taken when the size is asked for.
-                if (recordSizes && *kind == PathKind::File && item.complete) {
+                if (role == Role::Removed && *kind == PathKind::File && item.complete) {
                     mFileSizes[item.path] = item.attributes->size;
                 }
                 byKind[static_cast<size_t>(*kind)].push_back(std::move(item.path));
@@ -462,8 +473,9 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
         return byKind;
     };
     // Everything kept is taken out before anything is added: a path both kept and removed goes.
-    const std::array<std::vector<std::string>, 3> kept = collect(restPathList, false);
-    const std::array<std::vector<std::string>, 3> added = collect(removePathList, true);
+    mRefusedEntries.clear();
+    const std::array<std::vector<std::string>, 3> kept = collect(restPathList, Role::Kept);
+    const std::array<std::vector<std::string>, 3> added = collect(removePathList, Role::Removed);
     for (const PathKind kind : {PathKind::File, PathKind::Folder, PathKind::Link}) {
         std::vector<std::string>& list = listOf(kind);
         sortUnique(list);
@@ -684,19 +696,82 @@ bool AnalyzePathManager::checkCupsFilter(const ppd_file_t* ppd,
     return matched;
 }
 
-void AnalyzePathManager::mergeExtenstionPath(const SoftwarePaths& software) {
-    const std::vector<std::string> rest = addExtensionRestPathList(software.restPathList);
+void AnalyzePathManager::removeProtectedItems() {
+    for (const PathKind kind : {PathKind::File, PathKind::Folder, PathKind::Link}) {
+        std::erase_if(listOf(kind), [&](const std::string& path) {
+            if (const std::optional<std::string_view> reason = SystemFloor::untouchableBecause(path)) {
+                if (kind != PathKind::Folder || !SystemFloor::contains(path)) {
+                    mProtectedItems.push_back({path, std::string(*reason)});
+                }
+                return true;
+            }
+            if (RecordFiles::isInformationFile(path)) {
+                mProtectedItems.push_back({path, "an uninstall information file"});
+                return true;
+            }
+            if (RecordFiles::isInReceiptsFolder(path)) {
+                mProtectedItems.push_back({path, "a receipt"});
+                return true;
+            }
+            return false;
+        });
+    }
+}
+
+void AnalyzePathManager::mergeExtenstionPath(
+    const SoftwarePaths& software, const std::optional<std::vector<std::string>>& allSoftwareRestPaths) {
+    std::vector<std::string> rest = addExtensionRestPathList(software.restPathList);
+    if (allSoftwareRestPaths) {
+        rest = addAllSoftwareRestPathList(rest, allSoftwareRestPaths);
+    }
     const std::vector<std::string> remove =
         addExtensionRemovePathList(software.removePathList, software.applicationName);
     mergeRemovePath(remove, rest);
     removeSystemPath();
-    const std::optional<std::vector<std::string>> ppdSoftware = getSoftwareNameAtCVInformation();
-    if (!ppdSoftware || !software.applicationName) {
-        return;
-    }
-    for (const std::string& name : *ppdSoftware) {
-        if (CommonFunctions::isEqualStringCompare(*software.applicationName, name)) {
-            addRemovePPDFilePath(getPathList(std::string(kPpdFolder), std::string("TORVA"), std::nullopt));
+    // After the protected folders are out: PPD files are not screened against them.
+    if (software.applicationName) {
+        for (const std::string& name :
+             getSoftwareNameAtCVInformation().value_or(std::vector<std::string>())) {
+            if (CommonFunctions::isEqualStringCompare(*software.applicationName, name)) {
+                addRemovePPDFilePath(
+                    getPathList(std::string(kPpdFolder), std::string("TORVA"), std::nullopt));
+            }
         }
     }
+    removeProtectedItems();
+    if (!mRefusedEntries.empty()) {
+        // Nothing of a software that asks for the floor is touched.
+        for (const PathKind kind : {PathKind::File, PathKind::Folder, PathKind::Link}) {
+            removeMUnInstallAllObjectArrayPath(kind);
+        }
+        mProtectedItems.clear();
+    }
+}
+
+void AnalyzePathManager::buildRemovalLists(
+    const std::vector<PackageInfoEntry>& packages, const SoftwarePaths& software,
+    const std::optional<std::vector<std::string>>& allSoftwareRestPaths) {
+    for (const PathKind kind : {PathKind::File, PathKind::Folder, PathKind::Link}) {
+        removeMUnInstallAllObjectArrayPath(kind);
+    }
+    mProtectedItems.clear();
+    const int32_t version = systemversion::OSVersion();
+    for (const PackageInfoEntry& entry : packages) {
+        std::string bomPath;
+        const std::optional<std::string> installPoint = cmnFuncs.lookupReceipt(entry, version, bomPath);
+        if (!installPoint) {
+            continue; // a package whose bill of materials is gone adds nothing
+        }
+        // A bundle receipt is found by the name the data gives: one another package wrote is not this
+        // software's, and neither is what its bill of materials lists.
+        const std::string bundle = path::standardize(path::join("/Library/Receipts/", entry.packageName));
+        if (entry.packageType == "Bundle" && bomPath == path::join(bundle, "Contents/Archive.bom") &&
+            !RecordFiles::isReceiptBundleOf(bundle, entry.packageIdentifier)) {
+            mProtectedItems.push_back(
+                {bundle, "the receipt of another package than " + entry.packageIdentifier});
+            continue;
+        }
+        getUnInstallPath(bomPath, installPoint, std::string("/"));
+    }
+    mergeExtenstionPath(software, allSoftwareRestPaths);
 }

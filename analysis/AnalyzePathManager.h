@@ -1,9 +1,12 @@
 #pragma once
 
 #include "analysis/PathKind.h"
+#include "analysis/ProtectedItem.h"
+#include "analysis/RefusedEntry.h"
 #include "analysis/SoftwarePaths.h"
 #include "analysis/WildCardPath.h"
 #include "common/CommonFunctions.h"
+#include "common/PackageInfoEntry.h"
 #include "platform/FileAttributes.h"
 #include "platform/PlistValue.h"
 #include "platform/UserAccountManager.h"
@@ -24,7 +27,9 @@ class WildCardPattern;
 ///
 /// The lists are filled from the packages' bills of materials, then kept paths are taken out and extra
 /// paths added, protected folders leave the folder list, and the maker's PPD files join the file list.
-/// Every path in a list is an absolute, standardized system path.
+/// Last, whatever no uninstall may take leaves all three lists (SystemFloor, RecordFiles), and a
+/// software whose remove paths ask for the floor or a protected subtree is refused whole. Every path in a
+/// list is an absolute, standardized system path.
 class AnalyzePathManager {
 public:
     std::vector<std::string>& getMUnInstallFilePathArray() { return mUnInstallFilePathArray; }
@@ -40,6 +45,13 @@ public:
     /// The size of a file of the file list, as the look that listed it saw it (or, for a path no look
     /// listed, as it is now); nullopt when there is no such item.
     std::optional<uint64_t> fileSize(const std::string& path) const;
+
+    /// What the lists leave out because no uninstall may take it, since the last buildRemovalLists.
+    const std::vector<ProtectedItem>& getMProtectedItems() const { return mProtectedItems; }
+
+    /// The entries of the last merge's remove paths that ask for what no uninstall may touch. When there
+    /// are any, mergeExtenstionPath leaves all three lists empty: the software is refused whole.
+    const std::vector<RefusedEntry>& getMRefusedEntries() const { return mRefusedEntries; }
 
     /// What could not be looked at while the lists were built (an unreadable bill of materials or entries
     /// of one left out, a folder that cannot be listed, paths too long to use), one sentence each.
@@ -89,7 +101,8 @@ public:
     addAllSoftwareRestPathList(const std::optional<std::vector<std::string>>& restPaths,
                                const std::optional<std::vector<std::string>>& allSoftwareRestPaths);
     /// Rebuilds the lists as (listed − expanded rest paths) ∪ expanded remove paths, kind by kind as the
-    /// items are on disk now, each path once.
+    /// items are on disk now, each path once. A remove entry that names, or expands into, a path that
+    /// SystemFloor protects is noted in getMRefusedEntries().
     void mergeRemovePath(const std::optional<std::vector<std::string>>& removePathList,
                          const std::optional<std::vector<std::string>>& restPathList);
 
@@ -102,6 +115,11 @@ public:
     void removeIndividualPathFromUninstallFolderPath();
     void removeLowerLayerPathFromUninstallFolderPath();
     bool isIncludeLowerLayerPath(const std::string& path);
+    /// Takes out of all three lists what no uninstall may take, noting each in getMProtectedItems(): what
+    /// SystemFloor protects (its floor folders silently, since every package lists the system's folders
+    /// as the parents of its own), and uninstall information files and receipts, which only their own
+    /// software's information-file and receipt steps remove.
+    void removeProtectedItems();
 
     // --- Extension paths and PPD files ---------------------------------------------------------------
 
@@ -124,8 +142,24 @@ public:
     /// True when some cupsFilter value of the PPD equals one of `filters` byte for byte.
     static bool checkCupsFilter(const ppd_file_t* ppd,
                                 const std::optional<std::vector<std::string>>& filters);
-    /// The analysis after the BOM step, as the installed-size computation runs it.
-    void mergeExtenstionPath(const SoftwarePaths& software);
+    /// The analysis after the BOM step: kept paths out, remove and extension paths in, protected folders
+    /// out, the maker's PPD files in. The kept paths pooled from all catalogued software are taken out too
+    /// when `allSoftwareRestPaths` is given (see buildRemovalLists).
+    void
+    mergeExtenstionPath(const SoftwarePaths& software,
+                        const std::optional<std::vector<std::string>>& allSoftwareRestPaths = std::nullopt);
+
+    /// The lists of one software, built afresh: each package's BOM (found as the system version calls
+    /// for; a package whose BOM is gone adds nothing), then mergeExtenstionPath.
+    ///
+    /// The installed size passes no `allSoftwareRestPaths`: it is worked out software by software while
+    /// the catalogue is still being read, before the pool is complete, and tells what the software itself
+    /// installed. The uninstall passes the pool, so that nothing another installed software keeps goes.
+    void buildRemovalLists(const std::vector<PackageInfoEntry>& packages, const SoftwarePaths& software,
+                           const std::optional<std::vector<std::string>>& allSoftwareRestPaths);
+
+    /// The folder of the PPD files that the printer drivers' PPD step examines.
+    static constexpr const char* kPpdFolder = "/Library/Printers/PPDs/Contents/Resources";
 
     /// Why a BOM entry's path cannot be listed.
     enum class BomPathProblem { None, OddName, Climbs };
@@ -165,6 +199,8 @@ private:
     // Sizes of the files the lists hold, from the same look that listed them.
     std::unordered_map<std::string, uint64_t> mFileSizes;
     std::vector<std::string> mWarnings;
+    std::vector<ProtectedItem> mProtectedItems;
+    std::vector<RefusedEntry> mRefusedEntries;
     UserAccountManager usrManager;
     CommonFunctions cmnFuncs;
 };

@@ -15,7 +15,12 @@ public:
     enum class Outcome {
         Found,        // the catalogue holds the software to show
         NothingFound, // no file and no receipt, or the catalogue could not be built: alert 1000
+        NotASystem,   // the system root has neither SystemVersion.plist nor /Library: alert 1004
     };
+
+    /// True when the system root looks like a macOS system: it has
+    /// "/System/Library/CoreServices/SystemVersion.plist" or "/Library".
+    static bool isMacSystem();
 
     /// Runs the search and builds the catalogue; `beforeStoring` is called between the two (the window
     /// shows its "reading" message there).

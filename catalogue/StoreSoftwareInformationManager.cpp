@@ -1,5 +1,6 @@
 #include "catalogue/StoreSoftwareInformationManager.h"
 
+#include "catalogue/PrinterDriverNames.h"
 #include "catalogue/UnInstallInformation.h"
 #include "platform/Base64.h"
 #include "platform/Bundle.h"
@@ -21,10 +22,6 @@ constexpr const char* kInkjetGroup = "Inkjet Printer Driver";
 
 bool entryExists(const char* path) {
     return FileManager::attributesOfItemAtPathCDA(path).has_value();
-}
-
-bool isPrinterDriver(const std::string& name) {
-    return name == "Inkjet Printer Driver" || name == "Page Printer Driver & PS Driver";
 }
 
 const SoftwareUpdateGroup* findGroup(const SoftwareUpdateGroups& groups, const std::string& name) {
@@ -319,22 +316,8 @@ int64_t StoreSoftwareInformationManager::getApplicationSize(
     if (!packages) {
         return 0;
     }
-    const int32_t version = systemversion::OSVersion();
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::File);
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::Folder);
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::Link);
-    for (const PackageInfoEntry& entry : *packages) {
-        std::string bomPath;
-        const std::optional<std::string> installPoint = cmnFuncs.lookupReceipt(entry, version, bomPath);
-        if (installPoint && FileManager::fileExistsAtPath(bomPath)) {
-            analyzePath.getUnInstallPath(bomPath, installPoint, std::string("/"));
-        }
-    }
-    return getPackageSize(software);
-}
-
-int64_t StoreSoftwareInformationManager::getPackageSize(const SoftwarePaths& software) {
-    analyzePath.mergeExtenstionPath(software);
+    // Without the kept paths of all software: the size is what this software installed.
+    analyzePath.buildRemovalLists(*packages, software, /*allSoftwareRestPaths=*/std::nullopt);
     int64_t total = 0;
     for (const std::string& file : analyzePath.getMUnInstallFilePathArray()) {
         total += static_cast<int64_t>(analyzePath.fileSize(file).value_or(0));
@@ -389,12 +372,12 @@ void StoreSoftwareInformationManager::groupDisplayRecords() {
     for (size_t i = 0; i < records.size(); ++i) {
         DisplayRecord& record = records[i];
         const auto index = static_cast<int32_t>(i);
-        if (!isPrinterDriver(record.applicationName)) {
+        if (!printerdrivernames::isPrinterDriver(record.applicationName)) {
             record.softInfoMap = {index};
             mSoftwareInformationForDisplayArray.push_back(std::move(record));
         } else if (!driverRow) {
             driverTotal += record.installFileSize;
-            record.applicationName = "Printer Driver";
+            record.applicationName = std::string(printerdrivernames::kRowName);
             record.softInfoMap = {index};
             driverRow = mSoftwareInformationForDisplayArray.size();
             mSoftwareInformationForDisplayArray.push_back(std::move(record));

@@ -54,8 +54,6 @@ public:
     /// them, the files' sizes added up. 0 without packages.
     int64_t getApplicationSize(const std::optional<std::vector<PackageInfoEntry>>& packages,
                                const SoftwarePaths& software);
-    /// The size of what the lists hold once the software's own paths are merged in.
-    int64_t getPackageSize(const SoftwarePaths& software);
 
     // --- State ---------------------------------------------------------------------------------------
 

@@ -1,134 +1,240 @@
 #include "cli/CommandLine.h"
 
+#include "cli/ExitStatus.h"
+
+#include <sstream>
+
 namespace {
 
-// The value of "--name VALUE" or "--name=VALUE" at `i` (moving past it); nullopt when it is missing.
-std::optional<std::string> optionValue(const std::vector<std::string>& arguments, size_t& i,
-                                       const std::string& name) {
-    const std::string& argument = arguments[i];
-    if (argument == name) {
-        if (i + 1 >= arguments.size()) {
-            return std::nullopt;
+using commandtable::displayName;
+
+constexpr size_t kWidth = 80;
+
+// `text` broken into lines of at most kWidth columns at spaces, every line after the first indented by
+// `indent`; `column` is where the first line starts. Counted in bytes: the help is ASCII.
+std::string wrapped(const std::string& text, size_t indent, size_t column = 0) {
+    std::string out;
+    size_t at = column;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        if (at > indent && at + 1 + word.size() > kWidth) {
+            out += '\n' + std::string(indent, ' ');
+            at = indent;
+        } else if (at > column || !out.empty()) {
+            out += ' ';
+            ++at;
         }
-        return arguments[++i];
+        out += word;
+        at += word.size();
     }
-    return argument.substr(name.size() + 1);
+    return out + '\n';
 }
 
-bool isOption(const std::string& argument, const std::string& name) {
-    return argument == name || argument.rfind(name + "=", 0) == 0;
+// Stores one option with its value (nullopt for a switch); false, with the reason in `line.error`, when
+// it cannot be taken.
+bool take(CommandLine& line, const OptionSpec& option, const std::string& given,
+          const std::optional<std::string>& value) {
+    if (option.flag != nullptr) {
+        if (value) {
+            line.error = given + " takes no value";
+            return false;
+        }
+        line.*option.flag = true;
+        return true;
+    }
+    if (!value || value->empty()) {
+        line.error = given + " needs " + option.valueName;
+        return false;
+    }
+    // A second value would silently win over the first: which system or log was meant is unclear.
+    if (line.*option.value) {
+        line.error = std::string(option.longName) + " is given twice";
+        return false;
+    }
+    line.*option.value = *value;
+    return true;
+}
+
+// Checks what was given against the command once it is known.
+void check(CommandLine& line, const std::vector<const OptionSpec*>& given) {
+    for (const OptionSpec* option : given) {
+        if (!commandtable::appliesTo(*option, line.command)) {
+            line.error = std::string(option->longName) + " is an option of " +
+                         commandtable::commandNames(*option) + ", not of " +
+                         commandtable::specOf(line.command)->name;
+            return;
+        }
+    }
+    if (line.quiet && line.verbose) {
+        line.error = "--quiet and --verbose cannot be given together";
+        return;
+    }
+    if (line.help || line.version) {
+        return;
+    }
+    const CommandSpec* command = commandtable::specOf(line.command);
+    if (command == nullptr) {
+        line.error = "no command given";
+        return;
+    }
+    switch (command->operands) {
+    case Operands::None:
+        if (!line.names.empty()) {
+            line.error = "unexpected argument '" + line.names.front() + "'";
+        }
+        break;
+    case Operands::Names:
+        if (line.names.empty() && !line.all) {
+            line.error = std::string(command->name) +
+                         " needs the names of the software (as list prints them), or --all";
+        }
+        break;
+    case Operands::CommandName:
+        // "help plan" is the help of plan.
+        line.help = true;
+        line.command = Command::None;
+        if (line.names.size() > 1) {
+            line.error = "unexpected argument '" + line.names[1] + "'";
+        } else if (line.names.size() == 1) {
+            const CommandSpec* topic = commandtable::findCommand(line.names.front());
+            if (topic == nullptr || topic->hidden) {
+                line.error = "unknown command '" + line.names.front() + "'";
+            } else {
+                line.command = topic->command;
+            }
+        }
+        line.names.clear();
+        break;
+    case Operands::Words:
+        break;
+    }
 }
 
 } // namespace
 
 CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
     CommandLine line;
-    bool onlyNames = false;
-    const auto takesNames = [&] {
-        return line.command == Command::Plan || line.command == Command::Uninstall;
-    };
+    std::vector<const OptionSpec*> given;
+    bool onlyOperands = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (onlyNames) {
+        if (onlyOperands) {
             line.names.push_back(argument);
-        } else if (argument == "--help" || argument == "-h") {
-            line.help = true;
-        } else if (argument == "--version") {
-            line.version = true;
-        } else if (isOption(argument, "--root")) {
-            const std::optional<std::string> value = optionValue(arguments, i, "--root");
-            if (!value || value->empty()) {
-                line.error = "--root needs a folder";
-                return line;
-            }
-            line.root = *value;
-        } else if (argument == "--json") {
-            if (line.command != Command::List && line.command != Command::Plan) {
-                line.error = "--json belongs to the list and plan commands";
-                return line;
-            }
-            line.json = true;
-        } else if (argument == "--all" || argument == "--yes") {
-            if (!takesNames() || (argument == "--yes" && line.command != Command::Uninstall)) {
-                line.error = argument + (argument == "--yes" ? " belongs to the uninstall command"
-                                                             : " belongs to the plan and uninstall commands");
-                return line;
-            }
-            (argument == "--all" ? line.all : line.yes) = true;
-        } else if (isOption(argument, "--log")) {
-            const std::optional<std::string> value = optionValue(arguments, i, "--log");
-            if (line.command != Command::Uninstall) {
-                line.error = "--log belongs to the uninstall command";
-                return line;
-            }
-            if (!value || value->empty()) {
-                line.error = "--log needs a file";
-                return line;
-            }
-            line.logFile = *value;
-        } else if (argument == "--" && takesNames()) {
-            onlyNames = true;
-        } else if (line.command == Command::None &&
-                   (argument == "list" || argument == "plan" || argument == "uninstall")) {
-            line.command = argument == "list"   ? Command::List
-                           : argument == "plan" ? Command::Plan
-                                                : Command::Uninstall;
-        } else if (!argument.empty() && argument.front() == '-') {
-            line.error = "unknown option " + argument;
-            return line;
-        } else if (takesNames()) {
-            line.names.push_back(argument);
-        } else {
-            line.error = line.command == Command::None ? "unknown command " + argument
-                                                       : "unexpected argument " + argument;
-            return line;
+            continue;
         }
+        if (argument == "--") {
+            onlyOperands = true;
+            continue;
+        }
+        if (argument.rfind("--", 0) == 0) {
+            const size_t equals = argument.find('=');
+            const std::string name = argument.substr(0, equals);
+            const OptionSpec* option = commandtable::findLong(name);
+            if (option == nullptr) {
+                line.error = "unknown option '" + name + "'";
+                return line;
+            }
+            std::optional<std::string> value;
+            if (equals != std::string::npos) {
+                value = argument.substr(equals + 1);
+            } else if (option->value != nullptr && i + 1 < arguments.size()) {
+                value = arguments[++i];
+            }
+            if (!take(line, *option, name, value)) {
+                return line;
+            }
+            given.push_back(option);
+            continue;
+        }
+        if (argument.size() > 1 && argument.front() == '-') {
+            // Short switches, alone or together: "-q", "-qv".
+            for (size_t at = 1; at < argument.size(); ++at) {
+                const OptionSpec* option = commandtable::findShort(argument[at]);
+                if (option == nullptr || option->flag == nullptr) {
+                    line.error = "unknown option '-" + std::string(1, argument[at]) + "'";
+                    return line;
+                }
+                take(line, *option, displayName(*option), std::nullopt);
+                given.push_back(option);
+            }
+            continue;
+        }
+        if (line.command == Command::None) {
+            const CommandSpec* command = commandtable::findCommand(argument);
+            if (command == nullptr) {
+                line.error = "unknown command '" + argument + "'";
+                return line;
+            }
+            line.command = command->command;
+            // The words to complete are taken as they come, options among them.
+            onlyOperands = command->operands == Operands::Words;
+            continue;
+        }
+        line.names.push_back(argument);
     }
-    if (line.command == Command::None && !line.help && !line.version) {
-        line.error = "no command given";
-    } else if (takesNames() && line.names.empty() && !line.all && !line.help && !line.version) {
-        line.error = "name the software to " +
-                     std::string(line.command == Command::Plan ? "plan" : "uninstall") +
-                     " (as list prints it), or give --all";
-    }
+    check(line, given);
     return line;
 }
 
-std::string CommandLine::usage() {
-    return "usage: uninstaller-cli [--root DIR] COMMAND [OPTIONS]\n"
-           "\n"
-           "Finds TORVA's printer and fax drivers and utilities on a macOS system, lists them one line per "
-           "row\n"
-           "of the uninstaller's table, and removes the rows you name.\n"
-           "\n"
-           "Commands:\n"
-           "  list                       name, version and installed size of each software, tab-separated\n"
-           "  list --json                the same rows as a JSON array, with the records and packages "
-           "behind\n"
-           "                             each row\n"
-           "  plan [--json] NAME...      what uninstalling the named rows would delete, run, edit and "
-           "forget,\n"
-           "                             software by software; nothing is changed\n"
-           "  uninstall [--yes] [--log FILE] NAME...\n"
-           "                             removes the named rows, after a question unless --yes; every "
-           "action\n"
-           "                             is appended to /Library/Logs/Uninstaller.log of the system (or "
-           "FILE)\n"
-           "\n"
-           "A NAME is a row name exactly as list prints it (\"Printer Driver\" is both printer drivers); "
-           "--all\n"
-           "names every row. Naming the printer drivers that came from Software Update removes the other\n"
-           "drivers too, as the window does.\n"
-           "\n"
-           "Options:\n"
-           "  --root DIR      work on the macOS system tree in DIR instead of \"/\"; nothing on this machine "
-           "is\n"
-           "                  then asked to quit, run or changed (such steps are listed as skipped)\n"
-           "  --help          show this text\n"
-           "  --version       show the version\n"
-           "\n"
-           "Ctrl-C during an uninstall finishes the software in hand, then stops.\n"
-           "\n"
-           "Exit status: 0 done, 1 the system cannot be read, 2 usage error (an unknown name too), 3 an\n"
-           "application would not quit, 4 no TORVA software found, 5 the uninstall failed, 6 cancelled.\n";
+std::string CommandLine::helpText(Command command) {
+    std::ostringstream out;
+    const auto printOptions = [&](bool global) {
+        for (const OptionSpec& option : commandtable::options()) {
+            if (option.commands.empty() != global || (!global && !commandtable::appliesTo(option, command))) {
+                continue;
+            }
+            std::string name = "  " + displayName(option);
+            name.resize(std::max<size_t>(name.size() + 2, 18), ' ');
+            out << name << wrapped(option.help, 18, name.size());
+        }
+    };
+    if (const CommandSpec* spec = commandtable::specOf(command)) {
+        out << "usage: " << wrapped(commandtable::synopsis(*spec), 7, 7) << '\n'
+            << wrapped(spec->description, 0);
+        if (spec->operands == Operands::Names) {
+            out << '\n'
+                << wrapped(
+                       "A NAME is a row name exactly as list prints it (\"Printer Driver\" is both printer "
+                       "drivers); --all names every row. Naming the printer drivers that came from Software "
+                       "Update removes the other drivers too.",
+                       0);
+        }
+        bool hasOwn = false;
+        for (const OptionSpec& option : commandtable::options()) {
+            hasOwn = hasOwn || (!option.commands.empty() && commandtable::appliesTo(option, command));
+        }
+        if (hasOwn) {
+            out << "\nOptions:\n";
+            printOptions(/*global=*/false);
+        }
+        out << "\nOptions for every command: uninstaller-cli --help\n";
+        return out.str();
+    }
+    out << "usage: uninstaller-cli [OPTIONS] COMMAND [ARGUMENTS]\n\n"
+        << wrapped(
+               "Finds TORVA's printer and fax drivers and utilities on a macOS system, lists them one line "
+               "per row of the uninstaller's table, and removes the rows you name.",
+               0)
+        << "\nCommands:\n";
+    for (const CommandSpec& spec : commandtable::commands()) {
+        if (!spec.hidden) {
+            std::string name = std::string("  ") + spec.name;
+            name.resize(14, ' ');
+            out << name << wrapped(spec.summary, 14, 14);
+        }
+    }
+    out << "\nOptions for every command (before or after it):\n";
+    printOptions(/*global=*/true);
+    out << '\n'
+        << wrapped("\"uninstaller-cli help COMMAND\" (or \"COMMAND --help\") tells a command's own options.",
+                   0)
+        << "\nExit status:\n";
+    for (const ExitStatusMeaning& status : kExitStatusMeanings) {
+        out << "  " << exitCode(status.status) << "  " << wrapped(status.meaning, 5, 5);
+    }
+    return out.str();
+}
+
+std::string CommandLine::usageError(const std::string& reason) {
+    return "uninstaller-cli: " + reason + "\nTry 'uninstaller-cli --help'.\n";
 }

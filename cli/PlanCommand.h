@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/ExitStatus.h"
+
 #include <iosfwd>
 
 struct CommandLine;
@@ -10,10 +12,10 @@ struct UninstallPlan;
 /// the same code the uninstall runs, with nothing changed.
 class PlanCommand {
 public:
-    /// Prints the plan; the exit status (0, 2 for an unknown name, 5 when the uninstall would refuse to
-    /// start).
-    static int run(StoreSoftwareInformationManager& store, const CommandLine& line, std::ostream& out,
-                   std::ostream& err);
+    /// Prints the plan; the exit status: Done, Usage for an unknown name, Failed when the uninstall would
+    /// refuse to start.
+    static ExitStatus run(StoreSoftwareInformationManager& store, const CommandLine& line, std::ostream& out,
+                          std::ostream& err);
 
     /// The plan as text: a block per software, one line per item or step.
     static void printText(const UninstallPlan& plan, std::ostream& out);

@@ -1,37 +1,11 @@
 #include "cli/RowSelection.h"
 
 #include "catalogue/StoreSoftwareInformationManager.h"
-#include "common/CommonFunctions.h"
 
 #include <algorithm>
 #include <ostream>
 
-namespace {
-
-// A row whose first record holds the maker's printer drivers from Software Update.
-bool isAppleTRSU(const SoftwareInformationRecord& record) {
-    return std::any_of(
-        record.packageInfo.begin(), record.packageInfo.end(), [](const PackageInfoEntry& entry) {
-            return CommonFunctions::isIncludeCheckString(entry.packageIdentifier, "TORVAPrinterDrivers");
-        });
-}
-
-bool isOtherDriver(const DisplayRecord& row) {
-    return CommonFunctions::isIncludeCheckString(row.applicationName, "Page Printer Driver") ||
-           CommonFunctions::isIncludeCheckString(row.applicationName, "PC-FAX Driver");
-}
-
-void markRecords(const DisplayRecord& row, std::vector<SoftwareInformationRecord>& records) {
-    for (const int32_t index : row.softInfoMap) {
-        if (index >= 0 && static_cast<size_t>(index) < records.size()) {
-            records[static_cast<size_t>(index)].unInstallFlag = true;
-        }
-    }
-}
-
-} // namespace
-
-std::vector<std::string> RowSelection::rowNames(StoreSoftwareInformationManager& store) {
+std::vector<std::string> RowSelection::rowNames(const StoreSoftwareInformationManager& store) {
     std::vector<std::string> names;
     for (const DisplayRecord& row : store.getMSoftwareInformationForDisplayArray()) {
         names.push_back(row.applicationName);
@@ -43,7 +17,6 @@ RowSelection::Result RowSelection::tick(StoreSoftwareInformationManager& store,
                                         const std::vector<std::string>& names, bool all) {
     Result result;
     std::vector<DisplayRecord>& rows = store.getMSoftwareInformationForDisplayArray();
-    std::vector<SoftwareInformationRecord>& records = store.getMSoftwareInformationArray();
     const std::vector<std::string> known = rowNames(store);
     for (const std::string& name : names) {
         if (std::find(known.begin(), known.end(), name) == known.end()) {
@@ -53,28 +26,20 @@ RowSelection::Result RowSelection::tick(StoreSoftwareInformationManager& store,
     if (!result.unknown.empty()) {
         return result;
     }
-    bool softwareUpdateDrivers = false;
     for (DisplayRecord& row : rows) {
-        if (!all && std::find(names.begin(), names.end(), row.applicationName) == names.end()) {
-            continue;
-        }
-        row.unInstallFlag = true;
-        markRecords(row, records);
-        result.ticked.push_back(row.applicationName);
-        const bool trsu = !row.softInfoMap.empty() && row.softInfoMap.front() >= 0 &&
-                          static_cast<size_t>(row.softInfoMap.front()) < records.size() &&
-                          isAppleTRSU(records[static_cast<size_t>(row.softInfoMap.front())]);
-        if (trsu && !softwareUpdateDrivers) {
-            softwareUpdateDrivers = true;
-            result.forcedBy = row.applicationName;
+        if (all || std::find(names.begin(), names.end(), row.applicationName) != names.end()) {
+            row.unInstallFlag = true;
         }
     }
-    if (softwareUpdateDrivers) {
-        for (DisplayRecord& row : rows) {
-            if (isOtherDriver(row) && !row.isMarkedForUninstall()) {
-                // As in the window, the row's records are marked while its own tick stays as it was.
-                markRecords(row, records);
-                result.forced.push_back(row.applicationName);
+    RowTicks::markRecords(rows, store.getMSoftwareInformationArray());
+    result.taken = RowTicks::takenRows(rows, store.getMSoftwareInformationArray());
+    for (const RowTicks::Taken& entry : result.taken) {
+        if (entry.ticked) {
+            result.ticked.push_back(rows[entry.row].applicationName);
+        } else {
+            result.forced.push_back(rows[entry.row].applicationName);
+            if (result.forcedBy.empty() && entry.forcedBy) {
+                result.forcedBy = rows[*entry.forcedBy].applicationName;
             }
         }
     }
@@ -83,7 +48,7 @@ RowSelection::Result RowSelection::tick(StoreSoftwareInformationManager& store,
 
 std::optional<RowSelection::Result> RowSelection::select(StoreSoftwareInformationManager& store,
                                                          const std::vector<std::string>& names, bool all,
-                                                         std::ostream& err) {
+                                                         std::ostream& err, Notice notice) {
     Result result = tick(store, names, all);
     if (!result.unknown.empty()) {
         for (const std::string& name : result.unknown) {
@@ -95,14 +60,13 @@ std::optional<RowSelection::Result> RowSelection::select(StoreSoftwareInformatio
         }
         return std::nullopt;
     }
-    if (!result.forced.empty()) {
+    if (!result.forced.empty() && notice == Notice::Print) {
         err << "Also removing ";
         for (size_t i = 0; i < result.forced.size(); ++i) {
             err << (i == 0 ? "" : ", ") << result.forced[i];
         }
         err << ": " << result.forcedBy
-            << " holds the printer drivers from Software Update, and the other drivers go with them, as in "
-               "the window.\n";
+            << " holds the printer drivers from Software Update, and the other drivers go with them.\n";
     }
     return result;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/RowTicks.h"
+
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -7,28 +9,32 @@
 
 class StoreSoftwareInformationManager;
 
-/// Ticks rows of the catalogue by name, as the check boxes of the window do: a row ticks every full
-/// record it stands for, and a row whose software holds the maker's Software Update printer-driver
-/// package also ticks the other driver rows (names containing "Page Printer Driver" or "PC-FAX Driver",
-/// in any letter case).
+/// Ticks rows of the catalogue by name, as the check boxes of the window do, through the same rule
+/// (RowTicks): a row ticks every full record it stands for, and a row holding the maker's printer
+/// drivers from Software Update takes the other driver rows along.
 class RowSelection {
 public:
     struct Result {
-        std::vector<std::string> ticked;  ///< the rows named, in row order
-        std::vector<std::string> forced;  ///< rows ticked because a Software Update driver row was
-        std::vector<std::string> unknown; ///< names no row has; nothing is ticked when there is one
-        std::string forcedBy;             ///< the row that forced them
+        std::vector<std::string> ticked;    ///< the rows named, in row order
+        std::vector<std::string> forced;    ///< rows taken along by a Software Update driver row
+        std::vector<std::string> unknown;   ///< names no row has; nothing is ticked when there is one
+        std::string forcedBy;               ///< the row that forced them
+        std::vector<RowTicks::Taken> taken; ///< every row that goes, in row order
     };
 
     /// Ticks the named rows (every row with `all`).
     static Result tick(StoreSoftwareInformationManager& store, const std::vector<std::string>& names,
                        bool all);
 
-    /// tick(), telling `err` which rows a Software Update driver row added and why, or which names are
-    /// unknown and what the rows are called; nullopt (nothing ticked) for an unknown name.
+    /// Whether select() tells which rows were taken along (errors are always told).
+    enum class Notice { Print, Quiet };
+
+    /// tick(), telling `err` which rows a Software Update driver row took along and why, or which names
+    /// are unknown and what the rows are called; nullopt (nothing ticked) for an unknown name.
     static std::optional<Result> select(StoreSoftwareInformationManager& store,
-                                        const std::vector<std::string>& names, bool all, std::ostream& err);
+                                        const std::vector<std::string>& names, bool all, std::ostream& err,
+                                        Notice notice = Notice::Print);
 
     /// The names of all rows, in order.
-    static std::vector<std::string> rowNames(StoreSoftwareInformationManager& store);
+    static std::vector<std::string> rowNames(const StoreSoftwareInformationManager& store);
 };

@@ -7,27 +7,32 @@
 
 void TerminalProgress::setProgressState(ProgressState state,
                                         const std::optional<std::string>& applicationName) {
-    const char* key = nullptr;
     switch (state) {
     case ProgressState::StopApplication:
-        key = "SheetDialog.Message.StopApplication";
+        print(mTexts.localizedString("SheetDialog.Message.StopApplication"));
         break;
     case ProgressState::Uninstall:
-        key = "SheetDialog.Message.Uninstall";
+        print(mTexts.format("SheetDialog.Message.Uninstall", applicationName.value_or("")));
         break;
     case ProgressState::UninstallCancel:
-        key = "SheetDialog.Message.UninstallCancel";
+        print(mTexts.localizedString("SheetDialog.Message.UninstallCancel"));
         break;
     default:
-        return;
+        break;
     }
-    std::string message = mTexts.localizedString(key);
-    if (state == ProgressState::Uninstall) {
-        message = Localization::formatWithArgument(message, applicationName.value_or(""));
-    }
-    mOut << message << std::endl;
+}
+
+void TerminalProgress::setProgressSoftware(const std::string& name, size_t number, size_t count) {
+    print(mTexts.format("SheetDialog.Message.UninstallStep",
+                        {name, std::to_string(number), std::to_string(count)}));
 }
 
 bool TerminalProgress::getIsCancel() const {
     return InterruptSignal::received();
+}
+
+void TerminalProgress::print(const std::string& line) {
+    if (mLines == Lines::Print) {
+        mOut << line << std::endl;
+    }
 }

@@ -6,6 +6,7 @@
 #include "cli/RowSelection.h"
 #include "cli/TerminalProgress.h"
 #include "engine/AlertMessage.h"
+#include "engine/RunSummary.h"
 #include "engine/UnInstallSoftwareManager.h"
 #include "platform/InterruptSignal.h"
 #include "platform/Localization.h"
@@ -18,89 +19,142 @@
 
 namespace {
 
-constexpr int kDone = 0;
-constexpr int kCannotRead = 1;
-constexpr int kUsage = 2;
-constexpr int kStillRunning = 3;
-constexpr int kFailed = 5;
-constexpr int kCancelled = 6;
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    return text;
+}
+
+// "Remove Scan Utility, PC-FAX Driver (forced)? [y/N]"; true only for an answer that means yes.
+bool confirmed(const std::vector<std::string>& items, const Localization& texts, std::ostream& err) {
+    std::string list;
+    for (const std::string& item : items) {
+        list += (list.empty() ? "" : texts.localizedString("Terminal.Question.Separator")) + item;
+    }
+    err << Localization::formatWithArguments(texts.localizedString("Terminal.Question.Remove"), {list})
+        << " [y/N] " << std::flush;
+    const std::string answer = lowered(Terminal::readLine().value_or(""));
+    return answer == "y" || answer == "yes" ||
+           answer == lowered(texts.localizedString("Alert.Button.Continue.Caption"));
+}
 
 void printAlert(const AlertMessage& alert, std::ostream& stream) {
     stream << alert.title << '\n' << alert.message << '\n';
 }
 
-// Alert 1001 as a question; true only for an answer that means Continue.
-bool confirmed(const Localization& texts, std::ostream& err) {
-    const std::optional<AlertMessage> question = AlertMessage::forCode(1001, texts);
-    if (question) {
-        printAlert(*question, err);
+// The terminal's wording of a result: the window's quits after it, the command line does not.
+AlertMessage inTerminalWords(AlertMessage alert, const Localization& texts) {
+    if (alert.code == 1002 || alert.code == 1003) {
+        alert.message = texts.localizedString("Terminal.Message." + std::to_string(alert.code));
     }
-    const std::string yes =
-        question && !question->buttons.empty() ? question->buttons.front().caption : "Continue";
-    err << "Type \"" << yes << "\" or \"y\" to go on: " << std::flush;
-    std::string answer = Terminal::readLine().value_or("");
-    std::transform(answer.begin(), answer.end(), answer.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-    std::string expected = yes;
-    std::transform(expected.begin(), expected.end(), expected.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-    return answer == "y" || answer == "yes" || answer == expected;
+    return alert;
+}
+
+// The items the lists named that stayed because no uninstall may take them: the first few, the rest
+// only in the audit log.
+void printLeftAlone(const ActionReport& report, std::ostream& err) {
+    constexpr size_t kShown = 5;
+    size_t count = 0;
+    for (const EngineAction& action : report.actionsWith(EngineAction::Outcome::Skipped)) {
+        if (action.step == "protected" && count++ < kShown) {
+            err << "uninstaller-cli: left alone: " << action.target << " (" << action.detail << ")\n";
+        }
+    }
+    if (count > kShown) {
+        err << "uninstaller-cli: and " << count - kShown << " more left alone, listed in the audit log\n";
+    }
 }
 
 } // namespace
 
-int UninstallCommand::exitStatusOf(int32_t code) {
+ExitStatus UninstallCommand::exitStatusOf(int32_t code) {
     switch (code) {
     case UnInstallSoftwareManager::kDone:
-        return kDone;
+        return ExitStatus::Done;
     case UnInstallSoftwareManager::kApplicationsStillRunning:
-        return kStillRunning;
+        return ExitStatus::ApplicationsRunning;
     case UnInstallSoftwareManager::kCancelled:
-        return kCancelled;
+        return ExitStatus::Cancelled;
     default:
-        return kFailed;
+        return ExitStatus::Failed;
     }
 }
 
-int UninstallCommand::run(StoreSoftwareInformationManager& store, const CommandLine& line, std::ostream& out,
-                          std::ostream& err) {
-    if (!RowSelection::select(store, line.names, line.all, err)) {
-        return kUsage;
+ExitStatus UninstallCommand::run(StoreSoftwareInformationManager& store, const CommandLine& line,
+                                 std::ostream& out, std::ostream& err) {
+    const std::optional<RowSelection::Result> selection =
+        RowSelection::select(store, line.names, line.all, err,
+                             line.quiet ? RowSelection::Notice::Quiet : RowSelection::Notice::Print);
+    if (!selection) {
+        return ExitStatus::Usage;
     }
     const Localization& texts = Localization::shared();
     if (!line.yes) {
         if (!Terminal::isInteractive()) {
             err << "uninstaller-cli: there is no terminal to ask on; give --yes to uninstall without a "
                    "question\n";
-            return kUsage;
+            return ExitStatus::Usage;
         }
-        if (!confirmed(texts, err)) {
+        if (!confirmed(AlertMessage::removalItems(store.getMSoftwareInformationForDisplayArray(),
+                                                  selection->taken, texts),
+                       texts, err)) {
             err << "Nothing was removed.\n";
-            return kCancelled;
+            return ExitStatus::Cancelled;
         }
     }
     std::string problem;
     const std::unique_ptr<ProcessManager> processes = CliProcesses::create(problem);
     if (!processes) {
         err << "uninstaller-cli: " << problem << '\n';
-        return kCannotRead;
+        return ExitStatus::CannotRead;
     }
     // Ctrl-C is the Cancel button: the software in hand is finished first.
     InterruptSignal::install(texts.localizedString("SheetDialog.Message.UninstallCancel") + "\n");
-    TerminalProgress progress(out, texts);
+    TerminalProgress progress(out, texts,
+                              line.quiet ? TerminalProgress::Lines::Quiet : TerminalProgress::Lines::Print);
     UnInstallSoftwareManager driver(progress, *processes);
     driver.setMinimumDuration(std::chrono::milliseconds(0));
     driver.setAuditLogPath(line.logFile);
+    driver.setRunOrigin(
+        {"uninstaller-cli", UNINSTALLER_VERSION, "cli", selection->ticked, selection->forced});
     driver.setAllSoftwareRestPathListArray(store.getMergedAllSoftwareRestPathList());
+    if (!driver.openAuditLog()) {
+        if (line.logFile) {
+            err << "uninstaller-cli: " << *driver.auditLogProblem() << "; nothing was changed\n";
+            return ExitStatus::CannotRead;
+        }
+        err << "uninstaller-cli: " << *driver.auditLogProblem() << "; the uninstall goes on without it\n";
+    }
+    if (line.verbose) {
+        driver.setActionListener([&out](const std::string& software, const EngineAction& action) {
+            out << (software.empty() ? "" : software + ": ") << action.text() << '\n';
+        });
+    }
     const int32_t code = driver.processUnInstall(&store.getMSoftwareInformationArray());
+    const RunSummary& summary = driver.summary();
+    const UnInstallSoftwareManager::Refusal refusal = driver.refusal();
+    if (refusal == UnInstallSoftwareManager::Refusal::SystemBusy ||
+        refusal == UnInstallSoftwareManager::Refusal::LogUnopenable) {
+        err << "uninstaller-cli: " << summary.reason << '\n';
+        return ExitStatus::CannotRead;
+    }
 
     const std::optional<AlertMessage> result =
         AlertMessage::forCode(code == UnInstallSoftwareManager::kDone ? 1002 : code, texts);
-    if (result) {
-        printAlert(*result, code == UnInstallSoftwareManager::kDone ? out : err);
+    if (result && (code != UnInstallSoftwareManager::kDone || !line.quiet)) {
+        printAlert(inTerminalWords(*result, texts), code == UnInstallSoftwareManager::kDone ? out : err);
     }
-    if (!driver.failureReason().empty() && code != UnInstallSoftwareManager::kDone) {
-        err << "uninstaller-cli: " << driver.failureReason() << '\n';
+    printLeftAlone(driver.report(), err);
+    if (summary.result == RunSummary::Result::Failed) {
+        err << "uninstaller-cli: " << summary.reason << "; see " << driver.auditLogLocation() << '\n';
+        for (const RunSummary::Software& software : summary.software) {
+            if (software.result == RunSummary::Result::Failed) {
+                err << "uninstaller-cli: " << software.name
+                    << " is still listed, so that another uninstall can finish it\n";
+            }
+        }
+    } else if (code != UnInstallSoftwareManager::kDone && !summary.reason.empty()) {
+        err << "uninstaller-cli: " << summary.reason << '\n';
     }
     if (driver.auditLogProblem()) {
         err << "uninstaller-cli: " << *driver.auditLogProblem() << '\n';

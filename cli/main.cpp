@@ -2,6 +2,8 @@
 #include "catalogue/StartupSearch.h"
 #include "catalogue/StoreSoftwareInformationManager.h"
 #include "cli/CommandLine.h"
+#include "cli/CompletionCommand.h"
+#include "cli/ExitStatus.h"
 #include "cli/ListCommand.h"
 #include "cli/PlanCommand.h"
 #include "cli/UninstallCommand.h"
@@ -13,8 +15,6 @@
 #include <iostream>
 
 namespace {
-
-enum ExitStatus { kDone = 0, kCannotRead = 1, kUsage = 2, kNothingFound = 4 };
 
 // Alert 1000 as the window would show it, in English.
 void reportNothingFound() {
@@ -28,47 +28,66 @@ void reportNothingFound() {
               << '\n';
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    const CommandLine line = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+ExitStatus run(const CommandLine& line) {
+    if (line.error) {
+        std::cerr << CommandLine::usageError(*line.error);
+        return ExitStatus::Usage;
+    }
     if (line.help) {
-        std::cout << CommandLine::usage();
-        return kDone;
+        std::cout << CommandLine::helpText(line.command);
+        return ExitStatus::Done;
     }
     if (line.version) {
         std::cout << "uninstaller-cli " << UNINSTALLER_VERSION << '\n';
-        return kDone;
+        return ExitStatus::Done;
     }
-    if (line.error) {
-        std::cerr << "uninstaller-cli: " << *line.error << '\n' << CommandLine::usage();
-        return kUsage;
+    if (line.command == Command::Complete) {
+        CompletionCommand::run(line.names, std::cout);
+        return ExitStatus::Done;
     }
     if (line.root && !SystemRoot::set(*line.root)) {
         std::cerr << "uninstaller-cli: " << *line.root
                   << (errno == ENOENT ? " does not exist\n" : " is not a folder\n");
-        return kCannotRead;
+        return ExitStatus::CannotRead;
     }
 
     SearchSoftwareInformationManager search;
     StoreSoftwareInformationManager store;
     const StartupSearch::Outcome outcome = StartupSearch::run(search, store);
+    if (outcome == StartupSearch::Outcome::NotASystem) {
+        std::cerr << "uninstaller-cli: " << line.root.value_or("/")
+                  << " is not a macOS system: it has neither "
+                     "/System/Library/CoreServices/SystemVersion.plist nor /Library\n";
+        return ExitStatus::CannotRead;
+    }
     ListCommand::printWarnings(
         store, std::cerr, line.json ? ListCommand::RowWarnings::Leave : ListCommand::RowWarnings::Include);
     if (outcome == StartupSearch::Outcome::NothingFound) {
+        if (line.json && line.command == Command::List) {
+            // Whoever reads the JSON gets an empty list, not nothing at all.
+            std::cout << "[]\n";
+        }
         reportNothingFound();
-        return kNothingFound;
+        return ExitStatus::NothingFound;
     }
-    if (line.command == CommandLine::Command::Plan) {
+    switch (line.command) {
+    case Command::Plan:
         return PlanCommand::run(store, line, std::cout, std::cerr);
-    }
-    if (line.command == CommandLine::Command::Uninstall) {
+    case Command::Uninstall:
         return UninstallCommand::run(store, line, std::cout, std::cerr);
+    default:
+        break;
     }
     if (line.json) {
         ListCommand::printJson(store, std::cout);
     } else {
         ListCommand::printRows(store, std::cout);
     }
-    return kDone;
+    return ExitStatus::Done;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return exitCode(run(CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc))));
 }

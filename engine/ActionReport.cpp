@@ -1,6 +1,7 @@
 #include "engine/ActionReport.h"
 
 void ActionReport::add(EngineAction action) {
+    action.software = mSoftware;
     mActions.push_back(std::move(action));
     if (mListener) {
         mListener(mActions.back());

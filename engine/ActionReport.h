@@ -12,10 +12,10 @@ class ActionReport {
 public:
     using Listener = std::function<void(const EngineAction&)>;
 
-    /// Records an action and passes it to the listener.
+    /// Records an action of the current software and passes it to the listener.
     void add(EngineAction action);
     void add(EngineAction::Outcome outcome, std::string step, std::string target, std::string detail = {}) {
-        add(EngineAction{outcome, std::move(step), std::move(target), std::move(detail)});
+        add(EngineAction{outcome, std::move(step), std::move(target), std::move(detail), {}});
     }
 
     /// Called with every action added from now on; an empty function stops the calls.
@@ -28,7 +28,11 @@ public:
 
     void clear() { mActions.clear(); }
 
+    /// The software whose actions are added from now on ("" for steps of the whole run).
+    void setSoftware(std::string software) { mSoftware = std::move(software); }
+
 private:
     std::vector<EngineAction> mActions;
+    std::string mSoftware;
     Listener mListener;
 };

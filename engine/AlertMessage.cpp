@@ -28,6 +28,8 @@ const std::vector<AlertKeys>& alertTable() {
          {"Alert.Button.Quit.Caption"}},
         {1003, Kind::Informational, "Alert.Info.Title.1003", "Alert.Info.Message.1003", true,
          {"Alert.Button.Quit.Caption"}},
+        {1004, Kind::Informational, "Alert.Info.Title.1004", "Alert.Info.Message.1004", true,
+         {"Alert.Button.Quit.Caption"}},
         {3000, Kind::Critical, "Alert.Warning.Title.3000", "Alert.Warning.Message.3000", false,
          {"Alert.Button.OK.Caption"}},
         {5000, Kind::Plain, "Alert.Error.Title.5000", "Alert.Error.Message.5000", false,
@@ -50,7 +52,7 @@ std::optional<AlertMessage> AlertMessage::forCode(int32_t code, const Localizati
         alert.title = texts.localizedString(keys.title);
         alert.message = texts.localizedString(keys.message);
         if (keys.formatsName) {
-            alert.message = Localization::formatWithArgument(alert.message, kApplicationName);
+            alert.message = texts.format(keys.message, kApplicationName);
         }
         // The default button answers 1, the alternate 0, a third one -1.
         static constexpr int kResults[] = {1, 0, -1};
@@ -60,4 +62,30 @@ std::optional<AlertMessage> AlertMessage::forCode(int32_t code, const Localizati
         return alert;
     }
     return std::nullopt;
+}
+
+std::string AlertMessage::failureCount(const Localization& texts, size_t failed, size_t total) {
+    return Localization::formatWithArgument(texts.localizedString("Alert.Error.Count.5000"),
+                                            std::to_string(failed) + " / " + std::to_string(total));
+}
+
+AlertMessage AlertMessage::confirmation(const std::vector<std::string>& items, const Localization& texts) {
+    AlertMessage alert = *forCode(1001, texts);
+    alert.items = items;
+    return alert;
+}
+
+std::vector<std::string> AlertMessage::removalItems(const std::vector<DisplayRecord>& rows,
+                                                    const std::vector<RowTicks::Taken>& taken,
+                                                    const Localization& texts) {
+    std::vector<std::string> items;
+    for (const RowTicks::Taken& entry : taken) {
+        if (entry.row >= rows.size()) {
+            continue;
+        }
+        const std::string& name = rows[entry.row].applicationName;
+        items.push_back(
+            texts.line(entry.ticked ? texts.isolated(name) : texts.format("Alert.Info.Item.Forced", name)));
+    }
+    return items;
 }

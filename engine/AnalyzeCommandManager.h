@@ -1,29 +1,28 @@
 #pragma once
 
 #include "common/CommonFunctions.h"
+#include "engine/CommandScreener.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 /// Screens the shell lines of an uninstall information file ("PreUnInstall", "PostUnInstall") before the
-/// driver runs them.
+/// driver runs them, and says how an admitted line runs.
 ///
-/// A line whose command is a system-administration program (a name in the system's "/sbin" or
-/// "/usr/sbin") is refused. A line whose command deletes, moves or changes files (rm, unlink, rmdir, mv,
-/// cp, chmod, chown, chgrp) runs only when none of its paths is protected, and kill and killall only for
-/// ordinary processes. On top of these rules no admitted line may act on a protected path in any way the
-/// shell allows: every simple command of a compound line is screened, paths are standardized and
-/// compared without regard to letter case, a command named by its full path counts by its name, commands
-/// run through sudo, env, a shell's -c and the like are screened as what they run, and what cannot be
-/// known before the line runs (a variable in a path, code for another interpreter) is refused.
+/// A line is read once into simple commands (ScriptLine) and each is screened (CommandScreener): a
+/// system-administration program (a name in the system's "/sbin" or "/usr/sbin") is refused; only the
+/// commands the uninstaller understands run, never on a protected path, and kill and killall only for
+/// ordinary processes. An admitted line is then run command by command with exactly the screened words,
+/// never through a shell.
 class AnalyzeCommandManager {
 public:
-    /// How one line fared, and why a refused one was refused.
+    /// How one line fared: why a refused one was refused, the commands of an admitted one.
     struct Verdict {
         std::string line;
         bool admitted = false;
         std::string reason;
+        std::vector<CommandScreener::Command> commands;
     };
 
     /// Appends the names "/bin/ls" lists in the system's "/sbin" and "/usr/sbin" (each piece of its
@@ -33,7 +32,6 @@ public:
     void createLimitationCommandList();
     std::vector<std::string>& getMBanCommandArray() { return mBanCommandArray; }
     const std::vector<std::string>& getMBanCommandArray() const { return mBanCommandArray; }
-    std::vector<std::string>& getMLimitationCommandArray() { return mLimitationCommandArray; }
     const std::vector<std::string>& getMLimitationCommandArray() const { return mLimitationCommandArray; }
 
     /// The admitted lines, in order; nullopt for absent lines.
@@ -41,14 +39,6 @@ public:
     checkCommandProcess(const std::optional<std::vector<std::string>>& lines,
                         const std::vector<std::string>& individualPaths,
                         const std::vector<std::string>& lowerLayerPaths) const;
-    /// The lines whose command is not banned; nullopt for absent lines.
-    std::optional<std::vector<std::string>>
-    checkBanCommand(const std::optional<std::vector<std::string>>& lines) const;
-    /// The lines the whole screening admits; nullopt for absent lines.
-    std::optional<std::vector<std::string>>
-    checkLimitationCommand(const std::optional<std::vector<std::string>>& lines,
-                           const std::vector<std::string>& individualPaths,
-                           const std::vector<std::string>& lowerLayerPaths) const;
 
     /// Every line with its verdict, in order; empty for absent lines.
     std::vector<Verdict> screen(const std::optional<std::vector<std::string>>& lines,
@@ -57,26 +47,19 @@ public:
     Verdict screenLine(const std::string& line, const std::vector<std::string>& individualPaths,
                        const std::vector<std::string>& lowerLayerPaths) const;
 
-    /// True when the name is on the limitation list.
-    bool isLimitationCommand(const std::string& name) const;
-    /// True when the name is on the ban list.
-    bool isBanCommand(const std::string& name) const;
+    /// The screener of this ban list and these protected paths (all must outlive it), which also
+    /// screens an admitted command once more right before it runs.
+    CommandScreener screener(const std::vector<std::string>& individualPaths,
+                             const std::vector<std::string>& lowerLayerPaths) const {
+        return CommandScreener(mBanCommandArray, individualPaths, lowerLayerPaths);
+    }
+
     /// True when the path equals an entry of a non-empty list (both standardized, letter case ignored).
     static bool isIndividualPath(const std::vector<std::string>& paths,
                                  const std::optional<std::string>& path);
     /// True when the path equals an entry or lies below one (standardized, letter case ignored).
     static bool isLowerLayerPath(const std::vector<std::string>& paths,
                                  const std::optional<std::string>& path);
-    /// The words of a kill line, split at spaces and tabs: each must be "kill", an option beginning with
-    /// "-", or a number above 99.
-    static bool checkKillProcessID(const std::string& line);
-    /// A killall line may name neither launchd nor loginwindow.
-    static bool checkKillallProcess(const std::string& line);
-    /// The text before the first space or tab; "" for an empty line or one that begins with either.
-    static std::string getCommandString(const std::string& line);
-    /// The path arguments as the line writes them: all quoted stretches joined into one string (first),
-    /// then every word after the first that begins with "/" or "./". nullopt for an absent line.
-    static std::optional<std::vector<std::string>> getSystemPath(const std::optional<std::string>& line);
 
 private:
     std::vector<std::string> mBanCommandArray;

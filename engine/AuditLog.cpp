@@ -2,6 +2,7 @@
 
 #include "engine/EngineAction.h"
 #include "engine/JsonText.h"
+#include "engine/RunSummary.h"
 
 #include <chrono>
 #include <ctime>
@@ -17,37 +18,69 @@ std::string now() {
     return text;
 }
 
+std::string quotedList(const std::vector<std::string>& items) {
+    std::string text = "[";
+    for (const std::string& item : items) {
+        text += (text.size() > 1 ? ", " : "") + jsontext::quoted(item);
+    }
+    return text + "]";
+}
+
 } // namespace
 
 bool AuditLog::open() {
     mFile.reset();
+    mProblem.reset();
     std::string error;
     mFile = mHostFile ? LogFile::openOnHost(*mHostFile, error) : LogFile::openInSystem(kDefaultPath, error);
-    if (!mFile && !mProblem) {
-        mProblem = "the audit log " + mHostFile.value_or(kDefaultPath) + " cannot be written: " + error;
+    if (!mFile) {
+        mProblem = "the audit log " + location() + " cannot be written: " + error;
     }
     return mFile.has_value();
 }
 
 void AuditLog::append(const std::string& line) {
     if (mFile && !mFile->append(line + "\n") && !mProblem) {
-        mProblem = "the audit log " + mHostFile.value_or(kDefaultPath) + " could not be written to the end";
+        mProblem = "the audit log " + location() + " could not be written to the end";
     }
 }
 
-void AuditLog::write(const std::string& software, const EngineAction& action) {
-    std::string line =
-        "{\"time\": " + jsontext::quoted(now()) + ", \"software\": " + jsontext::quoted(software) +
-        ", \"step\": " + jsontext::quoted(action.step) + ", \"target\": " + jsontext::quoted(action.target) +
-        ", \"outcome\": " + jsontext::quoted(EngineAction::outcomeName(action.outcome));
+std::string AuditLog::head() const {
+    return "{\"time\": " + jsontext::quoted(now()) + ", \"run\": " + jsontext::quoted(mRunId);
+}
+
+void AuditLog::writeStart(const RunStart& start) {
+    mRunId = start.runId;
+    append(
+        head() + ", \"software\": \"\", \"step\": \"uninstall\", \"target\": \"\", \"outcome\": \"started\"" +
+        ", \"program\": " + jsontext::quoted(start.program) +
+        ", \"version\": " + jsontext::quoted(start.version) +
+        ", \"interface\": " + jsontext::quoted(start.interface) + ", \"uid\": " + std::to_string(start.uid) +
+        ", \"user\": " + jsontext::quoted(start.user) + ", \"system\": " + jsontext::quoted(start.system) +
+        ", \"rows\": " + quotedList(start.rows) + ", \"takenAlong\": " + quotedList(start.takenAlong) + "}");
+}
+
+void AuditLog::write(const EngineAction& action) {
+    std::string line = head() + ", \"software\": " + jsontext::quoted(action.software) +
+                       ", \"step\": " + jsontext::quoted(action.step) +
+                       ", \"target\": " + jsontext::quoted(action.target) +
+                       ", \"outcome\": " + jsontext::quoted(EngineAction::outcomeName(action.outcome));
     if (!action.detail.empty()) {
         line += ", \"detail\": " + jsontext::quoted(action.detail);
     }
     append(line + "}");
 }
 
-void AuditLog::writeRun(const std::string& event, const std::string& detail) {
-    append("{\"time\": " + jsontext::quoted(now()) +
-           ", \"software\": \"\", \"step\": \"uninstall\", \"target\": \"\", " +
-           "\"outcome\": " + jsontext::quoted(event) + ", \"detail\": " + jsontext::quoted(detail) + "}");
+void AuditLog::writeEnd(const RunSummary& summary) {
+    std::string line =
+        head() + ", \"software\": \"\", \"step\": \"uninstall\", \"target\": \"\", " +
+        "\"outcome\": \"ended\", \"result\": " + jsontext::quoted(RunSummary::resultName(summary.result)) +
+        ", \"removed\": " + std::to_string(summary.counts.removed) +
+        ", \"skipped\": " + std::to_string(summary.counts.skipped) +
+        ", \"failed\": " + std::to_string(summary.counts.failed) +
+        ", \"alreadyGone\": " + std::to_string(summary.counts.alreadyGone);
+    if (!summary.reason.empty()) {
+        line += ", \"reason\": " + jsontext::quoted(summary.reason);
+    }
+    append(line + "}");
 }

@@ -2,40 +2,66 @@
 
 #include "platform/LogFile.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct EngineAction;
+struct RunSummary;
 
-/// The record administrators keep of every uninstall: one JSON object per line with the time, the
-/// software and one action with its outcome, appended to "/Library/Logs/Uninstaller.log" of the system
-/// being cleaned (or to a file of the administrator's choice).
+/// The record administrators keep of every uninstall: one JSON object per line, appended to
+/// "/Library/Logs/Uninstaller.log" of the system being cleaned (or to a file of the administrator's
+/// choice). The first line of a run says who ran what on which rows, then one line per action, and the
+/// last line the result with its counts; every line carries the run's identifier.
 ///
-/// A log that cannot be written never stops an uninstall; problem() says what went wrong.
+/// The log is opened before anything is changed; it is only ever a plain file of its own (LogFile).
 class AuditLog {
 public:
     /// The system path of the log inside the system being cleaned.
     static constexpr const char* kDefaultPath = "/Library/Logs/Uninstaller.log";
 
+    /// Who runs an uninstall and what was asked for: the first line of a run.
+    struct RunStart {
+        std::string runId;
+        std::string program;   // "uninstaller-cli", "uninstaller"
+        std::string version;   // the program's version
+        std::string interface; // "cli", "window"
+        uint32_t uid = 0;
+        std::string user; // the login name of uid; "" when it has none
+        std::string system;
+        std::vector<std::string> rows;       // the rows the user named or ticked
+        std::vector<std::string> takenAlong; // rows the Software Update drivers forced
+    };
+
     /// Writes to a host file instead; nullopt goes back to the system's own log.
     void setHostFile(const std::optional<std::string>& hostFile) { mHostFile = hostFile; }
+    bool hasHostFile() const { return mHostFile.has_value(); }
 
     /// Opens the log for a run; false (and problem() set) when it cannot be opened.
     bool open();
 
-    /// Appends one action of a software ("" for steps of the whole run).
-    void write(const std::string& software, const EngineAction& action);
+    /// The first line of a run; its identifier goes on every later line.
+    void writeStart(const RunStart& start);
 
-    /// Appends a line about the run itself: its start ("started") or its result code ("ended").
-    void writeRun(const std::string& event, const std::string& detail);
+    /// Appends one action (of the software the action names, or of the whole run).
+    void write(const EngineAction& action);
+
+    /// The last line of a run: the result word, the counts, and the reason when it did not succeed.
+    void writeEnd(const RunSummary& summary);
+
+    /// Where the log is, for the user: the host file or the system path.
+    std::string location() const { return mHostFile.value_or(kDefaultPath); }
 
     /// The first thing that went wrong, for the user.
     const std::optional<std::string>& problem() const { return mProblem; }
 
 private:
     void append(const std::string& line);
+    std::string head() const;
 
     std::optional<std::string> mHostFile;
     std::optional<LogFile> mFile;
     std::optional<std::string> mProblem;
+    std::string mRunId;
 };

@@ -18,6 +18,20 @@ const char* EngineAction::outcomeName(Outcome outcome) {
         return "skipped offline";
     case Outcome::Failed:
         return "failed";
+    case Outcome::AlreadyGone:
+        return "already gone";
+    case Outcome::NothingToDo:
+        return "nothing to do";
     }
     return "skipped";
+}
+
+std::string EngineAction::text() const {
+    std::string line = outcomeName(outcome);
+    for (const std::string* part : {&step, &target}) {
+        if (!part->empty()) {
+            line += " " + *part;
+        }
+    }
+    return detail.empty() ? line : line + " (" + detail + ")";
 }

@@ -1,7 +1,6 @@
 #include "engine/FileRemover.h"
 
 #include "engine/ActionReport.h"
-#include "engine/SystemFloor.h"
 
 #include <algorithm>
 #include <cstring>
@@ -35,6 +34,8 @@ const char* reasonOf(ConfinedRemover::Outcome outcome, const char* step) {
         return "not empty";
     case ConfinedRemover::Outcome::UnsafeLink:
         return "unsafe link";
+    case ConfinedRemover::Outcome::Protected:
+        return "protected";
     case ConfinedRemover::Outcome::WrongKind:
         return std::strcmp(step, "folder") == 0 ? "not a folder" : "a folder";
     case ConfinedRemover::Outcome::Failed:
@@ -69,12 +70,23 @@ void FileRemover::note(ConfinedRemover::Outcome outcome, const char* step, const
         return;
     }
     std::string reason = reasonOf(outcome, step);
-    if (outcome == ConfinedRemover::Outcome::Failed) {
-        reason += std::string(": ") + std::strerror(mRemover.lastError());
-        mReport->add(EngineAction::Outcome::Failed, step, path, reason);
+    switch (outcome) {
+    case ConfinedRemover::Outcome::Missing:
+        mReport->add(EngineAction::Outcome::AlreadyGone, step, path);
         return;
+    case ConfinedRemover::Outcome::NotEmpty:
+    case ConfinedRemover::Outcome::Protected:
+        // Shared with other software, holding the user's own files, or the system's: kept on purpose.
+        mReport->add(EngineAction::Outcome::Skipped, step, path, reason);
+        return;
+    case ConfinedRemover::Outcome::Failed:
+        reason += std::string(": ") + std::strerror(mRemover.lastError());
+        break;
+    default:
+        break;
     }
-    mReport->add(EngineAction::Outcome::Skipped, step, path, reason);
+    // Anything else leaves the item where it was, although it was to go.
+    mReport->add(EngineAction::Outcome::Failed, step, path, reason);
 }
 
 bool FileRemover::execUnInstall(const std::optional<std::vector<std::string>>& files,
@@ -83,31 +95,15 @@ bool FileRemover::execUnInstall(const std::optional<std::vector<std::string>>& f
     if (!files || !sortedFolders || !links) {
         return false;
     }
-    // Whatever the lists say, the system's own folders stay.
-    const auto onFloor = [&](const char* step, const std::string& path) {
-        if (!SystemFloor::contains(path)) {
-            return false;
-        }
-        if (mReport != nullptr) {
-            mReport->add(EngineAction::Outcome::Skipped, step, path, "system folder");
-        }
-        return true;
-    };
     mRemover.forget();
     for (const std::string& file : *files) {
-        if (!onFloor("file", file)) {
-            note(mRemover.removeFile(file), "file", file);
-        }
+        note(mRemover.removeFile(file), "file", file);
     }
     for (const std::string& link : *links) {
-        if (!onFloor("link", link)) {
-            note(mRemover.removeLink(link), "link", link);
-        }
+        note(mRemover.removeLink(link), "link", link);
     }
     for (auto folder = sortedFolders->rbegin(); folder != sortedFolders->rend(); ++folder) {
-        if (!onFloor("folder", *folder)) {
-            note(mRemover.removeFolderIfOnlyHidden(*folder), "folder", *folder);
-        }
+        note(mRemover.removeFolderIfOnlyHidden(*folder), "folder", *folder);
     }
     mRemover.forget();
     return true;

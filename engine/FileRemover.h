@@ -11,9 +11,10 @@ class ActionReport;
 /// The deletion step of one software's uninstall: its files, its links, then its folders, deepest
 /// first, each folder only when nothing but hidden files is left in it.
 ///
-/// Every item is reached through ConfinedRemover, so no link that the super-user does not own is ever
-/// followed, and a folder is never deleted with what it holds; the folders of SystemFloor are never
-/// deleted at all. Each item's outcome goes to the report.
+/// Every item is reached through ConfinedRemover, so no link on the way is followed (but the system's own
+/// /etc, /tmp and /var), a folder is never deleted with what it holds, and nothing SystemFloor protects is
+/// deleted at all. Each item's outcome goes to the report: an item that was not there is already gone,
+/// a folder that still holds visible files is skipped, and anything else still there is a failure.
 class FileRemover {
 public:
     /// Orders two paths by their length in UTF-16 units: -1 when `a` is shorter, +1 when longer, 0 when

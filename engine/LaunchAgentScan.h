@@ -4,8 +4,8 @@
 #include <vector>
 
 /// The launch-agent property lists in a LaunchAgents folder and its subfolders, read as the uninstall
-/// reaches them: no link the super-user does not own is followed, and no file that is itself a link is
-/// read.
+/// reaches them: no link but the system's own /etc, /tmp and /var is followed, and no file that is itself a
+/// link is read.
 class LaunchAgentScan {
 public:
     struct Agent {

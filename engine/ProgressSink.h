@@ -2,6 +2,7 @@
 
 #include "engine/ProgressState.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,9 @@ public:
     virtual void setProgressMaxValue(double value) = 0;
     /// Shows the message of a state; the name is used by ProgressState::Uninstall only.
     virtual void setProgressState(ProgressState state, const std::optional<std::string>& applicationName) = 0;
+    /// ProgressState::Uninstall for one software of a run, with its place among the software being
+    /// removed ("Scan Utility", 2 of 3).
+    virtual void setProgressSoftware(const std::string& name, size_t number, size_t count) = 0;
     /// True once the user has asked to cancel (read between two software).
     virtual bool getIsCancel() const = 0;
     /// Ends the sheet with the cancel code; returns only after whatever ending the sheet sets off (the

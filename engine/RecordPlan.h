@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/ProtectedItem.h"
+#include "analysis/RefusedEntry.h"
 #include "engine/AnalyzeCommandManager.h"
 #include "engine/RemovalRequest.h"
 #include "engine/StopRequest.h"
@@ -14,6 +16,13 @@ struct RecordPlan {
     size_t index = 0;        ///< the record's place in the full record list
     std::string name;        ///< its "ApplicationName"
     std::string displayName; ///< the name the progress shows ("Printer Driver" for the drivers)
+
+    /// The entries of its remove paths that ask for what no uninstall may touch. When there are any, the
+    /// software is refused whole: everything else of the plan is empty, nothing of it is stopped, run or
+    /// removed, and the uninstall counts it as failed.
+    std::vector<RefusedEntry> refusedEntries;
+    /// What its packages or paths name that stays because no uninstall may take it.
+    std::vector<ProtectedItem> protectedItems;
 
     std::vector<std::string> files;
     std::vector<std::string> links;
@@ -30,4 +39,8 @@ struct RecordPlan {
     std::vector<std::string> skipped;
     /// True when a Dock of the system would be changed (so the Dock is restarted at the end).
     bool changesDock = false;
+
+    bool isRefused() const { return !refusedEntries.empty(); }
+    /// Why the software is refused, with the entries, in one line; "" when it is not.
+    std::string refusalText() const;
 };

@@ -1,13 +1,16 @@
 #include "engine/RemoveItemManager.h"
 
+#include "common/RecordFiles.h"
 #include "engine/ActionReport.h"
 #include "engine/LaunchAgentScan.h"
 #include "engine/PreferencesFile.h"
 #include "platform/CTaskController.h"
+#include "platform/FileManager.h"
 #include "platform/Path.h"
 #include "platform/SystemRoot.h"
 #include "platform/SystemVersion.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -176,22 +179,20 @@ bool RemoveItemManager::removeLaunchAgents(const std::optional<std::vector<std::
     if (!labels || labels->empty()) {
         return true;
     }
+    bool systemAll = true;
     for (const char* folder : {"/Library/LaunchAgents", "/System/Library/LaunchAgents/"}) {
-        if (!removeLaunchAgents_internal(labels, std::string(folder))) {
-            return false;
-        }
+        systemAll = removeLaunchAgents_internal(labels, std::string(folder)) && systemAll;
     }
     const std::vector<std::string> users = usrManager.getAllUserName();
     if (users.empty()) {
-        report(EngineAction::Outcome::Failed, "launch agent", listed(*labels), "no user accounts to search");
-        return false;
+        report(EngineAction::Outcome::NothingToDo, "launch agent", listed(*labels),
+               "no user accounts to search");
     }
+    bool all = true;
     for (const std::string& user : users) {
-        if (!removeLaunchAgents_internal(labels, userFolder(user, "/Library/LaunchAgents"))) {
-            return false;
-        }
+        all = removeLaunchAgents_internal(labels, userFolder(user, "/Library/LaunchAgents")) && all;
     }
-    return true;
+    return all && systemAll;
 }
 
 bool RemoveItemManager::removeLaunchAgents_internal(const std::optional<std::vector<std::string>>& labels,
@@ -199,6 +200,7 @@ bool RemoveItemManager::removeLaunchAgents_internal(const std::optional<std::vec
     if (!labels || !folder) {
         return false;
     }
+    bool all = true;
     for (const LaunchAgentScan::Agent& agent : LaunchAgentScan::below(*folder)) {
         bool listedLabel = false;
         for (const std::string& label : *labels) {
@@ -208,19 +210,31 @@ bool RemoveItemManager::removeLaunchAgents_internal(const std::optional<std::vec
             continue;
         }
         const ConfinedRemover::Outcome outcome = mRemover.removeItem(agent.path);
-        if (outcome != ConfinedRemover::Outcome::Deleted) {
+        if (outcome == ConfinedRemover::Outcome::Protected) {
+            // The system's own agents stay, whatever label the data names.
+            report(EngineAction::Outcome::Skipped, "launch agent", agent.path, "protected");
+            continue;
+        }
+        if (outcome == ConfinedRemover::Outcome::Deleted) {
+            report(EngineAction::Outcome::Deleted, "launch agent", agent.path, agent.label);
+        } else if (outcome == ConfinedRemover::Outcome::Missing) {
+            report(EngineAction::Outcome::AlreadyGone, "launch agent", agent.path, agent.label);
+        } else {
             report(EngineAction::Outcome::Failed, "launch agent", agent.path,
                    outcome == ConfinedRemover::Outcome::UnsafeLink ? "unsafe link"
                                                                    : std::strerror(mRemover.lastError()));
-            return false;
+            all = false;
         }
-        report(EngineAction::Outcome::Deleted, "launch agent", agent.path, agent.label);
     }
-    return true;
+    return all;
 }
 
 bool RemoveItemManager::removeUnInstallPList(const std::optional<std::string>& path) {
     if (!path) {
+        return false;
+    }
+    if (!RecordFiles::isInformationFile(*path)) {
+        report(EngineAction::Outcome::Failed, "information file", *path, "not an uninstall information file");
         return false;
     }
     if (!executes()) {
@@ -231,8 +245,14 @@ bool RemoveItemManager::removeUnInstallPList(const std::optional<std::string>& p
         report(EngineAction::Outcome::Deleted, "information file", *path);
         return true;
     }
+    // A record whose own remove paths named it, or a second run: its goal is reached.
+    if (outcome == ConfinedRemover::Outcome::Missing) {
+        report(EngineAction::Outcome::AlreadyGone, "information file", *path);
+        return true;
+    }
     report(EngineAction::Outcome::Failed, "information file", *path,
-           outcome == ConfinedRemover::Outcome::Missing ? "missing" : std::strerror(mRemover.lastError()));
+           outcome == ConfinedRemover::Outcome::UnsafeLink ? "unsafe link"
+                                                           : std::strerror(mRemover.lastError()));
     return false;
 }
 
@@ -253,10 +273,33 @@ bool RemoveItemManager::forgetPackage(const std::optional<std::string>& identifi
     return result && result->exitStatus == 0;
 }
 
+bool RemoveItemManager::isPackageListed(const std::string& identifier, const std::string& volume) {
+    const std::optional<std::string> hostVolume = SystemRoot::hostPath(volume);
+    if (!hostVolume) {
+        return false;
+    }
+    const std::optional<CTaskController::RunResult> result = CTaskController::runTool(
+        "/usr/sbin/pkgutil", {"--pkgs", "--volume", *hostVolume}, CTaskController::RunOptions());
+    if (!result || result->exitStatus != 0) {
+        // A database that cannot be read may still hold it.
+        return true;
+    }
+    size_t start = 0;
+    const std::string& output = result->output;
+    while (start < output.size()) {
+        const size_t end = std::min(output.find('\n', start), output.size());
+        if (output.compare(start, end - start, identifier) == 0 && end - start == identifier.size()) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 void RemoveItemManager::removeReceiptBundle(const PackageInfoEntry& entry,
                                             const std::vector<std::string>& users) {
     if (!isReceiptName(entry.packageName)) {
-        report(EngineAction::Outcome::Skipped, "receipt", entry.packageIdentifier, "no receipt found");
+        report(EngineAction::Outcome::AlreadyGone, "receipt", entry.packageIdentifier, "no receipt found");
         return;
     }
     std::vector<std::string> bundles = {
@@ -265,12 +308,27 @@ void RemoveItemManager::removeReceiptBundle(const PackageInfoEntry& entry,
         bundles.push_back(userFolder(user, "/Library/Receipts/" + entry.packageName));
     }
     for (const std::string& bundle : bundles) {
-        if (mRemover.removeTree(bundle) == ConfinedRemover::Outcome::Deleted) {
+        // The name comes from the data: a bundle another package wrote is not this software's receipt.
+        if (!RecordFiles::isReceiptBundleOf(bundle, entry.packageIdentifier)) {
+            if (FileManager::fileExistsAtPath(bundle)) {
+                report(EngineAction::Outcome::Skipped, "receipt bundle", bundle,
+                       "not the receipt of " + entry.packageIdentifier);
+            }
+            continue;
+        }
+        const ConfinedRemover::Outcome outcome = mRemover.removeTree(bundle);
+        if (outcome == ConfinedRemover::Outcome::Deleted) {
             report(EngineAction::Outcome::Deleted, "receipt bundle", bundle, entry.packageIdentifier);
             return;
         }
+        if (outcome != ConfinedRemover::Outcome::Missing) {
+            report(EngineAction::Outcome::Failed, "receipt bundle", bundle,
+                   outcome == ConfinedRemover::Outcome::UnsafeLink ? "unsafe link"
+                                                                   : std::strerror(mRemover.lastError()));
+            return;
+        }
     }
-    report(EngineAction::Outcome::Skipped, "receipt", entry.packageIdentifier, "no receipt found");
+    report(EngineAction::Outcome::AlreadyGone, "receipt", entry.packageIdentifier, "no receipt found");
 }
 
 bool RemoveItemManager::removeReceipts(const std::optional<std::vector<PackageInfoEntry>>& packages) {
@@ -279,6 +337,7 @@ bool RemoveItemManager::removeReceipts(const std::optional<std::vector<PackageIn
     }
     const int32_t version = systemversion::OSVersion();
     const std::vector<std::string> users = usrManager.getAllUserName();
+    bool all = true;
     for (const PackageInfoEntry& entry : *packages) {
         enum class Action { Forget, DeleteBundle, Nothing };
         Action action = Action::Nothing;
@@ -297,20 +356,30 @@ bool RemoveItemManager::removeReceipts(const std::optional<std::vector<PackageIn
             for (const std::string& user : users) {
                 volumes.push_back(userFolder(user, "/"));
             }
-            bool forgotten = false;
+            bool settled = false;
             for (const std::string& volume : volumes) {
-                if (forgetPackage(entry.packageIdentifier, volume)) {
-                    report(EngineAction::Outcome::Forgotten, "receipt", entry.packageIdentifier,
-                           "volume " + volume);
-                    forgotten = true;
-                    break;
+                // Only a receipt that is no longer listed is forgotten, whatever pkgutil answered.
+                const bool ran = forgetPackage(entry.packageIdentifier, volume);
+                if (!isPackageListed(entry.packageIdentifier, volume)) {
+                    if (ran) {
+                        report(EngineAction::Outcome::Forgotten, "receipt", entry.packageIdentifier,
+                               "volume " + volume);
+                        settled = true;
+                        break;
+                    }
+                    continue;
                 }
+                report(EngineAction::Outcome::Failed, "receipt", entry.packageIdentifier,
+                       "still listed on volume " + volume + " after pkgutil --forget");
+                all = false;
+                settled = true;
+                break;
             }
-            if (forgotten) {
+            if (settled) {
                 continue;
             }
         }
         removeReceiptBundle(entry, users);
     }
-    return true;
+    return all;
 }

@@ -54,24 +54,27 @@ public:
 
     /// Deletes the launch-agent property lists whose "Label" is listed, at any depth below
     /// "/Library/LaunchAgents", "/System/Library/LaunchAgents" and each user's LaunchAgents folder.
-    /// true for absent or empty labels; false when a matching file could not be deleted, or there is no
-    /// user account.
+    /// Every matching file is tried; false when one could not be deleted (no user account is nothing to do).
     bool removeLaunchAgents(const std::optional<std::vector<std::string>>& labels);
 
     /// The same for one folder; false when a matching file could not be deleted.
     bool removeLaunchAgents_internal(const std::optional<std::vector<std::string>>& labels,
                                      const std::optional<std::string>& folder);
 
-    /// Deletes the uninstall information file; false when it is absent or could not be deleted.
+    /// Deletes the uninstall information file; true when it went or was already gone, false when it is not
+    /// an uninstall information file or could not be deleted.
     bool removeUnInstallPList(const std::optional<std::string>& path);
 
-    /// Forgets or deletes the receipts of the packages, as the system version calls for; false for an
-    /// absent list.
+    /// Forgets or deletes the receipts of the packages, as the system version calls for; a receipt bundle
+    /// only when its own identifier is the package's. false for an absent list.
     bool removeReceipts(const std::optional<std::vector<PackageInfoEntry>>& packages);
 
     /// Runs "/usr/sbin/pkgutil --forget ID --volume V"; true when it ran and said it forgot the package.
     bool forgetPackage(const std::optional<std::string>& identifier,
                        const std::optional<std::string>& volume);
+
+    /// True when "/usr/sbin/pkgutil --pkgs --volume V" lists the package, or the list cannot be read.
+    static bool isPackageListed(const std::string& identifier, const std::string& volume);
 
 private:
     bool executes() const { return mHostActions.mode() == ActionMode::Execute; }

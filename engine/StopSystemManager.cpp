@@ -70,7 +70,6 @@ bool StopSystemManager::stopLaunchAgents(const std::optional<std::vector<std::st
                 result = mHostActions.runTool("launchctl", "/bin/launchctl", {"unload", *plist},
                                               {"unload", hostPlist});
             }
-            mHostActions.runShellLine("shell", "exit");
         }
     }
     return result;

@@ -36,8 +36,8 @@ public:
     bool stopLoginWindows(const std::optional<std::vector<std::string>>& paths);
 
     /// For every user account "/usr/bin/su" with its name, then for each label "/bin/launchctl unload"
-    /// with the label's property list (when one is found) and the shell line "exit". Nothing on 10.3 or
-    /// for absent or empty labels. false when the runner answered false for su or launchctl.
+    /// with the label's property list (when one is found). Nothing on 10.3 or for absent or empty
+    /// labels. false when the runner answered false for su or launchctl.
     bool stopLaunchAgents(const std::optional<std::vector<std::string>>& labels);
 
     /// The property list whose "Label" is `label`: searched in "/Library/LaunchAgents", then

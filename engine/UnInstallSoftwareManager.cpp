@@ -1,15 +1,20 @@
 #include "engine/UnInstallSoftwareManager.h"
 
+#include "catalogue/PrinterDriverNames.h"
 #include "engine/ProgressSink.h"
 #include "platform/ProcessManager.h"
+#include "platform/SystemLock.h"
 #include "platform/SystemRoot.h"
 #include "platform/SystemVersion.h"
+#include "platform/UserAccountManager.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <random>
 #include <thread>
 
 namespace {
-
-constexpr const char* kPpdFolder = "/Library/Printers/PPDs/Contents/Resources";
 
 // For the time a plan is worked out, a part's host steps are only decided, and reported elsewhere.
 class DryRun {
@@ -40,7 +45,12 @@ UnInstallSoftwareManager::UnInstallSoftwareManager(ProgressSink& progress, Proce
     removeItem.hostActions().setReport(&mReport);
     mHostActions.setReport(&mReport);
     mFileRemover.setReport(&mReport);
-    mReport.setListener([this](const EngineAction& action) { mAuditLog.write(mCurrentSoftware, action); });
+    mReport.setListener([this](const EngineAction& action) {
+        mAuditLog.write(action);
+        if (mActionListener) {
+            mActionListener(action.software, action);
+        }
+    });
 }
 
 void UnInstallSoftwareManager::setHostAccess(std::optional<HostAccess> access) {
@@ -57,10 +67,7 @@ void UnInstallSoftwareManager::setAllSoftwareRestPathListArray(
 }
 
 std::string UnInstallSoftwareManager::displayName(const std::string& applicationName) {
-    if (applicationName == "Inkjet Printer Driver" || applicationName == "Page Printer Driver & PS Driver") {
-        return "Printer Driver";
-    }
-    return applicationName;
+    return printerdrivernames::displayName(applicationName);
 }
 
 bool UnInstallSoftwareManager::protectedPathsReadable() {
@@ -77,112 +84,223 @@ void UnInstallSoftwareManager::buildScreeningLists() {
     }
 }
 
+namespace {
+
+// The time of the run and a random part: unique enough to find one run's lines among many runs' logs.
+std::string newRunId() {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char time[32];
+    std::strftime(time, sizeof time, "%Y%m%dT%H%M%SZ", &utc);
+    std::random_device random;
+    char id[64];
+    std::snprintf(id, sizeof id, "%s-%08x", time, random());
+    return id;
+}
+
+bool isOwnItemStep(const std::string& step) {
+    return step == "file" || step == "link" || step == "folder";
+}
+
+} // namespace
+
 int32_t UnInstallSoftwareManager::processUnInstall(std::vector<SoftwareInformationRecord>* records) {
     mReport.clear();
-    mFailureReason.clear();
-    mCurrentSoftware.clear();
-    if (records == nullptr) {
-        mFailureReason = "there is no software list";
-        return kFailed;
+    mReport.setSoftware("");
+    mRefusal = Refusal::None;
+    mSummary = RunSummary();
+    mSummary.runId = newRunId();
+    mDockRestarted = false;
+    // Nothing is changed before the log can say so; a log the administrator named must be written.
+    if (!openAuditLog() && mAuditLog.hasHostFile()) {
+        return refuse(Refusal::LogUnopenable, kFailed, *mAuditLog.problem() + ", so nothing was changed");
     }
-    mAuditLog.open();
-    mAuditLog.writeRun("started", "system " + SystemRoot::hostRoot());
-    const auto finish = [&](int32_t code) {
-        mAuditLog.writeRun("ended", std::to_string(code));
-        return code;
-    };
+    const UserAccountManager::RunningAccount account = UserAccountManager::runningAccount();
+    mAuditLog.writeStart({mSummary.runId, mOrigin.program, mOrigin.version, mOrigin.interface, account.uid,
+                          account.name, SystemRoot::hostRoot(), mOrigin.rows, mOrigin.takenAlong});
+    if (records == nullptr) {
+        return refuse(Refusal::NothingTicked, kFailed, "there is no software list");
+    }
+    std::string busy;
+    const std::optional<SystemLock> lock = SystemLock::acquire(mLockWait, busy);
+    if (!lock) {
+        return refuse(Refusal::SystemBusy, kFailed, busy + ", so nothing was changed");
+    }
     if (!protectedPathsReadable()) {
-        mFailureReason =
+        const std::string reason =
             "the protected paths (CorvaneInformaiton.plist of the application) cannot be read, so "
             "nothing was stopped or deleted";
-        mReport.add(EngineAction::Outcome::Failed, "protected paths", "CorvaneInformaiton.plist",
-                    mFailureReason);
-        return finish(kFailed);
+        mReport.add(EngineAction::Outcome::Failed, "protected paths", "CorvaneInformaiton.plist", reason);
+        return refuse(Refusal::ProtectedPathsUnreadable, kFailed, reason);
     }
     if (!stopApplications()) {
-        mFailureReason = "an application did not quit, so nothing was removed";
-        return finish(kApplicationsStillRunning);
+        return refuse(Refusal::ApplicationRunning, kApplicationsStillRunning,
+                      "an application did not quit, so nothing was removed");
     }
     buildScreeningLists();
     removeItem.setIsRemoveDockItem(false);
     mProgress.setProgressMinValue(0.0);
     mProgress.setProgressMaxValue(100.0);
     const TaskResult result = uninstallTask(*records);
-    mCurrentSoftware.clear();
+    if (result == TaskResult::NothingTicked) {
+        return refuse(Refusal::NothingTicked, kFailed, "no software was ticked");
+    }
     if (result == TaskResult::Cancelled) {
-        return finish(kCancelled);
+        return kCancelled; // summarized before the sheet was told
     }
     if (removeItem.getIsRemoveDockItem()) {
         rebootDock();
     }
-    if (result == TaskResult::NothingTicked) {
-        mFailureReason = "no software was ticked";
-    }
-    return finish(result == TaskResult::Done ? kDone : kFailed);
+    summarize(RunSummary::Result::Done, "");
+    return mSummary.result == RunSummary::Result::Done ? kDone : kFailed;
 }
 
-bool UnInstallSoftwareManager::abortRun(const std::string& reason) {
-    if (removeItem.getIsRemoveDockItem()) {
-        rebootDock();
+bool UnInstallSoftwareManager::openAuditLog() {
+    if (!mAuditLogOpened) {
+        mAuditLogOpened = true;
+        mAuditLog.open();
     }
-    std::string detail = reason;
-    const std::vector<EngineAction> failures = mReport.actionsWith(EngineAction::Outcome::Failed);
-    if (!failures.empty()) {
-        const EngineAction& last = failures.back();
-        detail +=
-            ": " + last.step + " " + last.target + (last.detail.empty() ? "" : " (" + last.detail + ")");
+    return !mAuditLog.problem().has_value();
+}
+
+int32_t UnInstallSoftwareManager::refuse(Refusal refusal, int32_t code, const std::string& reason) {
+    mRefusal = refusal;
+    summarize(RunSummary::Result::Refused, reason);
+    return code;
+}
+
+void UnInstallSoftwareManager::summarize(RunSummary::Result result, const std::string& reason) {
+    mSummary.result = result;
+    mSummary.reason = reason;
+    mSummary.counts = {};
+    mSummary.software.clear();
+    for (const EngineAction& action : mReport.actions()) {
+        RunSummary::count(action, mSummary.counts);
+        if (action.software.empty()) {
+            continue;
+        }
+        if (mSummary.software.empty() || mSummary.software.back().name != action.software) {
+            mSummary.software.push_back({action.software, RunSummary::Result::Done, {}, {}});
+        }
+        RunSummary::Software& software = mSummary.software.back();
+        RunSummary::count(action, software.counts);
+        if (action.outcome == EngineAction::Outcome::Failed) {
+            software.result = RunSummary::Result::Failed;
+            software.failures.push_back(action);
+        } else if (action.outcome == EngineAction::Outcome::Refused && action.step == "software") {
+            software.result = RunSummary::Result::Refused;
+            software.failures.push_back(action);
+        }
     }
-    mFailureReason = mCurrentSoftware + ": " + detail;
-    return false;
+    if (result != RunSummary::Result::Done) {
+        mAuditLog.writeEnd(mSummary);
+        return;
+    }
+    std::string refused;
+    for (const RunSummary::Software& software : mSummary.software) {
+        if (software.result == RunSummary::Result::Refused) {
+            refused += (refused.empty() ? "" : "; ") + software.name + ": refused, " +
+                       software.failures.front().detail;
+        }
+    }
+    if (mSummary.counts.failed > 0 || !refused.empty()) {
+        mSummary.result = RunSummary::Result::Failed;
+        mSummary.reason = refused;
+        if (mSummary.counts.failed > 0) {
+            mSummary.reason += (refused.empty() ? "" : "; ") + std::to_string(mSummary.counts.failed) + " of " +
+                               std::to_string(mSummary.counts.total()) + " items could not be removed";
+        }
+    }
+    mAuditLog.writeEnd(mSummary);
+}
+
+std::vector<std::vector<size_t>>
+UnInstallSoftwareManager::softwareInOrder(const std::vector<SoftwareInformationRecord>& records) {
+    std::vector<std::string> names;
+    std::vector<std::vector<size_t>> software;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (!records[i].isMarkedForUninstall()) {
+            continue;
+        }
+        const std::string name = displayName(records[i].applicationName);
+        const auto found = std::find(names.begin(), names.end(), name);
+        if (found == names.end()) {
+            names.push_back(name);
+            software.push_back({i});
+        } else {
+            software[static_cast<size_t>(found - names.begin())].push_back(i);
+        }
+    }
+    return software;
 }
 
 UnInstallSoftwareManager::TaskResult
 UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& records) {
     // Every ticked software is worked out before the first is touched: what one software's uninstall
     // does then never depends on what another's did, and the plan of a dry run is exactly what runs.
+    const std::vector<std::vector<size_t>> software = softwareInOrder(records);
     std::vector<std::optional<RecordPlan>> plans(records.size());
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (records[i].isMarkedForUninstall()) {
+    for (const std::vector<size_t>& indexes : software) {
+        for (const size_t i : indexes) {
             plans[i] = planRecord(records[i], i);
         }
     }
-    bool anyTicked = false;
-    for (size_t i = 0; i < records.size(); ++i) {
-        mIsUninstallEnded = false;
-        if (records[i].isMarkedForUninstall() && i < plans.size() && plans[i]) {
-            anyTicked = true;
+    std::string lastDone;
+    for (size_t number = 0; number < software.size(); ++number) {
+        // The least time counts per software as the user sees it, however many records it is made of.
+        const auto deadline = std::chrono::steady_clock::now() + mMinimumDuration;
+        mProgress.setProgressState(ProgressState::Clear, std::nullopt);
+        mProgress.setProgressSoftware(plans[software[number].front()]->displayName, number + 1,
+                                      software.size());
+        for (const size_t i : software[number]) {
+            mIsUninstallEnded = false;
             const RecordPlan& plan = *plans[i];
-            const auto deadline = std::chrono::steady_clock::now() + mMinimumDuration;
-            mProgress.setProgressState(ProgressState::Clear, std::nullopt);
-            mProgress.setProgressState(ProgressState::Uninstall, plan.displayName);
-            mCurrentSoftware = plan.name;
-            if (!stopSysytems(plan.stop)) {
-                abortRun("its launch agents or login items could not be stopped");
-                return TaskResult::Failed;
+            mReport.setSoftware(plan.name);
+            if (plan.isRefused()) {
+                // Skipped whole; the others still run, and the run ends as a failure.
+                mReport.add(EngineAction::Outcome::Refused, "software", plan.name, plan.refusalText());
+            } else {
+                uninstallOne(plan);
             }
-            execCommand(plan.preUninstall, "pre-uninstall");
-            if (!execUnInstall(plan.files, plan.folders, plan.links)) {
-                abortRun("its files could not be deleted");
-                return TaskResult::Failed;
-            }
-            execCommand(plan.postUninstall, "post-uninstall");
-            if (!removeItems(plan.removal)) {
-                abortRun("what it left outside its files could not be removed");
-                return TaskResult::Failed;
-            }
-            std::this_thread::sleep_until(deadline);
+            mReport.setSoftware("");
+            lastDone = plan.displayName;
+            mIsUninstallEnded = true;
         }
-        mIsUninstallEnded = true;
+        std::this_thread::sleep_until(deadline);
         if (mProgress.getIsCancel()) {
             if (removeItem.getIsRemoveDockItem()) {
                 rebootDock();
             }
-            mFailureReason = "cancelled after " + mCurrentSoftware;
+            // The log's last line is written before the sheet is told, which may end the program.
+            summarize(RunSummary::Result::Cancelled,
+                      lastDone.empty() ? "cancelled" : "cancelled after " + lastDone);
             mProgress.cancelProcess();
             return TaskResult::Cancelled;
         }
     }
-    return anyTicked ? TaskResult::Done : TaskResult::NothingTicked;
+    return software.empty() ? TaskResult::NothingTicked : TaskResult::Done;
+}
+
+void UnInstallSoftwareManager::uninstallOne(const RecordPlan& plan) {
+    if (!stopSysytems(plan.stop)) {
+        mReport.add(EngineAction::Outcome::Failed, "stop", plan.name,
+                    "its launch agents or login items could not be stopped, so nothing of it was removed");
+        return;
+    }
+    execCommand(plan.preUninstall, "pre-uninstall");
+    for (const ProtectedItem& item : plan.protectedItems) {
+        mReport.add(EngineAction::Outcome::Skipped, "protected", item.path, item.reason);
+    }
+    const size_t before = mReport.actions().size();
+    execUnInstall(plan.files, plan.folders, plan.links);
+    const std::vector<EngineAction>& actions = mReport.actions();
+    const bool ownItemsLeft = std::any_of(
+        actions.begin() + static_cast<std::ptrdiff_t>(before), actions.end(), [](const EngineAction& action) {
+            return action.outcome == EngineAction::Outcome::Failed && isOwnItemStep(action.step);
+        });
+    execCommand(plan.postUninstall, "post-uninstall");
+    removeItems(plan.removal, ownItemsLeft ? Records::Keep : Records::Remove);
 }
 
 bool UnInstallSoftwareManager::stopApplications() {
@@ -198,9 +316,11 @@ bool UnInstallSoftwareManager::stopSysytems(const StopRequest& request) {
 
 void UnInstallSoftwareManager::execCommand(const std::vector<AnalyzeCommandManager::Verdict>& lines,
                                            const std::string& step) {
+    const CommandScreener screener =
+        analyzeCommand.screener(analyzePath.individualPathList(), analyzePath.lowerLayerPathList());
     for (const AnalyzeCommandManager::Verdict& verdict : lines) {
         if (verdict.admitted) {
-            mHostActions.runShellLine(step, verdict.line);
+            mHostActions.runScriptLine(step, verdict.line, verdict.commands, screener);
         } else if (mHostActions.mode() == ActionMode::Execute) {
             mReport.add(EngineAction::Outcome::Refused, step, verdict.line, verdict.reason);
         }
@@ -213,50 +333,54 @@ bool UnInstallSoftwareManager::execUnInstall(const std::optional<std::vector<std
     return mFileRemover.execUnInstall(files, sortedFolders, links);
 }
 
-bool UnInstallSoftwareManager::removeItems(const RemovalRequest& request) {
-    if (!removeItem.removeDockItems(request.dockItems) ||
-        !removeItem.removeLoginWindows(request.loginWindows) ||
-        !removeItem.removeLaunchAgents(request.launchAgents)) {
-        return false;
-    }
+bool UnInstallSoftwareManager::removeItems(const RemovalRequest& request, Records records) {
+    bool ok = removeItem.removeDockItems(request.dockItems);
+    ok = removeItem.removeLoginWindows(request.loginWindows) && ok;
+    ok = removeItem.removeLaunchAgents(request.launchAgents) && ok;
     // Software known only from its receipts has no information file.
-    if (request.uninstallPList && !request.uninstallPList->empty() &&
-        !removeItem.removeUnInstallPList(request.uninstallPList)) {
-        return false;
+    const bool hasInformationFile = request.uninstallPList && !request.uninstallPList->empty();
+    if (records == Records::Keep) {
+        // What finds the software again stays, so that a second run can finish what this one could not.
+        if (removeItem.hostActions().mode() == ActionMode::Execute) {
+            const std::string why = "kept, since some of its files could not be removed";
+            if (hasInformationFile) {
+                mReport.add(EngineAction::Outcome::Skipped, "information file", *request.uninstallPList, why);
+            }
+            for (const PackageInfoEntry& entry :
+                 request.receiptsInfo.value_or(std::vector<PackageInfoEntry>())) {
+                mReport.add(EngineAction::Outcome::Skipped, "receipt", entry.packageIdentifier, why);
+            }
+        }
+        return ok;
     }
-    return removeItem.removeReceipts(request.receiptsInfo);
+    // The receipts go before the information file: when one cannot be forgotten, the file that finds
+    // the software stays with it.
+    const bool receiptsGone = removeItem.removeReceipts(request.receiptsInfo);
+    if (hasInformationFile) {
+        if (receiptsGone) {
+            ok = removeItem.removeUnInstallPList(request.uninstallPList) && ok;
+        } else if (removeItem.hostActions().mode() == ActionMode::Execute) {
+            mReport.add(EngineAction::Outcome::Skipped, "information file", *request.uninstallPList,
+                        "kept, since a receipt of it could not be forgotten");
+        }
+    }
+    return receiptsGone && ok;
 }
 
 void UnInstallSoftwareManager::rebootDock() {
-    stopSystem.rebootDockSystem();
+    if (!mDockRestarted) {
+        stopSystem.rebootDockSystem();
+        mDockRestarted = true;
+    }
 }
 
 void UnInstallSoftwareManager::buildRemovalLists(const SoftwareInformationRecord& record, RecordPlan& plan) {
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::File);
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::Folder);
-    analyzePath.removeMUnInstallAllObjectArrayPath(PathKind::Link);
-    for (const PackageInfoEntry& entry : record.packageInfo) {
-        std::string bomPath;
-        // A package whose bill of materials is gone adds nothing.
-        if (const std::optional<std::string> installPoint =
-                cmnFuncs.lookupReceipt(entry, systemversion::OSVersion(), bomPath)) {
-            analyzePath.getUnInstallPath(bomPath, installPoint, std::string("/"));
-        }
-    }
-    const std::vector<std::string> rest = AnalyzePathManager::addAllSoftwareRestPathList(
-        analyzePath.addExtensionRestPathList(record.restPathList), mAllSoftwareRestPathListArray);
-    const std::vector<std::string> remove =
-        analyzePath.addExtensionRemovePathList(record.removePathList, record.applicationName);
-    analyzePath.mergeRemovePath(remove, rest);
-    analyzePath.removeSystemPath();
-    // After the protected folders are out: PPD files are not screened against them.
-    for (const std::string& name :
-         analyzePath.getSoftwareNameAtCVInformation().value_or(std::vector<std::string>())) {
-        if (CommonFunctions::isEqualStringCompare(record.applicationName, name)) {
-            analyzePath.addRemovePPDFilePath(
-                AnalyzePathManager::getPathList(std::string(kPpdFolder), std::string("TORVA"), std::nullopt));
-        }
-    }
+    // With the kept paths of all software: nothing another installed software keeps goes with this one.
+    analyzePath.buildRemovalLists(record.packageInfo,
+                                  {record.applicationName, record.removePathList, record.restPathList},
+                                  mAllSoftwareRestPathListArray);
+    plan.refusedEntries = analyzePath.getMRefusedEntries();
+    plan.protectedItems = analyzePath.getMProtectedItems();
     plan.files = analyzePath.getMUnInstallFilePathArray();
     plan.folders = FileRemover::sortedByLength(analyzePath.getMUnInstallFolderPathArray());
     plan.links = analyzePath.getMUnInstallLinkPathArray();
@@ -267,6 +391,10 @@ RecordPlan UnInstallSoftwareManager::planRecord(const SoftwareInformationRecord&
     plan.index = index;
     plan.name = record.applicationName;
     plan.displayName = displayName(record.applicationName);
+    buildRemovalLists(record, plan);
+    if (plan.isRefused()) {
+        return plan; // nothing of it is stopped, run or removed either
+    }
     const std::vector<std::string>& individual = analyzePath.individualPathList();
     const std::vector<std::string>& lower = analyzePath.lowerLayerPathList();
     const std::optional<CustomScript>& script = record.customScript;
@@ -277,7 +405,6 @@ RecordPlan UnInstallSoftwareManager::planRecord(const SoftwareInformationRecord&
     plan.stop = {record.removeLoginWindowsItemList, record.removeLaunchAgentsItemList};
     plan.removal = {record.removeDockItemList, record.removeLoginWindowsItemList,
                     record.removeLaunchAgentsItemList, record.encodePListPath, record.packageInfo};
-    buildRemovalLists(record, plan);
 
     // The steps that act on this machine, decided by the same code the run takes, in the run's order.
     ActionReport decided;
@@ -316,8 +443,8 @@ UninstallPlan UnInstallSoftwareManager::planUnInstall(const std::vector<Software
         plan.skipped.push_back("quit applications");
     }
     bool changesDock = false;
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (records[i].isMarkedForUninstall()) {
+    for (const std::vector<size_t>& software : softwareInOrder(records)) {
+        for (const size_t i : software) {
             plan.records.push_back(planRecord(records[i], i));
             changesDock = changesDock || plan.records.back().changesDock;
         }

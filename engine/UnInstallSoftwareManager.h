@@ -10,11 +10,13 @@
 #include "engine/HostActions.h"
 #include "engine/RecordPlan.h"
 #include "engine/RemoveItemManager.h"
+#include "engine/RunSummary.h"
 #include "engine/StopSystemManager.h"
 #include "engine/UninstallPlan.h"
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +32,11 @@ class ProgressSink;
 /// What each software's uninstall does is worked out for all ticked software before the first is
 /// touched (planUnInstall gives the same without doing anything), so that a dry run never differs from
 /// the run. Every action goes to the audit log.
+///
+/// A software whose own files or links could not all be removed keeps its information file and receipts,
+/// so that it is still found and a second run can finish it; what was already gone counts as done. One
+/// software's failure does not stop the others; the run's result is a failure when anything that was to
+/// go is still there.
 class UnInstallSoftwareManager {
 public:
     /// The codes processUnInstall answers.
@@ -45,14 +52,51 @@ public:
     void setMinimumDuration(std::chrono::milliseconds duration) { mMinimumDuration = duration; }
 
     /// Where the audit log is appended: a host file, or nullopt (the default) for
-    /// "/Library/Logs/Uninstaller.log" of the system being cleaned.
+    /// "/Library/Logs/Uninstaller.log" of the system being cleaned. A host file that cannot be opened
+    /// refuses the run; the system's own log that cannot be opened is reported and the run goes on.
     void setAuditLogPath(const std::optional<std::string>& hostFile) { mAuditLog.setHostFile(hostFile); }
 
+    /// Opens the audit log if it is not open yet (processUnInstall does it first thing): a front end that
+    /// calls it before the run can tell the user at once; false, with auditLogProblem(), when it cannot.
+    bool openAuditLog();
+
+    /// Who runs the uninstall and what was asked for, for the first line of the audit log.
+    struct RunOrigin {
+        std::string program = "uninstaller";
+        std::string version;
+        std::string interface = "window"; // "cli" or "window"
+        std::vector<std::string> rows;
+        std::vector<std::string> takenAlong;
+    };
+    void setRunOrigin(RunOrigin origin) { mOrigin = std::move(origin); }
+
+    /// How long a run waits for another uninstall of the same system to end before it is refused.
+    void setLockWait(std::chrono::milliseconds wait) { mLockWait = wait; }
+
     /// The whole run over the catalogue's full records (ticked and unticked): 0 done, 3000 an application
-    /// would not quit, 5000 failed (also when nothing was ticked or the protected paths cannot be read),
-    /// and 1003 when the run ended because the user cancelled (after progress.cancelProcess() returned;
-    /// no further record is touched).
+    /// would not quit, 5000 failed or refused (also when nothing was ticked, the protected paths cannot
+    /// be read, the log asked for cannot be opened, another uninstall holds the system, or a ticked
+    /// software was refused: it is skipped whole and the others still run), and 1003 when the run ended
+    /// because the user cancelled (after progress.cancelProcess() returned; no further record is
+    /// touched). summary() tells the rest.
     int32_t processUnInstall(std::vector<SoftwareInformationRecord>* records);
+
+    /// Why a run was refused before it changed anything.
+    enum class Refusal {
+        None,
+        NothingTicked,
+        ProtectedPathsUnreadable,
+        LogUnopenable,      // the log file asked for cannot be opened
+        SystemBusy,         // another uninstall holds the system
+        ApplicationRunning, // an application would not quit
+    };
+    Refusal refusal() const { return mRefusal; }
+
+    /// The result and counts of the last run, software by software.
+    const RunSummary& summary() const { return mSummary; }
+
+    /// Where the audit log of the last run went, for the user.
+    std::string auditLogLocation() const { return mAuditLog.location(); }
 
     /// The kept paths of all catalogued software; nullopt changes nothing.
     void setAllSoftwareRestPathListArray(const std::optional<std::vector<std::string>>& paths);
@@ -67,10 +111,21 @@ public:
     /// Every action of the last run, in order.
     const ActionReport& report() const { return mReport; }
 
-    /// Why the last run was refused, failed or stopped, for the user; empty after a success.
-    const std::string& failureReason() const { return mFailureReason; }
+    /// Called with every action of a run as it happens, once the audit log has it, with the software it
+    /// belongs to ("" for the steps of the whole run). An empty function stops the calls.
+    using ActionListener = std::function<void(const std::string& software, const EngineAction& action)>;
+    void setActionListener(ActionListener listener) { mActionListener = std::move(listener); }
 
-    /// What kept the audit log from being written, if anything did (the run went on regardless).
+    /// The ticked records grouped by the software the progress names, in the order a run takes them:
+    /// records shown under one name (the two printer drivers) one after the other at the place of the
+    /// first, so that each software is announced once and a cancel falls between two software.
+    static std::vector<std::vector<size_t>>
+    softwareInOrder(const std::vector<SoftwareInformationRecord>& records);
+
+    /// Why the last run was refused, failed or stopped, for the user; empty after a success.
+    const std::string& failureReason() const { return mSummary.reason; }
+
+    /// What kept the audit log from being written, if anything did.
     const std::optional<std::string>& auditLogProblem() const { return mAuditLog.problem(); }
 
     /// Fixes whether the steps that act on this machine run, whatever the system root is (tests with
@@ -79,8 +134,8 @@ public:
 
     // --- The steps, as the run takes them ------------------------------------------------------------
 
-    /// How the loop over the records ended.
-    enum class TaskResult { Done, NothingTicked, Failed, Cancelled };
+    /// How the loop over the records ended (Done also when a software failed: summary() says).
+    enum class TaskResult { Done, NothingTicked, Cancelled };
 
     /// The loop over the records with the plans of the ticked ones.
     TaskResult uninstallTask(std::vector<SoftwareInformationRecord>& records);
@@ -88,16 +143,20 @@ public:
     bool stopApplications();
     /// Stops the launch agents, then the login items.
     bool stopSysytems(const StopRequest& request);
-    /// Runs the admitted lines of a script through the shell and reports the refused ones.
+    /// Runs the commands of the admitted lines of a script and reports the refused lines.
     void execCommand(const std::vector<AnalyzeCommandManager::Verdict>& lines, const std::string& step);
-    /// Deletes files, links and folders (folders as FileRemover::sortedByLength orders them).
+    /// Deletes files, links and folders (folders as FileRemover::sortedByLength orders them); false for
+    /// an absent list.
     bool execUnInstall(const std::optional<std::vector<std::string>>& files,
                        const std::optional<std::vector<std::string>>& sortedFolders,
                        const std::optional<std::vector<std::string>>& links);
-    /// Dock items, login items, launch agents, the information file (unless "") and the receipts, stopping
-    /// at the first step that fails.
-    bool removeItems(const RemovalRequest& request);
-    /// Restarts the Dock.
+    /// Dock items, login items, launch agents, the receipts and the information file (unless ""), every
+    /// step whatever the others gave, except that the information file stays with a receipt that could
+    /// not be forgotten; with Records::Keep the receipts and the information file stay. false when a step
+    /// failed.
+    enum class Records { Remove, Keep };
+    bool removeItems(const RemovalRequest& request, Records records = Records::Remove);
+    /// Restarts the Dock, once per run at most.
     void rebootDock();
 
     /// The plan of one ticked record (the screening lists must have been built).
@@ -110,7 +169,9 @@ private:
     bool protectedPathsReadable();
     void buildScreeningLists();
     void buildRemovalLists(const SoftwareInformationRecord& record, RecordPlan& plan);
-    bool abortRun(const std::string& reason);
+    int32_t refuse(Refusal refusal, int32_t code, const std::string& reason);
+    void uninstallOne(const RecordPlan& plan);
+    void summarize(RunSummary::Result result, const std::string& reason);
 
     ProgressSink& mProgress;
     ProcessManager& mProcesses;
@@ -127,7 +188,12 @@ private:
     ActionReport mReport;
     AuditLog mAuditLog;
     std::chrono::milliseconds mMinimumDuration{5000};
+    std::chrono::milliseconds mLockWait{5000};
     bool mScreeningListsBuilt = false;
-    std::string mCurrentSoftware;
-    std::string mFailureReason;
+    bool mDockRestarted = false;
+    RunOrigin mOrigin;
+    bool mAuditLogOpened = false;
+    Refusal mRefusal = Refusal::None;
+    RunSummary mSummary;
+    ActionListener mActionListener;
 };

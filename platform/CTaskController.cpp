@@ -70,25 +70,35 @@ struct Child {
 };
 
 std::optional<Child> spawnChild(const std::string& hostProgram, const std::vector<std::string>& arguments,
-                                const std::vector<int>& passedDescriptors) {
-    int outPipe[2];
-    int errPipe[2];
-    if (::pipe2(outPipe, O_CLOEXEC) != 0) {
-        return std::nullopt;
-    }
+                                const CTaskController::RunOptions& options) {
+    const std::vector<int>& passedDescriptors = options.passedDescriptors;
     Child child;
-    child.output.reset(outPipe[0]);
-    UniqueFd outWrite(outPipe[1]);
-    if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-        return std::nullopt;
-    }
-    child.errors.reset(errPipe[0]);
-    UniqueFd errWrite(errPipe[1]);
-
+    UniqueFd outWrite;
+    UniqueFd errWrite;
     SpawnActions spawn;
     posix_spawn_file_actions_addopen(&spawn.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&spawn.actions, outWrite.get(), STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&spawn.actions, errWrite.get(), STDERR_FILENO);
+    if (options.discardOutput) {
+        posix_spawn_file_actions_addopen(&spawn.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&spawn.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    } else {
+        int outPipe[2];
+        int errPipe[2];
+        if (::pipe2(outPipe, O_CLOEXEC) != 0) {
+            return std::nullopt;
+        }
+        child.output.reset(outPipe[0]);
+        outWrite.reset(outPipe[1]);
+        if (::pipe2(errPipe, O_CLOEXEC) != 0) {
+            return std::nullopt;
+        }
+        child.errors.reset(errPipe[0]);
+        errWrite.reset(errPipe[1]);
+        posix_spawn_file_actions_adddup2(&spawn.actions, outWrite.get(), STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&spawn.actions, errWrite.get(), STDERR_FILENO);
+    }
+    if (options.workingFolder) {
+        posix_spawn_file_actions_addchdir_np(&spawn.actions, options.workingFolder->c_str());
+    }
     // Descriptors to pass are first copied above the ones they go to, so that no copy overwrites a
     // descriptor still to be passed; dup2 leaves the copies open across exec.
     std::vector<UniqueFd> staged;
@@ -118,18 +128,28 @@ std::optional<Child> spawnChild(const std::string& hostProgram, const std::vecto
 
     std::vector<char*> argv;
     argv.reserve(arguments.size() + 2);
-    argv.push_back(const_cast<char*>(hostProgram.c_str()));
+    const std::string& programName = options.programName ? *options.programName : hostProgram;
+    argv.push_back(const_cast<char*>(programName.c_str()));
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
+    std::vector<char*> environment;
+    if (options.environment) {
+        for (const std::string& entry : *options.environment) {
+            environment.push_back(const_cast<char*>(entry.c_str()));
+        }
+        environment.push_back(nullptr);
+    }
 
     if (::posix_spawn(&child.pid, hostProgram.c_str(), &spawn.actions, &spawn.attributes, argv.data(),
-                      environ) != 0) {
+                      options.environment ? environment.data() : environ) != 0) {
         return std::nullopt;
     }
-    ::fcntl(child.output.get(), F_SETFL, O_NONBLOCK);
-    ::fcntl(child.errors.get(), F_SETFL, O_NONBLOCK);
+    if (child.output.valid()) {
+        ::fcntl(child.output.get(), F_SETFL, O_NONBLOCK);
+        ::fcntl(child.errors.get(), F_SETFL, O_NONBLOCK);
+    }
     return child;
 }
 
@@ -245,10 +265,20 @@ std::optional<CTaskController::RunResult> CTaskController::runTool(const std::st
     return run(*program, arguments, options);
 }
 
+std::optional<CTaskController::RunResult>
+CTaskController::runSystemProgram(const std::string& programPath, const std::vector<std::string>& arguments,
+                                  const RunOptions& options) {
+    const std::optional<std::string> program = ToolResolver::resolveExactly(programPath);
+    if (!program) {
+        return std::nullopt;
+    }
+    return run(*program, arguments, options);
+}
+
 std::optional<CTaskController::RunResult> CTaskController::run(const std::string& hostProgram,
                                                                const std::vector<std::string>& arguments,
                                                                const RunOptions& options) {
-    std::optional<Child> child = spawnChild(hostProgram, arguments, options.passedDescriptors);
+    std::optional<Child> child = spawnChild(hostProgram, arguments, options);
     if (!child) {
         return std::nullopt;
     }

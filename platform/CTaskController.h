@@ -36,6 +36,14 @@ public:
         std::optional<std::chrono::milliseconds> timeLimit;
         /// Open descriptors the child gets as 3, 4, … in this order (for "/dev/fd/3" arguments).
         std::vector<int> passedDescriptors;
+        /// Send standard output and standard error to /dev/null instead of reading them.
+        bool discardOutput = false;
+        /// The child's whole environment ("NAME=value" each); nullopt passes this process's own.
+        std::optional<std::vector<std::string>> environment;
+        /// The folder the child starts in; nullopt keeps this process's.
+        std::optional<std::string> workingFolder;
+        /// The child's own name (argv[0]); nullopt gives it the host path it was started from.
+        std::optional<std::string> programName;
     };
 
     /// What one run gave.
@@ -60,6 +68,12 @@ public:
     static std::optional<RunResult> runTool(const std::string& toolPath,
                                             const std::vector<std::string>& arguments,
                                             const RunOptions& options);
+
+    /// Runs a program by the system's own path for it and nothing else (ToolResolver::resolveExactly);
+    /// nullopt when there is no such program or it could not be started.
+    static std::optional<RunResult> runSystemProgram(const std::string& programPath,
+                                                     const std::vector<std::string>& arguments,
+                                                     const RunOptions& options);
 
 private:
     std::chrono::milliseconds mQueryTimeLimit = kDefaultQueryTimeLimit;

@@ -2,6 +2,7 @@
 
 #include "platform/ConfinedWalker.h"
 #include "platform/HostIo.h"
+#include "platform/SystemFloor.h"
 #include "platform/UniqueFd.h"
 
 #include <fcntl.h>
@@ -74,6 +75,9 @@ ConfinedFile::Status ConfinedFile::read(const std::string& systemPath, Contents&
 
 bool ConfinedFile::replace(const std::string& systemPath, const Contents& original,
                            const std::string& bytes) {
+    if (SystemFloor::mayNotTouch(systemPath)) {
+        return false;
+    }
     ConfinedWalker walker;
     const ConfinedWalker::Parent parent = walker.parentOf(systemPath);
     if (parent.status != ConfinedWalker::Status::Found || parent.name == ".") {

@@ -5,14 +5,15 @@
 #include <string>
 
 /// A regular file of the system being cleaned that is read and then replaced in place (preferences of
-/// the Dock and of the login window), reached as ConfinedWalker reaches it: no link the super-user does
-/// not own is followed on the way, and the file itself must not be a link.
+/// the Dock and of the login window), reached as ConfinedWalker reaches it: no link but the system's own
+/// /etc, /tmp and /var is followed on the way, and the file itself must not be a link. A file that
+/// SystemFloor protects is never replaced.
 class ConfinedFile {
 public:
     enum class Status {
         Read,
         Missing,
-        UnsafeLink, // a folder on the way is a link the super-user does not own
+        UnsafeLink, // a folder on the way is a link (see ConfinedWalker)
         IsLink,     // the file itself is a symbolic link: left alone
         NotRegular, // a folder, pipe or device
         Unreadable, // it cannot be opened or read, or is larger than asked for
@@ -36,6 +37,6 @@ public:
 
     /// Replaces the file that read() gave `original` for: a new file in the same folder gets the bytes
     /// and the original's owner and mode, and is renamed over it. false, and the file left as it was,
-    /// when it has been replaced or removed since it was read, or anything fails.
+    /// when it has been replaced or removed since it was read, SystemFloor protects it, or anything fails.
     static bool replace(const std::string& systemPath, const Contents& original, const std::string& bytes);
 };

@@ -1,6 +1,7 @@
 #include "platform/ConfinedRemover.h"
 
 #include "platform/Path.h"
+#include "platform/SystemFloor.h"
 #include "platform/SystemRoot.h"
 
 #include <fcntl.h>
@@ -62,6 +63,10 @@ ConfinedRemover::Outcome ConfinedRemover::walkFailure(ConfinedWalker::Status sta
 
 std::optional<ConfinedRemover::Outcome>
 ConfinedRemover::locate(const std::string& systemPath, ConfinedWalker::Parent& parent, struct stat& st) {
+    // The last line of defence: the lists were filtered, but nothing a caller asks passes this.
+    if (SystemFloor::mayNotTouch(systemPath)) {
+        return Outcome::Protected;
+    }
     parent = mWalker.parentOf(systemPath);
     if (parent.status != ConfinedWalker::Status::Found) {
         return walkFailure(parent.status);
@@ -153,7 +158,11 @@ ConfinedRemover::Outcome ConfinedRemover::removeFolderIfOnlyHidden(const std::st
     if (!names) {
         return Outcome::NotReadable;
     }
+    const std::string folderPath = path::join(parent.physical, parent.name);
     for (const std::string& name : *names) {
+        if (SystemFloor::mayNotTouch(path::join(folderPath, name))) {
+            return Outcome::Protected;
+        }
         struct stat entry {};
         if (::fstatat(folder.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
             return Outcome::NotEmpty;
@@ -171,6 +180,9 @@ ConfinedRemover::Outcome ConfinedRemover::removeFolderIfOnlyHidden(const std::st
 }
 
 ConfinedRemover::Outcome ConfinedRemover::removeTree(const std::string& systemPath) {
+    if (SystemFloor::holdsUntouchable(systemPath)) {
+        return Outcome::Protected;
+    }
     ConfinedWalker::Parent parent;
     struct stat st {};
     if (const std::optional<Outcome> failure = locate(systemPath, parent, st)) {

@@ -9,10 +9,11 @@ struct stat;
 
 /// Deletes items of the system being cleaned without ever following a link it did not mean to.
 ///
-/// Each path is walked from the root by a ConfinedWalker (links on the way only when the super-user owns
-/// them); the item is then deleted with unlinkat relative to the folder that was opened. A folder is
-/// only ever removed after its entries were checked, by unlinking exactly those entries and then the
-/// folder itself; the one recursive deletion (removeTree) never leaves the folder it was given.
+/// Each path is walked from the root by a ConfinedWalker (no link on the way but the system's own /etc,
+/// /tmp and /var); the item is then deleted with unlinkat relative to the folder that was opened. A
+/// folder is only ever removed after its entries were checked, by unlinking exactly those entries and
+/// then the folder itself; the one recursive deletion (removeTree) never leaves the folder it was given.
+/// Whatever a caller asks, nothing that SystemFloor protects is deleted.
 class ConfinedRemover {
 public:
     enum class Outcome {
@@ -20,7 +21,8 @@ public:
         Missing,     // nothing there (a dangling link counts as missing for removeFile)
         NotReadable, // the item exists but this process may not read it
         NotEmpty,    // a folder that still holds something other than hidden files and special files
-        UnsafeLink,  // a folder on the way (or the folder itself) is a link the super-user does not own
+        UnsafeLink,  // a folder on the way (or the folder itself) is a link (see ConfinedWalker)
+        Protected,   // SystemFloor forbids it: a system folder, or the system's or a user's own files
         WrongKind,   // a folder where a file or link was expected, a file or link where a folder was
         Failed,      // the deletion itself failed; lastError() has the errno
     };
@@ -40,7 +42,7 @@ public:
     Outcome removeItem(const std::string& systemPath) { return removeLink(systemPath); }
 
     /// A folder with everything in it (receipt bundles); links inside are unlinked, never entered. A
-    /// file or link at the path is unlinked.
+    /// file or link at the path is unlinked. Protected when anything at or below the path is.
     Outcome removeTree(const std::string& systemPath);
 
     /// The errno of the last Failed outcome.

@@ -17,6 +17,17 @@ namespace {
 // As many links as the kernel follows in one lookup.
 constexpr int kMaxLinks = 40;
 
+// The links macOS keeps at the top of every system: /etc, /tmp and /var lead to their folders in /private.
+bool isSystemLink(const std::string& name, const std::string& target) {
+    for (const char* folder : {"etc", "tmp", "var"}) {
+        if (name == folder &&
+            (target == std::string("private/") + folder || target == std::string("/private/") + folder)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 ConfinedWalker::Status statusOfErrno(int error) {
     switch (error) {
     case ENOENT:
@@ -82,14 +93,16 @@ ConfinedWalker::Status ConfinedWalker::enter(const std::string& name, int& links
         return statusOfErrno(errno);
     }
     if (S_ISLNK(st.st_mode)) {
-        if (st.st_uid != 0) {
+        // Who owns a link says nothing about who meant it (on a system under --root least of all): only
+        // the system's own links at its top lead on, and only while they point where the system puts them.
+        if (!mChain.empty()) {
+            return Status::UnsafeLink;
+        }
+        const std::optional<std::string> target = hostio::readLinkAt(top, name);
+        if (!target || !isSystemLink(name, *target)) {
             return Status::UnsafeLink;
         }
         if (--linksLeft < 0) {
-            return Status::Failed;
-        }
-        const std::optional<std::string> target = hostio::readLinkAt(top, name);
-        if (!target || target->empty()) {
             return Status::Failed;
         }
         if (target->front() == '/') {
@@ -207,6 +220,12 @@ UniqueFd ConfinedWalker::openFolder(const std::string& systemPath, Status& statu
         return UniqueFd();
     }
     return folder;
+}
+
+std::optional<std::vector<std::string>> ConfinedWalker::folderEntries(const std::string& systemPath) {
+    Status status = Status::Failed;
+    const UniqueFd folder = openFolder(systemPath, status);
+    return folder.valid() ? entries(folder.get()) : std::nullopt;
 }
 
 std::optional<std::vector<std::string>> ConfinedWalker::subpaths(const std::string& systemPath) {

@@ -11,10 +11,10 @@
 /// system root's descriptor, for the operations that delete or rewrite them.
 ///
 /// Every folder on the way is opened without following links (openat, fstatat with
-/// AT_SYMLINK_NOFOLLOW). A symbolic link on the way is followed, inside the root, only when the
-/// super-user owns it (as macOS's own /var, /tmp and /etc are): anyone else's link could lead a
-/// deletion by the super-user wherever its owner likes, so the path stops there. ".." never climbs above
-/// the root.
+/// AT_SYMLINK_NOFOLLOW). The only symbolic links followed are the system's own at its top, /etc, /tmp
+/// and /var, and only while each points exactly at its folder in /private: any other link could lead a
+/// deletion by the super-user wherever whoever made it likes, so the path stops there. ".." never climbs
+/// above the root.
 ///
 /// The folders opened last are kept for the next lookup, so that walking a sorted list of paths costs
 /// little more than the last components. Call forget() after anything else may have changed the tree.
@@ -24,7 +24,7 @@ public:
     enum class Status {
         Found,      // the folder that holds the item is open
         Missing,    // a folder on the way does not exist
-        UnsafeLink, // a folder on the way is a symbolic link the super-user does not own
+        UnsafeLink, // a folder on the way is a symbolic link other than /etc, /tmp and /var
         NotAFolder, // something on the way is neither a folder nor a link
         Failed,     // anything else (too many links, a folder that changed while it was opened, no root)
     };
@@ -49,6 +49,10 @@ public:
     /// Opens a folder itself for reading its entries; the last component must be a real folder, never a
     /// link. Invalid (with the reason in `status`) otherwise.
     UniqueFd openFolder(const std::string& systemPath, Status& status);
+
+    /// The entry names of a folder opened as openFolder() opens it (never through a link at its own
+    /// place), sorted; nullopt when it cannot be opened or read.
+    std::optional<std::vector<std::string>> folderEntries(const std::string& systemPath);
 
     /// Every item below a folder as paths relative to it, parents before their children, sorted by name
     /// per folder; links are listed but never entered. nullopt when the folder cannot be opened.

@@ -5,6 +5,7 @@
 #include "platform/FolderWalker.h"
 #include "platform/HostIo.h"
 #include "platform/Path.h"
+#include "platform/SystemFloor.h"
 #include "platform/SystemRoot.h"
 #include "platform/UniqueFd.h"
 
@@ -26,31 +27,6 @@ std::optional<std::vector<std::string>> listNames(UniqueFd fd) {
     return folder->sortedNames();
 }
 
-bool removeAt(int dirfd, const std::string& name) {
-    struct stat st {};
-    if (::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        return false;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        return ::unlinkat(dirfd, name.c_str(), 0) == 0;
-    }
-    bool removedAll = true;
-    UniqueFd folder(::openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder.valid()) {
-        return false;
-    }
-    const int folderFd = folder.get();
-    UniqueFd listing(::dup(folderFd));
-    std::optional<std::vector<std::string>> names = listNames(std::move(listing));
-    if (!names) {
-        return false;
-    }
-    for (const std::string& child : *names) {
-        removedAll = removeAt(folderFd, child) && removedAll;
-    }
-    return ::unlinkat(dirfd, name.c_str(), AT_REMOVEDIR) == 0 && removedAll;
-}
-
 std::string temporaryName(const std::string& name) {
     static std::atomic<unsigned> counter{0};
     std::random_device device;
@@ -62,15 +38,6 @@ std::string temporaryName(const std::string& name) {
 }
 
 } // namespace
-
-bool FileManager::removeItemAtPathCDA(const std::string& path) {
-    std::string name;
-    UniqueFd parent = SystemRoot::openParent(path, name);
-    if (!parent.valid() || name == "." || name == ".." || name == "/") {
-        return false;
-    }
-    return removeAt(parent.get(), name);
-}
 
 std::optional<std::vector<std::string>> FileManager::contentsOfDirectoryAtPathCDA(const std::string& path) {
     UniqueFd folder = SystemRoot::openInRoot(path, O_RDONLY | O_DIRECTORY);
@@ -136,6 +103,9 @@ std::optional<std::string> FileManager::contentsAtPath(const std::string& path, 
 }
 
 bool FileManager::writeFileAtomically(const std::string& path, const std::string& bytes) {
+    if (SystemFloor::mayNotTouch(path)) {
+        return false;
+    }
     std::string name;
     UniqueFd parent = SystemRoot::openParent(path, name);
     if (!parent.valid() || name == "." || name == "..") {

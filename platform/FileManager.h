@@ -14,10 +14,6 @@
 /// Lookups stay inside the system root. Listings are sorted by name so that every run sees the same order.
 class FileManager {
 public:
-    /// Removes a file, a symbolic link itself, or a folder with everything in it; links are never
-    /// followed. false when the item is missing or anything could not be removed. "/" is never removed.
-    static bool removeItemAtPathCDA(const std::string& path);
-
     /// Names of a folder's entries (hidden ones included, not recursive); nullopt when it cannot be listed.
     static std::optional<std::vector<std::string>> contentsOfDirectoryAtPathCDA(const std::string& path);
 
@@ -52,6 +48,7 @@ public:
     static bool createFileExclusively(const std::string& path);
 
     /// Replaces the file at `path` by `bytes` through a new file in the same folder and a rename; a
-    /// symbolic link at `path` is replaced, not followed. false when anything fails.
+    /// symbolic link at `path` is replaced, not followed. false when SystemFloor protects the file or
+    /// anything fails.
     static bool writeFileAtomically(const std::string& path, const std::string& bytes);
 };

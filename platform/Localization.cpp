@@ -118,8 +118,13 @@ std::string Localization::localizedString(const std::string& key) const {
 }
 
 std::string Localization::formatWithArgument(const std::string& text, const std::string& argument) {
+    return formatWithArguments(text, std::vector<std::string>{argument});
+}
+
+std::string Localization::formatWithArguments(const std::string& text,
+                                              const std::vector<std::string>& arguments) {
     std::string out;
-    bool used = false;
+    size_t next = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 1 < text.size()) {
             if (text[i + 1] == '%') {
@@ -127,20 +132,52 @@ std::string Localization::formatWithArgument(const std::string& text, const std:
                 ++i;
                 continue;
             }
-            if (!used && text[i + 1] == '@') {
-                out += argument;
-                used = true;
+            if (text[i + 1] == '@' && next < arguments.size()) {
+                out += arguments[next++];
                 ++i;
                 continue;
             }
-            if (!used && text.compare(i, 4, "%1$@") == 0) {
-                out += argument;
-                used = true;
-                i += 3;
-                continue;
+            // "%N$@": the N-th argument, one digit being plenty for a sentence.
+            if (i + 3 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9' && text[i + 2] == '$' &&
+                text[i + 3] == '@') {
+                const size_t position = static_cast<size_t>(text[i + 1] - '1');
+                if (position < arguments.size()) {
+                    out += arguments[position];
+                    i += 3;
+                    continue;
+                }
             }
         }
         out += text[i];
     }
     return out;
+}
+
+std::string Localization::format(const std::string& key, const std::vector<std::string>& arguments) const {
+    std::vector<std::string> isolatedArguments;
+    isolatedArguments.reserve(arguments.size());
+    for (const std::string& argument : arguments) {
+        isolatedArguments.push_back(isolated(argument));
+    }
+    return formatWithArguments(localizedString(key), isolatedArguments);
+}
+
+bool Localization::isRightToLeft() const {
+    const std::string base = mLanguage.substr(0, mLanguage.find('_'));
+    return base == "ar" || base == "he" || base == "fa" || base == "ur";
+}
+
+std::string Localization::isolated(const std::string& text) const {
+    // U+2068 FIRST STRONG ISOLATE … U+2069 POP DIRECTIONAL ISOLATE
+    return isRightToLeft() ? "\u2068" + text + "\u2069" : text;
+}
+
+std::string Localization::isolatedLeftToRight(const std::string& text) const {
+    // U+2066 LEFT-TO-RIGHT ISOLATE … U+2069 POP DIRECTIONAL ISOLATE
+    return isRightToLeft() ? "\u2066" + text + "\u2069" : text;
+}
+
+std::string Localization::line(const std::string& text) const {
+    // U+200F RIGHT-TO-LEFT MARK
+    return isRightToLeft() ? "\u200F" + text : text;
 }

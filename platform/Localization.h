@@ -39,6 +39,35 @@ public:
     /// single "%"; everything else stays as written.
     static std::string formatWithArgument(const std::string& text, const std::string& argument);
 
+    /// Formats a text with several arguments: each "%@" takes the next argument in order, "%N$@" the
+    /// N-th (so that a language can put them in its own order), "%%" becomes "%". A placeholder without
+    /// an argument stays as written.
+    static std::string formatWithArguments(const std::string& text,
+                                           const std::vector<std::string>& arguments);
+
+    /// The text of `key` with its placeholders filled; each argument is isolated (see isolated()).
+    std::string format(const std::string& key, const std::vector<std::string>& arguments) const;
+    std::string format(const std::string& key, const std::string& argument) const {
+        return format(key, std::vector<std::string>{argument});
+    }
+
+    /// True when the chosen language is written right to left (Arabic).
+    bool isRightToLeft() const;
+
+    /// A name or number to be put into a sentence of this language: in a right-to-left language it is
+    /// wrapped in Unicode first-strong isolates, so that a Latin name ending in "&" or ")" or a size such
+    /// as "3.00 MB" reads as it is written instead of being reordered by the sentence around it; in other
+    /// languages it is left as it is.
+    std::string isolated(const std::string& text) const;
+
+    /// A run that always reads left to right (a size: "3.00 MB"), isolated in a right-to-left language.
+    std::string isolatedLeftToRight(const std::string& text) const;
+
+    /// A line of its own (an entry of a list) that runs in this language's direction: in a right-to-left
+    /// language it begins with a right-to-left mark, so that a line beginning with a Latin name still
+    /// runs, and is aligned, right to left.
+    std::string line(const std::string& text) const;
+
 private:
     std::string mLanguage;
     std::map<std::string, std::string> mTable;

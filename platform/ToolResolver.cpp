@@ -46,7 +46,7 @@ std::optional<std::string> onSearchPath(const std::string& name) {
 
 } // namespace
 
-std::optional<std::string> ToolResolver::resolve(const std::string& toolPath) {
+std::optional<std::string> ToolResolver::resolveExactly(const std::string& toolPath) {
     const std::string name = path::lastComponent(toolPath);
     if (name.empty() || name == "/" || name == "." || name == "..") {
         return std::nullopt;
@@ -58,6 +58,17 @@ std::optional<std::string> ToolResolver::resolve(const std::string& toolPath) {
     }
     if (!toolPath.empty() && toolPath.front() == '/' && isExecutableFile(toolPath)) {
         return toolPath;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ToolResolver::resolve(const std::string& toolPath) {
+    if (std::optional<std::string> exact = resolveExactly(toolPath)) {
+        return exact;
+    }
+    const std::string name = path::lastComponent(toolPath);
+    if (name.empty() || name == "/" || name == "." || name == "..") {
+        return std::nullopt;
     }
     if (std::optional<Bundle> bundle = Bundle::mainBundle()) {
         if (std::optional<std::string> found = inFolder(bundle->helpersPath(), name)) {

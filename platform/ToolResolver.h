@@ -12,4 +12,8 @@ class ToolResolver {
 public:
     /// The host path of the program to start; nullopt when none of the places has one.
     static std::optional<std::string> resolve(const std::string& toolPath);
+
+    /// The same for a program that must be exactly the system's own (a maker's script line): only
+    /// UNINSTALLER_TOOL_DIR or the path itself, never a stand-in or a PATH lookup; nullopt otherwise.
+    static std::optional<std::string> resolveExactly(const std::string& toolPath);
 };

@@ -7,6 +7,7 @@
 #include "platform/Utf8.h"
 
 #include <pwd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -110,4 +111,17 @@ std::vector<std::string> UserAccountManager::getAllUserName() const {
         return accountDatabaseUsers();
     }
     return localDirectoryUsers();
+}
+
+UserAccountManager::RunningAccount UserAccountManager::runningAccount() {
+    RunningAccount account;
+    account.uid = ::getuid();
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(account.uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+        found->pw_name != nullptr) {
+        account.name = found->pw_name;
+    }
+    return account;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,4 +12,11 @@ public:
     /// directory (var/db/dslocal/nodes/Default/users/*.plist, keys "name", "home" and "uid"), ordered by
     /// uid and then name. Names that are not valid UTF-8 are left out.
     std::vector<std::string> getAllUserName() const;
+
+    /// The account this process runs as, on the machine it runs on.
+    struct RunningAccount {
+        uint32_t uid = 0;
+        std::string name; ///< "" when the account database has no entry for the uid
+    };
+    static RunningAccount runningAccount();
 };

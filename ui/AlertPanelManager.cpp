@@ -33,7 +33,14 @@ std::unique_ptr<QMessageBox> AlertPanelManager::makeMessageBox(const AlertMessag
     box->setWindowTitle(QString::fromStdString(alert.title));
     // The title is the alert's headline, the message its explanation, as the platform's alerts show them.
     box->setText(QString::fromStdString(alert.title));
-    box->setInformativeText(QString::fromStdString(alert.message));
+    QString informative;
+    for (const std::string& item : alert.items) {
+        informative += QString::fromStdString(item) + QLatin1Char('\n');
+    }
+    if (!informative.isEmpty()) {
+        informative += QLatin1Char('\n');
+    }
+    box->setInformativeText(informative + QString::fromStdString(alert.message));
     box->setTextFormat(Qt::PlainText);
     if (auto* headline = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
         QFont bold = headline->font();
@@ -60,12 +67,20 @@ int AlertPanelManager::buttonResult(const QMessageBox& box) {
     return clicked != nullptr ? clicked->property(kResultProperty).toInt() : 0;
 }
 
-int AlertPanelManager::showAlertPanel(int32_t code, const Localization& texts, QWidget* parent) {
-    const std::optional<AlertMessage> alert = AlertMessage::forCode(code, texts);
+int AlertPanelManager::showAlertPanel(int32_t code, const Localization& texts, QWidget* parent,
+                                      const std::string& more) {
+    std::optional<AlertMessage> alert = AlertMessage::forCode(code, texts);
     if (!alert) {
         return 0;
     }
-    std::unique_ptr<QMessageBox> box = makeMessageBox(*alert, parent);
+    if (!more.empty()) {
+        alert->message += "\n\n" + more;
+    }
+    return showAlertPanel(*alert, parent);
+}
+
+int AlertPanelManager::showAlertPanel(const AlertMessage& alert, QWidget* parent) {
+    std::unique_ptr<QMessageBox> box = makeMessageBox(alert, parent);
     box->exec();
     return buttonResult(*box);
 }

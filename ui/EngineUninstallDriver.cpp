@@ -14,3 +14,13 @@ void EngineUninstallDriver::setAllSoftwareRestPathListArray(
 int32_t EngineUninstallDriver::processUnInstall(std::vector<SoftwareInformationRecord>& records) {
     return uninstallManager.processUnInstall(&records);
 }
+
+void EngineUninstallDriver::setRequestedRows(const std::vector<std::string>& rows,
+                                             const std::vector<std::string>& takenAlong) {
+    uninstallManager.setRunOrigin({"uninstaller", UNINSTALLER_VERSION, "window", rows, takenAlong});
+}
+
+UninstallDriver::Leftovers EngineUninstallDriver::leftovers() const {
+    const RunSummary& summary = uninstallManager.summary();
+    return {summary.counts.failed, summary.counts.total()};
+}

@@ -18,6 +18,9 @@ public:
 
     void setAllSoftwareRestPathListArray(const std::optional<std::vector<std::string>>& paths) override;
     int32_t processUnInstall(std::vector<SoftwareInformationRecord>& records) override;
+    void setRequestedRows(const std::vector<std::string>& rows,
+                          const std::vector<std::string>& takenAlong) override;
+    Leftovers leftovers() const override;
 
 private:
     UnInstallSoftwareManager uninstallManager;

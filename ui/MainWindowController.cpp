@@ -8,6 +8,7 @@
 #include "ui_MainWindow.h"
 
 #include "catalogue/StartupSearch.h"
+#include "engine/AlertMessage.h"
 #include "platform/Bundle.h"
 #include "platform/Localization.h"
 
@@ -71,6 +72,7 @@ MainWindowController::MainWindowController(const Localization& texts, QSettings&
 
     QTableView* table = mUi->mSoftwareInformationTable;
     table->setModel(mModel);
+    table->setAccessibleName(text(mTexts, "Main.Accessibility.Table"));
     QHeaderView* header = table->horizontalHeader();
     header->setSectionResizeMode(SoftwareTableModel::UninstallColumn, QHeaderView::Fixed);
     header->setSectionResizeMode(SoftwareTableModel::NameColumn, QHeaderView::Stretch);
@@ -217,7 +219,8 @@ void MainWindowController::showAboutPanel() {
     panel.setText(QString::fromLatin1(kApplicationName));
     if (!version.empty()) {
         panel.setInformativeText(
-            QString::fromStdString(mTexts.localizedString("Main.TableHeader.Title.Version") + " " + version));
+            QString::fromStdString(mTexts.localizedString("Main.TableHeader.Title.Version") + " " +
+                                   mTexts.isolatedLeftToRight(version)));
     }
     const QIcon icon = windowIcon();
     if (!icon.isNull()) {
@@ -269,13 +272,15 @@ void MainWindowController::searchingTask() {
         mProgress->endProgressDialog();
         return;
     }
-    showAlertPanel(1000);
+    // The sheet goes before the alert opens, so that the alert is never stacked on a sheet.
+    mNothingFound = true;
     mProgress->endProgressDialog();
+    showAlertPanel(outcome == StartupSearch::Outcome::NotASystem ? 1004 : 1000);
     terminate_Process();
 }
 
 void MainWindowController::displayMainWindow(int returnCode) {
-    if (returnCode != 0 || mQuitting) {
+    if (returnCode != 0 || mQuitting || mNothingFound) {
         return;
     }
     mModel->load();
@@ -291,7 +296,11 @@ void MainWindowController::pushUnInstall() {
         return;
     }
     activateWindow();
-    if (showAlertPanel(1001) != 1) {
+    const AlertMessage question = AlertMessage::confirmation(
+        AlertMessage::removalItems(storeManager.getMSoftwareInformationForDisplayArray(),
+                                   mSelection.takenRows(), mTexts),
+        mTexts);
+    if (AlertPanelManager::showAlertPanel(question, this) != 1) {
         return;
     }
     mUninstalling = true;
@@ -309,6 +318,14 @@ void MainWindowController::pushUnInstall() {
     if (mSearchThread.joinable()) {
         mSearchThread.join();
     }
+    if (uninstallManager != nullptr) {
+        std::vector<std::string> rows;
+        std::vector<std::string> takenAlong;
+        for (const RowTicks::Taken& taken : mSelection.takenRows()) {
+            (taken.ticked ? rows : takenAlong).push_back(mSelection.row(taken.row).applicationName);
+        }
+        uninstallManager->setRequestedRows(rows, takenAlong);
+    }
     mUninstallRunning = true;
     mUninstallThread = std::thread([this] {
         uninstallProcessTask();
@@ -317,14 +334,18 @@ void MainWindowController::pushUnInstall() {
 }
 
 void MainWindowController::uninstallProcessTask() {
-    const int32_t result =
-        uninstallManager != nullptr
-            ? uninstallManager->processUnInstall(storeManager.getMSoftwareInformationArray())
-            : 5000;
+    int32_t result = 5000;
+    UninstallDriver::Leftovers leftovers;
+    if (uninstallManager != nullptr) {
+        result = uninstallManager->processUnInstall(storeManager.getMSoftwareInformationArray());
+        leftovers = uninstallManager->leftovers();
+    }
     if (const std::optional<int32_t> alert = uninstallresult::alertCode(result)) {
-        // The result is told while the sheet is still up; then the sheet ends and the application quits.
-        showAlertPanel(*alert);
+        // The sheet ends first, so that the result is not stacked on it; then the application quits.
         mProgress->endProgressDialog();
+        showAlertPanel(*alert, *alert == 5000 && leftovers.failed > 0
+                                   ? AlertMessage::failureCount(mTexts, leftovers.failed, leftovers.total)
+                                   : std::string());
         terminate_Process();
         return;
     }
@@ -356,11 +377,11 @@ void MainWindowController::setEnabledAtQuitApplication(bool enabled) {
 
 // --- Services ----------------------------------------------------------------------------------------
 
-int MainWindowController::showAlertPanel(int32_t code) {
+int MainWindowController::showAlertPanel(int32_t code, const std::string& more) {
     int result = 0;
-    mainthread::runAndWait(this, [this, code, &result] {
+    mainthread::runAndWait(this, [this, code, &more, &result] {
         if (!mQuitting) {
-            result = AlertPanelManager::showAlertPanel(code, mTexts, this);
+            result = AlertPanelManager::showAlertPanel(code, mTexts, this, more);
         }
     });
     return result;

@@ -110,7 +110,7 @@ private:
     /// End handler of the uninstall sheet.
     void uninstallStart(int returnCode);
     /// Shows an alert on the main thread from any thread and gives its result; 0 once quitting.
-    int showAlertPanel(int32_t code);
+    int showAlertPanel(int32_t code, const std::string& more = {});
     /// Asks the application to quit, from any thread.
     void terminate_Process();
     /// Enables or disables the Quit menu item (tag 105).
@@ -135,5 +135,6 @@ private:
     std::atomic<bool> mSearchRunning{false};
     std::atomic<bool> mUninstallRunning{false};
     bool mUninstalling = false; // main thread only
+    bool mNothingFound = false; // written by the search thread before its sheet ends
     bool mQuitting = false;     // main thread only
 };

@@ -6,7 +6,11 @@
 #include "platform/Localization.h"
 
 #include <QCloseEvent>
+#include <QMainWindow>
 #include <QProgressBar>
+
+#include <algorithm>
+#include <string>
 
 namespace {
 
@@ -24,6 +28,17 @@ ProgressDialogController::ProgressDialogController(const Localization& texts, QW
     setWindowModality(Qt::WindowModal);
     mUi->mCancelButton->setText(
         QString::fromStdString(mTexts.localizedString("ProgressDialog.Button.Title.Cancel")));
+    setAccessibleName(QString::fromStdString(mTexts.localizedString("ProgressDialog.Accessibility.Sheet")));
+    mUi->mMessageField->setAccessibleName(
+        QString::fromStdString(mTexts.localizedString("ProgressDialog.Accessibility.Message")));
+    mUi->mProgressIndicator->setAccessibleName(
+        QString::fromStdString(mTexts.localizedString("ProgressDialog.Accessibility.Indicator")));
+    // Room for two lines of message from the start, so that most steps never change the sheet's size.
+    mUi->mMessageField->setMinimumHeight(2 * mUi->mMessageField->fontMetrics().lineSpacing());
+    const int width = std::max(minimumWidth(), sizeHint().width());
+    // An empty message has no height for a width yet; its size hint holds the two lines.
+    const int height = heightForWidth(width);
+    setFixedSize(width, height > 0 ? height : sizeHint().height());
     connect(mUi->mCancelButton, &QPushButton::clicked, this, &ProgressDialogController::pushCancel);
     setAnimating(false);
 }
@@ -35,6 +50,7 @@ void ProgressDialogController::startProgressDialog(EndHandler endHandler) {
         mEndHandler = std::move(endHandler);
         mIsCancel = false;
         setAnimating(true);
+        hangFromWindow();
         open();
         raise();
         activateWindow();
@@ -94,9 +110,7 @@ void ProgressDialogController::setProgressState(ProgressState state,
             message = mTexts.localizedString("SheetDialog.Message.StopApplication");
             break;
         case ProgressState::Uninstall:
-            message =
-                Localization::formatWithArgument(mTexts.localizedString("SheetDialog.Message.Uninstall"),
-                                                 applicationName.value_or(std::string()));
+            message = mTexts.format("SheetDialog.Message.Uninstall", applicationName.value_or(std::string()));
             cancelEnabled = true;
             break;
         case ProgressState::UninstallCancel:
@@ -108,9 +122,43 @@ void ProgressDialogController::setProgressState(ProgressState state,
         case ProgressState::Other:
             break;
         }
-        mUi->mMessageField->setText(QString::fromStdString(message));
-        mUi->mCancelButton->setEnabled(cancelEnabled);
+        showMessage(message, cancelEnabled);
     });
+}
+
+void ProgressDialogController::setProgressSoftware(const std::string& name, size_t number, size_t count) {
+    mainthread::runAndWait(this, [this, &name, number, count] {
+        showMessage(mTexts.format("SheetDialog.Message.UninstallStep",
+                                  {name, std::to_string(number), std::to_string(count)}),
+                    /*cancelEnabled=*/true);
+    });
+}
+
+void ProgressDialogController::showMessage(const std::string& message, bool cancelEnabled) {
+    mUi->mMessageField->setText(QString::fromStdString(message));
+    mUi->mCancelButton->setEnabled(cancelEnabled);
+    // A message longer than the room it had makes the sheet taller, never wider, and it stays where it
+    // hangs: the user's eye keeps its place from step to step.
+    const int needed = heightForWidth(width());
+    if (needed > height()) {
+        setFixedHeight(needed);
+    }
+    hangFromWindow();
+}
+
+void ProgressDialogController::hangFromWindow() {
+    const QWidget* window = parentWidget();
+    if (window == nullptr) {
+        return;
+    }
+    // Centred on the window, just below its menu bar, as a sheet hangs from its window's title.
+    const QRect frame = window->geometry();
+    int top = frame.top();
+    if (const auto* main = qobject_cast<const QMainWindow*>(window);
+        main != nullptr && main->centralWidget()) {
+        top = main->centralWidget()->mapToGlobal(QPoint(0, 0)).y();
+    }
+    move(frame.left() + (frame.width() - width()) / 2, top);
 }
 
 void ProgressDialogController::pushCancel() {

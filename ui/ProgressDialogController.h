@@ -19,7 +19,8 @@ class ProgressDialog;
 }
 
 /// The progress sheet: a window-modal panel over the main window (a sheet on macOS) with a message
-/// line, a busy indicator and Cancel. One instance serves the search, the uninstall and the driver.
+/// line, a busy indicator and Cancel. One instance serves the search, the uninstall and the driver. It
+/// hangs at the top of the window and keeps its place and width from step to step.
 ///
 /// The user cannot close it; it ends only through endProgressDialog (code 0) or cancelProcess (code 1),
 /// which call the end handler given to startProgressDialog. Every method may be called from any thread:
@@ -45,6 +46,8 @@ public:
     void setProgressMinValue(double value) override;
     void setProgressMaxValue(double value) override;
     void setProgressState(ProgressState state, const std::optional<std::string>& applicationName) override;
+    /// "SheetDialog.Message.UninstallStep": the software's name and its place in the run; Cancel enabled.
+    void setProgressSoftware(const std::string& name, size_t number, size_t count) override;
     bool getIsCancel() const override { return mIsCancel.load(); }
     /// Stops the indicator, takes the sheet down and runs the end handler with 1; the cancel request
     /// stays. Does nothing when the sheet is not up.
@@ -69,6 +72,9 @@ protected:
 
 private:
     void setAnimating(bool animating);
+    void showMessage(const std::string& message, bool cancelEnabled);
+    /// Puts the sheet at the top of its window, centred; it keeps that place while it is up.
+    void hangFromWindow();
     void endSheet(int returnCode);
 
     std::unique_ptr<Ui::ProgressDialog> mUi;

@@ -1,69 +1,20 @@
 #include "ui/SoftwareSelection.h"
 
-#include "catalogue/DisplayRecord.h"
 #include "catalogue/SoftwareInformationRecord.h"
-#include "common/CommonFunctions.h"
 #include "platform/Localization.h"
 
 SoftwareSelection::SoftwareSelection(std::vector<SoftwareInformationRecord>& records,
                                      std::vector<DisplayRecord>& rows)
     : mRecords(records), mRows(rows) {}
 
-std::vector<SoftwareInformationRecord*> SoftwareSelection::recordsOf(size_t row) const {
-    std::vector<SoftwareInformationRecord*> records;
-    if (row >= mRows.size()) {
-        return records;
-    }
-    for (const int32_t index : mRows[row].softInfoMap) {
-        if (index >= 0 && static_cast<size_t>(index) < mRecords.size()) {
-            records.push_back(&mRecords[static_cast<size_t>(index)]);
-        }
-    }
-    return records;
-}
-
-void SoftwareSelection::writeRecordFlags(size_t row, bool ticked) const {
-    for (SoftwareInformationRecord* record : recordsOf(row)) {
-        record->unInstallFlag = ticked;
-    }
-}
-
-bool SoftwareSelection::isTRSURow(size_t row) const {
-    // The row's first record decides, as for the grouped printer-driver row.
-    if (row >= mRows.size() || mRows[row].softInfoMap.empty()) {
-        return false;
-    }
-    const int32_t first = mRows[row].softInfoMap.front();
-    return first >= 0 && static_cast<size_t>(first) < mRecords.size() &&
-           isAppleTRSU(mRecords[static_cast<size_t>(first)]);
-}
-
-bool SoftwareSelection::anyTRSURowTicked() const {
-    for (size_t row = 0; row < mRows.size(); ++row) {
-        if (mRows[row].isMarkedForUninstall() && isTRSURow(row)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 void SoftwareSelection::setUnInstallFlag(size_t row, bool ticked) {
     if (row >= mRows.size()) {
         return;
     }
-    writeRecordFlags(row, ticked || isRowForced(row));
     mRows[row].unInstallFlag = ticked;
-    if (!isTRSURow(row)) {
-        return;
-    }
-    mIsAppleTRSUSelected = anyTRSURowTicked();
-    // Every other-driver row is marked or released now, not only the rows that happen to be drawn: a row
-    // scrolled out of sight must be removed all the same. Released rows follow their own check box again.
-    for (size_t other = 0; other < mRows.size(); ++other) {
-        if (isOtherDriver(mRows[other])) {
-            writeRecordFlags(other, mIsAppleTRSUSelected || mRows[other].isMarkedForUninstall());
-        }
-    }
+    // Every row's records are written now, not only the rows that happen to be drawn: a forced row
+    // scrolled out of sight goes all the same, and a released one follows its own check box again.
+    RowTicks::markRecords(mRows, mRecords);
 }
 
 bool SoftwareSelection::hasTickedRow() const {
@@ -75,8 +26,16 @@ bool SoftwareSelection::hasTickedRow() const {
     return false;
 }
 
-bool SoftwareSelection::isRowForced(size_t row) const {
-    return mIsAppleTRSUSelected && row < mRows.size() && isOtherDriver(mRows[row]);
+std::optional<size_t> SoftwareSelection::forcedBy(size_t row) const {
+    return RowTicks::forcedBy(row, mRows, mRecords);
+}
+
+bool SoftwareSelection::isSoftwareUpdateRow(size_t row) const {
+    return row < mRows.size() && RowTicks::isSoftwareUpdateRow(mRows[row], mRecords);
+}
+
+std::vector<RowTicks::Taken> SoftwareSelection::takenRows() const {
+    return RowTicks::takenRows(mRows, mRecords);
 }
 
 std::string SoftwareSelection::informationText(size_t row, const Localization& texts) const {
@@ -92,20 +51,10 @@ std::string SoftwareSelection::informationText(size_t row, const Localization& t
             }
         }
     }
-    return Localization::formatWithArgument(texts.localizedString("Main.Information.Uninstall"),
-                                            record.applicationName);
+    return texts.format("Main.Information.Uninstall", record.applicationName);
 }
 
-bool SoftwareSelection::isAppleTRSU(const SoftwareInformationRecord& record) {
-    for (const PackageInfoEntry& entry : record.packageInfo) {
-        if (CommonFunctions::isIncludeCheckString(entry.packageIdentifier, "TORVAPrinterDrivers")) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool SoftwareSelection::isOtherDriver(const DisplayRecord& row) {
-    return CommonFunctions::isIncludeCheckString(row.applicationName, "Page Printer Driver") ||
-           CommonFunctions::isIncludeCheckString(row.applicationName, "PC-FAX Driver");
+std::string SoftwareSelection::forcedReason(size_t row, const Localization& texts) const {
+    const std::optional<size_t> forcing = forcedBy(row);
+    return forcing ? texts.format("Main.Information.Forced", mRows[*forcing].applicationName) : std::string();
 }

@@ -47,9 +47,15 @@ QVariant SoftwareTableModel::data(const QModelIndex& index, int role) const {
     }
     const size_t row = static_cast<size_t>(index.row());
     const DisplayRecord& record = mSelection.row(row);
+    const bool forced = mSelection.forcedBy(row).has_value();
+    if (forced && (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole)) {
+        // Why a row the user did not choose, or cannot leave, goes.
+        return QString::fromStdString(mSelection.forcedReason(row, mTexts));
+    }
     if (index.column() == UninstallColumn) {
         if (role == Qt::CheckStateRole) {
-            return record.isMarkedForUninstall() ? Qt::Checked : Qt::Unchecked;
+            // A forced row goes, so it shows ticked whatever its own box says.
+            return record.isMarkedForUninstall() || forced ? Qt::Checked : Qt::Unchecked;
         }
         if (role == Qt::AccessibleTextRole) {
             // A screen reader names the software the box ticks.
@@ -60,13 +66,15 @@ QVariant SoftwareTableModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        // Isolated in a right-to-left language, so that a name or size keeps its own order in the cell.
         switch (index.column()) {
         case NameColumn:
-            return QString::fromStdString(record.applicationName);
+            return QString::fromStdString(mTexts.isolated(record.applicationName));
         case VersionColumn:
-            return QString::fromStdString(record.applicationVersion);
+            return QString::fromStdString(mTexts.isolated(record.applicationVersion));
         case SizeColumn:
-            return sizeText(record.installFileSize);
+            return QString::fromStdString(
+                mTexts.isolatedLeftToRight(sizeText(record.installFileSize).toStdString()));
         }
         break;
     case Qt::TextAlignmentRole:
@@ -83,9 +91,9 @@ Qt::ItemFlags SoftwareTableModel::flags(const QModelIndex& index) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid) || index.row() >= rowCount()) {
         return Qt::NoItemFlags;
     }
-    // A row that a ticked TRSU row takes along is greyed: the user cannot change it.
+    // A row that a ticked Software Update row takes along is greyed: the user cannot change it.
     Qt::ItemFlags flags = Qt::ItemIsSelectable;
-    if (!mSelection.isRowForced(static_cast<size_t>(index.row()))) {
+    if (!mSelection.forcedBy(static_cast<size_t>(index.row()))) {
         flags |= Qt::ItemIsEnabled;
     }
     if (index.column() == UninstallColumn) {
@@ -103,12 +111,12 @@ bool SoftwareTableModel::setData(const QModelIndex& index, const QVariant& value
 }
 
 bool SoftwareTableModel::setTicked(int row, bool ticked) {
-    if (row < 0 || row >= rowCount() || mSelection.isRowForced(static_cast<size_t>(row))) {
+    if (row < 0 || row >= rowCount() || mSelection.forcedBy(static_cast<size_t>(row))) {
         return false;
     }
     const size_t at = static_cast<size_t>(row);
     mSelection.setUnInstallFlag(at, ticked);
-    if (mSelection.isTRSURow(at)) {
+    if (mSelection.isSoftwareUpdateRow(at)) {
         // The other-driver rows change with it.
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
     } else {

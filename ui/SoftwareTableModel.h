@@ -38,7 +38,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     /// Ticks or unticks a row, as a click on its check box does; false for a row that cannot be changed
-    /// (out of range, or forced by a ticked TRSU row).
+    /// (out of range, or forced by a ticked Software Update row).
     bool setTicked(int row, bool ticked);
     /// Toggles a row's check box.
     bool toggle(int row);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,4 +22,15 @@ public:
     /// application would not quit, 5000 failed, 1003 ended after a cancel (the sheet has been ended and
     /// the cancel alert shown).
     virtual int32_t processUnInstall(std::vector<SoftwareInformationRecord>& records) = 0;
+
+    /// The rows the user ticked and those the Software Update drivers took along, for the audit log.
+    virtual void setRequestedRows(const std::vector<std::string>& /*rows*/,
+                                  const std::vector<std::string>& /*takenAlong*/) {}
+
+    /// What the last run could not remove, out of everything it meant to remove or change.
+    struct Leftovers {
+        size_t failed = 0;
+        size_t total = 0;
+    };
+    virtual Leftovers leftovers() const { return {}; }
 };

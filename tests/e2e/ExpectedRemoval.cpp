@@ -94,8 +94,7 @@ std::vector<std::string> removePathsOf(const SoftwareSpec& spec) {
 
 } // namespace
 
-ExpectedRemoval::ExpectedRemoval(const TestSystem& system, std::vector<const SampleSoftware*> software,
-                                 LastSoftware last)
+ExpectedRemoval::ExpectedRemoval(const TestSystem& system, std::vector<const SampleSoftware*> software)
     : mSystem(system) {
     for (const std::string& path : system.tree()) {
         struct stat st {};
@@ -211,7 +210,7 @@ ExpectedRemoval::ExpectedRemoval(const TestSystem& system, std::vector<const Sam
                 mPresent.erase(folder);
             }
         }
-        removeSoftware(*each, i + 1 < lists.size() || last == LastSoftware::Completed);
+        removeSoftware(*each);
     }
     for (const auto& [path, kind] : initial) {
         if (mPresent.count(path) == 0) {
@@ -220,7 +219,7 @@ ExpectedRemoval::ExpectedRemoval(const TestSystem& system, std::vector<const Sam
     }
 }
 
-void ExpectedRemoval::removeSoftware(const SampleSoftware& software, bool reachesInformationFile) {
+void ExpectedRemoval::removeSoftware(const SampleSoftware& software) {
     const std::vector<std::string> labels = software.spec.launchAgents.value_or(std::vector<std::string>());
     std::vector<std::string> agentFolders = {"/Library/LaunchAgents/", "/System/Library/LaunchAgents/"};
     for (const std::string& user : mUsers) {
@@ -238,9 +237,6 @@ void ExpectedRemoval::removeSoftware(const SampleSoftware& software, bool reache
         } else {
             ++it;
         }
-    }
-    if (!reachesInformationFile) {
-        return;
     }
     mPresent.erase("/Library/Preferences/com.torva." +
                    (software.spec.fileName.empty() ? software.spec.name : software.spec.fileName) +

@@ -20,11 +20,7 @@
 /// login items go by label and path.
 class ExpectedRemoval {
 public:
-    /// What a run gets to for the last software: all of it, or up to a failure at its information file.
-    enum class LastSoftware { Completed, FailsAtInformationFile };
-
-    ExpectedRemoval(const TestSystem& system, std::vector<const SampleSoftware*> software,
-                    LastSoftware last = LastSoftware::Completed);
+    ExpectedRemoval(const TestSystem& system, std::vector<const SampleSoftware*> software);
 
     /// The system paths that are gone afterwards.
     const std::set<std::string>& deleted() const { return mDeleted; }
@@ -33,7 +29,7 @@ public:
     const std::map<std::string, PlistValue>& edited() const { return mEdited; }
 
 private:
-    void removeSoftware(const SampleSoftware& software, bool reachesInformationFile);
+    void removeSoftware(const SampleSoftware& software);
     void editPreferences(const std::vector<const SampleSoftware*>& software);
 
     const TestSystem& mSystem;

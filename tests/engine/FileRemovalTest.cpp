@@ -1,10 +1,11 @@
 // Deleting one software's files, links and folders: the hidden-files rule for folders, the order of
-// parents and children, and the safety rules (no link of another owner followed, no system folder
-// deleted, a file that became a link unlinked itself).
+// parents and children, and the safety rules (no link on the way followed but the system's own, nothing
+// protected deleted whatever the lists say, a file that became a link unlinked itself).
 
 #include "engine/ActionReport.h"
 #include "engine/FileRemover.h"
 #include "tests/e2e/TreeSnapshot.h"
+#include "tests/support/ProtectedCanaries.h"
 #include "tests/support/TestSystem.h"
 
 #include <gtest/gtest.h>
@@ -31,12 +32,6 @@ bool deleteLists(const Paths& files, const Paths& folders, const Paths& links,
     return remover.execUnInstall(files, FileRemover::sortedByLength(folders), links);
 }
 
-// Plants a symbolic link owned by someone other than the super-user.
-void plantUserLink(const TestSystem& system, const std::string& path, const std::string& target) {
-    system.makeLink(path, target);
-    ASSERT_EQ(::lchown(system.host(path).c_str(), kUserId, 20), 0);
-}
-
 std::string detailOf(const ActionReport& report, const std::string& target) {
     for (const EngineAction& action : report.actions()) {
         if (action.target == target) {
@@ -49,15 +44,6 @@ std::string detailOf(const ActionReport& report, const std::string& target) {
 
 } // namespace
 
-TEST(FileRemoval, FolderWithOnlyHiddenFilesIsRemovedWithThem) {
-    TestSystem system;
-    system.writeFile("/Library/Printers/TORVA/Fax/.DS_Store", "x");
-    system.writeFile("/Library/Printers/TORVA/Fax/.localized");
-    EXPECT_TRUE(deleteLists({}, {"/Library/Printers/TORVA/Fax"}, {}));
-    EXPECT_FALSE(system.exists("/Library/Printers/TORVA/Fax"));
-    EXPECT_TRUE(system.isFolder("/Library/Printers/TORVA"));
-}
-
 TEST(FileRemoval, WhatAFolderHoldsDecidesWhetherItGoes) {
     struct Case {
         const char* what;
@@ -66,6 +52,12 @@ TEST(FileRemoval, WhatAFolderHoldsDecidesWhetherItGoes) {
     };
     const std::vector<Case> cases = {
         {"nothing", [](const TestSystem&, const std::string&) {}, true},
+        {"only hidden files",
+         [](const TestSystem& s, const std::string& f) {
+             s.writeFile(f + "/.DS_Store", "x");
+             s.writeFile(f + "/.localized");
+         },
+         true},
         {"a visible file", [](const TestSystem& s, const std::string& f) { s.writeFile(f + "/readme"); },
          false},
         {"an empty hidden folder",
@@ -135,7 +127,7 @@ TEST(FileRemoval, ADanglingLinkGoesOnlyFromTheLinkList) {
     deleteLists({"/Library/Printers/TORVA/dangling"}, {}, {"/Library/Printers/TORVA/also-dangling"}, &report);
     EXPECT_TRUE(system.isLink("/Library/Printers/TORVA/dangling"));
     EXPECT_FALSE(system.exists("/Library/Printers/TORVA/also-dangling"));
-    EXPECT_EQ(detailOf(report, "/Library/Printers/TORVA/dangling"), "skipped: missing");
+    EXPECT_EQ(detailOf(report, "/Library/Printers/TORVA/dangling"), "already gone");
 }
 
 TEST(FileRemoval, AbsentListsDeleteNothingAndEmptyListsSucceed) {
@@ -172,15 +164,12 @@ TEST(FileRemoval, AFolderListedAsAFolderThatBecameALinkIsLeftAlone) {
     deleteLists({}, {"/Library/Printers/TORVA/Fax"}, {}, &report);
     EXPECT_TRUE(system.isLink("/Library/Printers/TORVA/Fax"));
     EXPECT_EQ(system.read("/Users/anna/Documents/.hidden"), "mine");
-    EXPECT_EQ(detailOf(report, "/Library/Printers/TORVA/Fax"), "skipped: unsafe link");
+    EXPECT_EQ(detailOf(report, "/Library/Printers/TORVA/Fax"), "failed: unsafe link");
 }
 
-// A user replaces a folder of the lists by a link into a system folder: nothing is deleted through it,
-// and a tree of near-miss names beside every deleted item stays byte for byte.
-TEST(FileRemoval, NothingIsDeletedThroughALinkOfAnotherOwner) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "planting links of another owner needs the super-user";
-    }
+// A folder of the lists replaced by a link into a system folder, by a user or by the super-user: nothing
+// is deleted through it, whoever owns it.
+TEST(FileRemoval, NothingIsDeletedThroughALinkWhoeverOwnsIt) {
     TestSystem system;
     const std::string home = "/Users/anna/Library/Printers/TORVA";
     for (const std::string& folder : {std::string("/Library/Printers/TORVA"), home + "-real"}) {
@@ -188,10 +177,11 @@ TEST(FileRemoval, NothingIsDeletedThroughALinkOfAnotherOwner) {
         system.writeFile(folder + "/Fax/.DS_Store", "ds");
         system.makeFolder(folder + "/Fax/Empty");
     }
-    plantUserLink(system, home, "/Library/Printers/TORVA");
-    // The same planted in the middle of a path deeper down.
+    system.makeLink(home, "/Library/Printers/TORVA");
+    // The same planted in the middle of a path deeper down, by a user where the machine allows it.
     system.makeFolder("/Users/anna/Library/Caches");
-    plantUserLink(system, "/Users/anna/Library/Caches/TORVA", "/Library/Printers");
+    system.makeLink("/Users/anna/Library/Caches/TORVA", "/Library/Printers");
+    ::lchown(system.host("/Users/anna/Library/Caches/TORVA").c_str(), kUserId, 20);
     const TreeSnapshot before = TreeSnapshot::take(system.root());
 
     ActionReport report;
@@ -200,20 +190,33 @@ TEST(FileRemoval, NothingIsDeletedThroughALinkOfAnotherOwner) {
                 {home + "/Fax/.DS_Store"}, &report);
 
     EXPECT_EQ(before.differences(TreeSnapshot::take(system.root())), "");
-    EXPECT_EQ(detailOf(report, home + "/Fax/fax.bin"), "skipped: unsafe link");
-    EXPECT_EQ(detailOf(report, home), "skipped: unsafe link");
-    EXPECT_EQ(detailOf(report, "/Users/anna/Library/Caches/TORVA/TORVA/Fax"), "skipped: unsafe link");
+    EXPECT_EQ(detailOf(report, home + "/Fax/fax.bin"), "failed: unsafe link");
+    EXPECT_EQ(detailOf(report, home), "failed: unsafe link");
+    EXPECT_EQ(detailOf(report, "/Users/anna/Library/Caches/TORVA/TORVA/Fax"), "failed: unsafe link");
 }
 
-TEST(FileRemoval, ALinkTheSuperUserOwnsIsFollowed) {
-    TestSystem system;
-    system.writeFile("/private/var/db/torva/state.db", "state");
-    system.makeFolder("/private/var/db/torva/cache");
-    system.makeLink("/var", "private/var");
-    deleteLists({"/var/db/torva/state.db"}, {"/var/db/torva", "/var/db/torva/cache"}, {});
-    EXPECT_FALSE(system.exists("/private/var/db/torva"));
-    EXPECT_TRUE(system.isLink("/var"));
-    EXPECT_TRUE(system.isFolder("/private/var/db"));
+// /etc, /tmp and /var lead to their folders in /private, as on every Mac; nothing else does, not even
+// these names pointing anywhere else.
+TEST(FileRemoval, OnlyTheSystemsOwnLinksAreFollowed) {
+    struct Case {
+        const char* link;
+        const char* target;
+        bool followed;
+    };
+    for (const Case& c : std::vector<Case>{{"/tmp", "private/tmp", true},
+                                           {"/tmp", "/private/tmp", true},
+                                           {"/tmp", "private/tmp/", false},
+                                           {"/tmp", "private/var", false},
+                                           {"/Temp", "private/tmp", false},
+                                           {"/Library/tmp", "../private/tmp", false}}) {
+        TestSystem system;
+        system.writeFile("/private/tmp/torva/state.db", "state");
+        system.makeLink(c.link, c.target);
+        const std::string file = std::string(c.link) + "/torva/state.db";
+        deleteLists({file}, {std::string(c.link) + "/torva"}, {});
+        EXPECT_EQ(!system.exists("/private/tmp/torva"), c.followed) << c.link << " -> " << c.target;
+        EXPECT_TRUE(system.isLink(c.link));
+    }
 }
 
 TEST(FileRemoval, NearMissNamesBesideDeletedItemsStay) {
@@ -257,29 +260,55 @@ TEST(FileRemoval, NearMissNamesBesideDeletedItemsStay) {
                      "- Library/Printers/TORVA/Fax", "- Library/Printers/TORVA/Fax/fax.bin"}));
 }
 
-TEST(FileRemoval, SystemFoldersAreNeverDeletedWhateverTheListsSay) {
+// The last line of defence holds on its own: lists that name the system's folders and files and the
+// users' own, in any spelling, delete none of them, while the maker's items in the same folders go.
+TEST(FileRemoval, NothingProtectedIsDeletedWhateverTheListsSay) {
     TestSystem system;
-    const Paths floor = {"/Library",
-                         "/Library/Printers",
-                         "/Users/anna",
-                         "/Users/anna/Library",
-                         "/Library/Receipts",
-                         "/private",
-                         "/Library/Printers/PPDs/Contents/Resources"};
-    for (const std::string& folder : floor) {
+    const ProtectedCanaries canaries(system);
+    for (const char* folder : {"/Library/Printers", "/Library/Receipts", "/private", "/Users/anna"}) {
         system.makeFolder(folder);
     }
-    system.makeFolder("/library/printers"); // a case-sensitive file system's twin of the same name
-    ActionReport report;
-    Paths listed = floor;
-    listed.push_back("/library/printers");
-    listed.push_back("/Library/Printers/TORVA/../../Library/");
-    deleteLists({"/Users/anna"}, listed, {"/private"}, &report);
-    for (const std::string& folder : floor) {
-        EXPECT_TRUE(system.isFolder(folder)) << folder;
-        EXPECT_EQ(detailOf(report, folder), "skipped: system folder") << folder;
+    const Paths makers = {"/System/Library/Extensions/TORVAUSB.kext/Contents/Info.plist",
+                          "/usr/libexec/cups/filter/pdftotorvafax"};
+    for (const std::string& file : makers) {
+        system.writeFile(file, "the maker's");
     }
-    EXPECT_TRUE(system.isFolder("/library/printers"));
+    Paths files = makers;
+    Paths folders = {"/Library",
+                     "/Library/Printers",
+                     "/Users/anna",
+                     "/Users/anna/Library",
+                     "/Library/Receipts",
+                     "/private",
+                     "/library/printers",
+                     "/Library/Printers/TORVA/../../Library/",
+                     "/System/Library/Extensions/TORVAUSB.kext/Contents",
+                     "/System/Library/Extensions/TORVAUSB.kext"};
+    for (const std::string& place : canaries.places()) {
+        folders.push_back(place);
+        // Every way of spelling the same item.
+        for (std::string spelling : {place + "/", "/" + place, place + "/x/.."}) {
+            folders.push_back(spelling);
+        }
+    }
+    for (const char* file :
+         {"/System/Library/Kernels/kernel", "/ETC/passwd", "/etc/passwd",
+          "/Users/anna/Documents/../.ssh/id_rsa", "//Users//anna//Desktop//notes.txt",
+          "/Library/Logs/Uninstaller.log", "/Users/ANNA/library/keychains/login.keychain-db"}) {
+        files.push_back(file);
+    }
+    ActionReport report;
+    EXPECT_TRUE(deleteLists(files, folders, {"/private", "/Volumes/Backup/important.doc"}, &report));
+
+    EXPECT_EQ(canaries.differences(), "");
+    for (const char* folder : {"/Library/Printers", "/Library/Receipts", "/private", "/Users/anna"}) {
+        EXPECT_TRUE(system.isFolder(folder)) << folder;
+        EXPECT_EQ(detailOf(report, folder), "skipped: protected") << folder;
+    }
+    EXPECT_EQ(detailOf(report, "/System/Library/Kernels/kernel"), "skipped: protected");
+    EXPECT_FALSE(system.exists("/System/Library/Extensions/TORVAUSB.kext"));
+    EXPECT_FALSE(system.exists("/usr/libexec/cups/filter/pdftotorvafax"));
+    EXPECT_TRUE(system.isFolder("/usr/libexec/cups/filter"));
 }
 
 TEST(FileRemoval, LengthsAreCountedInUtf16Units) {

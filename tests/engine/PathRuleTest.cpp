@@ -3,7 +3,7 @@
 
 #include "common/CommonFunctions.h"
 #include "engine/AnalyzeCommandManager.h"
-#include "engine/SystemFloor.h"
+#include "platform/SystemFloor.h"
 
 #include <gtest/gtest.h>
 

@@ -170,9 +170,13 @@ TEST_F(RemoveItems, LaunchAgentsAtAnyDepthGoByLabel) {
     system.writePlist("/Users/ben/Library/LaunchAgents/other.plist",
                       plistDictionary({{"Label", "com.other"}}));
     system.writeFile("/Users/ben/Library/LaunchAgents/notes.txt", "not a property list");
+    // The system's own agents stay whatever label the data names; the step goes on.
+    system.writePlist("/System/Library/LaunchAgents/com.apple.Finder.plist",
+                      plistDictionary({{"Label", "com.torva.a"}}));
 
     EXPECT_TRUE(remover.removeLaunchAgents(Labels{"com.torva.a", "com.torva.b"}));
 
+    EXPECT_TRUE(system.exists("/System/Library/LaunchAgents/com.apple.Finder.plist"));
     EXPECT_FALSE(system.exists("/Library/LaunchAgents/com.torva.a.plist"));
     EXPECT_FALSE(system.exists("/Users/ben/Library/LaunchAgents/sub/x/agent.plist"));
     EXPECT_TRUE(system.exists("/Users/ben/Library/LaunchAgents/other.plist"));
@@ -180,7 +184,7 @@ TEST_F(RemoveItems, LaunchAgentsAtAnyDepthGoByLabel) {
     EXPECT_TRUE(remover.removeLaunchAgents(Labels{}));
 }
 
-TEST_F(RemoveItems, AMatchingLaunchAgentThatCannotBeDeletedFailsTheStep) {
+TEST_F(RemoveItems, AMatchingLaunchAgentThatCannotBeDeletedFailsTheStepAndTheOthersStillGo) {
     const std::string agent = "/Library/LaunchAgents/com.torva.a.plist";
     system.writePlist(agent, plistDictionary({{"Label", "com.torva.a"}}));
     system.writePlist("/Users/anna/Library/LaunchAgents/com.torva.a.plist",
@@ -190,18 +194,22 @@ TEST_F(RemoveItems, AMatchingLaunchAgentThatCannotBeDeletedFailsTheStep) {
         GTEST_SKIP() << "this file system cannot make a file immutable";
     }
     EXPECT_FALSE(remover.removeLaunchAgents(Labels{"com.torva.a"}));
-    EXPECT_TRUE(system.exists("/Users/anna/Library/LaunchAgents/com.torva.a.plist"))
-        << "nothing after the failure";
+    EXPECT_FALSE(system.exists("/Users/anna/Library/LaunchAgents/com.torva.a.plist"));
     EXPECT_EQ(report.actionsWith(EngineAction::Outcome::Failed).size(), 1u);
 }
 
-TEST_F(RemoveItems, TheInformationFileIsDeletedAndAMissingOneFails) {
+TEST_F(RemoveItems, TheInformationFileIsDeletedAndAMissingOneIsAlreadyGone) {
     const std::string file = "/Library/Preferences/com.torva.Fax.UnInstallList.plist";
     system.writeFile(file, "encoded");
     EXPECT_TRUE(remover.removeUnInstallPList(file));
     EXPECT_FALSE(system.exists(file));
-    EXPECT_FALSE(remover.removeUnInstallPList(file));
+    EXPECT_TRUE(remover.removeUnInstallPList(file));
+    EXPECT_EQ(report.actionsWith(EngineAction::Outcome::AlreadyGone).size(), 1u);
     EXPECT_FALSE(remover.removeUnInstallPList(std::nullopt));
+    // Only an uninstall information file is one.
+    system.writeFile("/Library/Preferences/com.apple.loginwindow.plist", "theirs");
+    EXPECT_FALSE(remover.removeUnInstallPList("/Library/Preferences/com.apple.loginwindow.plist"));
+    EXPECT_TRUE(system.exists("/Library/Preferences/com.apple.loginwindow.plist"));
 }
 
 TEST_F(RemoveItems, ReceiptsAreForgottenWithPkgutilOnTenSixAndLater) {

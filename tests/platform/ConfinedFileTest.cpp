@@ -37,6 +37,15 @@ TEST(ConfinedFile, AFileReplacedSinceItWasReadIsNotOverwritten) {
     EXPECT_EQ(system.read("/Library/Preferences/x.plist"), "someone else's");
 }
 
+TEST(ConfinedFile, ProtectedFilesAreNeverReplaced) {
+    TestSystem system;
+    system.writeFile("/private/etc/hosts", "old");
+    ConfinedFile::Contents contents;
+    ASSERT_EQ(ConfinedFile::read("/private/etc/hosts", contents), ConfinedFile::Status::Read);
+    EXPECT_FALSE(ConfinedFile::replace("/private/etc/hosts", contents, "new"));
+    EXPECT_EQ(system.read("/private/etc/hosts"), "old");
+}
+
 TEST(ConfinedFile, LinksAreNotRead) {
     TestSystem system;
     system.writeFile("/Library/Preferences/real.plist", "real");

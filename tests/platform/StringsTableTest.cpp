@@ -55,14 +55,36 @@ TEST(StringsTable, ErrorsGiveNoTableAtAll) {
     EXPECT_TRUE(StringsTable::parse("")->empty());
 }
 
-TEST(Localization, MissingKeysShowThemselvesAndOneArgumentIsFormatted) {
-    Localization texts("en", {{"Alert.Info.Message.1000", "%@ found nothing (100%%)."}});
-    EXPECT_EQ(texts.localizedString("Alert.Info.Title.9999"), "Alert.Info.Title.9999");
-    EXPECT_EQ(
-        Localization::formatWithArgument(texts.localizedString("Alert.Info.Message.1000"), "Uninstaller"),
-        "Uninstaller found nothing (100%).");
-    EXPECT_EQ(Localization::formatWithArgument("no placeholder", "x"), "no placeholder");
-    EXPECT_EQ(Localization::formatWithArgument("%1$@ and %@", "x"), "x and %@");
+TEST(Localization, ArgumentsFillTheirPlaceholdersInTheLanguagesOrder) {
+    const std::vector<std::string> three = {"Scan Utility", "2", "3"};
+    const struct {
+        const char* text;
+        std::vector<std::string> arguments;
+        const char* shown;
+    } cases[] = {
+        {"%@ found nothing (100%%).", {"Uninstaller"}, "Uninstaller found nothing (100%)."},
+        {"no placeholder", {"x"}, "no placeholder"},
+        {"%1$@ and %@", {"x"}, "x and x"},
+        {"%@ and %@", {"x"}, "x and %@"},
+        {"Uninstalling %1$@ (%2$@ of %3$@)…", three, "Uninstalling Scan Utility (2 of 3)…"},
+        {"%1$@（%3$@ 件中 %2$@ 件目）", three, "Scan Utility（3 件中 2 件目）"},
+        {"%4$@ stays", three, "%4$@ stays"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Localization::formatWithArguments(c.text, c.arguments), c.shown) << c.text;
+    }
+    EXPECT_EQ(Localization().localizedString("Alert.Info.Title.9999"), "Alert.Info.Title.9999");
+}
+
+// In Arabic a Latin name inside a sentence is isolated, so that "(forced)" or "&" at its end stays
+// where it is written; other languages get the name as it is.
+TEST(Localization, ArgumentsAreIsolatedInRightToLeftLanguages) {
+    const Localization arabic("ar", {{"k", "يزيل %@."}});
+    const Localization english("en", {{"k", "Removes %@."}});
+    EXPECT_EQ(arabic.format("k", "PC-FAX Driver (2)"), "يزيل \u2068PC-FAX Driver (2)\u2069.");
+    EXPECT_EQ(arabic.isolatedLeftToRight("3.00 MB"), "\u20663.00 MB\u2069");
+    EXPECT_EQ(english.format("k", "PC-FAX Driver (2)"), "Removes PC-FAX Driver (2).");
+    EXPECT_EQ(english.isolatedLeftToRight("3.00 MB"), "3.00 MB");
 }
 
 TEST(Localization, LanguageChoice) {

@@ -16,6 +16,8 @@
 
 namespace fs = std::filesystem;
 
+extern char** environ;
+
 // The test binary doubles as the child program: UNINSTALLER_TEST_CHILD picks what it does.
 namespace {
 
@@ -64,6 +66,12 @@ std::vector<std::string> commandLine() {
         char buffer[64];
         const ssize_t got = ::read(3, buffer, sizeof buffer);
         std::fwrite(buffer, 1, got > 0 ? static_cast<size_t>(got) : 0, stdout);
+    } else if (mode == "describe") {
+        char folder[4096] = "";
+        std::printf("%s|%s|", commandLine().front().c_str(), ::getcwd(folder, sizeof folder));
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            std::printf("%s;", *entry);
+        }
     } else if (mode == "grandchild") {
         if (fork() == 0) {
             usleep(300000);
@@ -198,6 +206,10 @@ TEST_F(Runner, ToolResolutionOrder) {
     EXPECT_EQ(fs::path(*ls).filename(), "ls");
     // 5. nothing
     EXPECT_FALSE(ToolResolver::resolve("/usr/bin/uninstaller-no-such-tool"));
+    // A program that must be the system's own is never a stand-in or found on PATH.
+    EXPECT_FALSE(ToolResolver::resolveExactly("/usr/sbin/uninstaller-helper-tool"));
+    EXPECT_FALSE(ToolResolver::resolveExactly("/opt/macos-only/ls"));
+    EXPECT_EQ(ToolResolver::resolveExactly("/bin/sh"), "/bin/sh");
     ::unsetenv("UNINSTALLER_BUNDLE");
 }
 
@@ -217,6 +229,24 @@ TEST_F(Runner, AQueryThatDoesNotEndInTimeIsKilledAndFails) {
     ASSERT_TRUE(killed);
     EXPECT_TRUE(killed->timedOut);
     EXPECT_EQ(killed->output, "started");
+}
+
+TEST_F(Runner, TheChildGetsTheNameEnvironmentAndFolderAskedFor) {
+    CTaskController::RunOptions options;
+    options.environment = std::vector<std::string>{"PATH=/usr/bin:/bin", "UNINSTALLER_TEST_CHILD=describe"};
+    options.workingFolder = "/";
+    options.programName = "/bin/rm";
+    const auto described = CTaskController::runSystemProgram("/usr/bin/child", {}, options);
+    ASSERT_TRUE(described);
+    EXPECT_EQ(described->output, "/bin/rm|/|PATH=/usr/bin:/bin;UNINSTALLER_TEST_CHILD=describe;");
+
+    ::setenv("UNINSTALLER_TEST_CHILD", "exit3", 1);
+    options = {};
+    options.discardOutput = true;
+    const auto discarded = CTaskController::runTool("/usr/bin/child", {}, options);
+    ASSERT_TRUE(discarded);
+    EXPECT_EQ(discarded->output, "");
+    EXPECT_EQ(discarded->exitStatus, 3);
 }
 
 TEST_F(Runner, PassedDescriptorsArriveFromThree) {

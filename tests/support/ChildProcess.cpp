@@ -2,7 +2,12 @@
 
 #include "platform/CTaskController.h"
 
+#include <cerrno>
 #include <cstdlib>
+
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -42,5 +47,42 @@ ChildProcess ChildProcess::run(const std::string& program, const std::vector<std
     result.exitStatus = ran->exitStatus;
     result.out = std::move(ran->output);
     result.err = std::move(ran->errorOutput);
+    return result;
+}
+
+ChildProcess ChildProcess::onTerminal(const std::string& program, const std::vector<std::string>& arguments,
+                                      const std::string& input) {
+    ChildProcess result;
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    int terminal = -1;
+    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid < 0) {
+        result.err = "cannot open a terminal";
+        return result;
+    }
+    if (pid == 0) {
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    // The terminal keeps what is typed until the program reads it.
+    [[maybe_unused]] const ssize_t typed = ::write(terminal, input.data(), input.size());
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+        if (got > 0) {
+            result.out.append(buffer, static_cast<size_t>(got));
+        } else if (got == 0 || errno != EINTR) {
+            break; // EIO once the program has gone
+        }
+    }
+    ::close(terminal);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }

@@ -14,6 +14,11 @@ struct ChildProcess {
     /// is -1 and `err` says so.
     static ChildProcess run(const std::string& program, const std::vector<std::string>& arguments);
 
+    /// Runs `program` on a terminal of its own (a pseudo-terminal) that types `input`, as a user at a
+    /// terminal would; `out` is everything the terminal showed, both streams and the typed input.
+    static ChildProcess onTerminal(const std::string& program, const std::vector<std::string>& arguments,
+                                   const std::string& input);
+
     /// Runs the built bundle's uninstaller-cli.
     static ChildProcess cli(const std::vector<std::string>& arguments);
 

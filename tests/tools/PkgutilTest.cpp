@@ -119,14 +119,14 @@ TEST_F(Pkgutil, ForgetDeletesOnlyTheReceipt) {
     expectNoReceipt(run({"--pkg-info", "com.torva.pkg.Driver", "--volume", volume}), "com.torva.pkg.Driver");
 }
 
-TEST_F(Pkgutil, ForgetThatCannotDeleteStillReportsForgotten) {
+TEST_F(Pkgutil, ForgetThatCannotDeleteFailsAndKeepsTheReceipt) {
     const InstalledPackage installed = PackageFixture::install(system, driver());
     // A non-empty folder in place of the BOM cannot be unlinked, whoever runs the test.
     ASSERT_EQ(::unlink(system.host(installed.bomPath).c_str()), 0);
     system.writeFile(installed.bomPath + "/keep", "x");
     const ChildProcess result = run({"--forget", "com.torva.pkg.Driver", "--volume", volume});
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.out, "Forgot package 'com.torva.pkg.Driver' on '" + volume + "'.\n");
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.out, "");
     EXPECT_TRUE(result.err.starts_with("Unknown error Error Domain=NSCocoaErrorDomain")) << result.err;
     EXPECT_NE(result.err.find("com.torva.pkg.Driver.bom"), std::string::npos) << result.err;
     EXPECT_TRUE(system.exists(installed.receiptPath));
@@ -206,4 +206,16 @@ TEST_F(Pkgutil, LinksNeverLeadOutOfTheVolume) {
     expectNoReceipt(run({"--forget", "com.other.pkg.App", "--volume", volume}), "com.other.pkg.App");
     EXPECT_TRUE(host.exists(outside.receiptPath));
     EXPECT_TRUE(host.exists(outside.bomPath));
+}
+
+// A receipts folder that is a link to someone's files inside the volume: --forget deletes nothing there.
+TEST_F(Pkgutil, ForgetFollowsNoLinkInsideTheVolume) {
+    PackageFixture::install(system, driver());
+    system.makeFolder("/Users/anna");
+    ASSERT_EQ(::rename(system.host("/var/db/receipts").c_str(), system.host("/Users/anna/Documents").c_str()),
+              0);
+    system.makeLink("/var/db/receipts", "../../Users/anna/Documents");
+    run({"--forget", "com.torva.pkg.Driver", "--volume", volume});
+    EXPECT_TRUE(system.exists("/Users/anna/Documents/com.torva.pkg.Driver.bom"));
+    EXPECT_TRUE(system.exists("/Users/anna/Documents/com.torva.pkg.Driver.plist"));
 }

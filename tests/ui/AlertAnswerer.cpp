@@ -1,5 +1,7 @@
 #include "tests/ui/AlertAnswerer.h"
 
+#include "ui/ProgressDialogController.h"
+
 #include "engine/AlertMessage.h"
 #include "platform/Localization.h"
 
@@ -19,12 +21,16 @@ void AlertAnswerer::answer() {
         return;
     }
     int32_t code = -1;
-    for (const int32_t known : {1000, 1001, 1002, 1003, 3000, 5000}) {
+    for (const int32_t known : {1000, 1001, 1002, 1003, 1004, 3000, 5000}) {
         if (box->text().toStdString() == AlertMessage::forCode(known, mTexts)->title) {
             code = known;
         }
     }
-    Shown shown{box->text(), box->informativeText(), {}, box->icon()};
+    Shown shown{box->text(), box->informativeText(), {}, box->icon(), false};
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        shown.overSheet =
+            shown.overSheet || (qobject_cast<ProgressDialogController*>(window) && window->isVisible());
+    }
     const int wanted = mAnswers.empty() ? 1 : mAnswers.front();
     if (!mAnswers.empty()) {
         mAnswers.pop_front();

@@ -21,12 +21,14 @@ public:
 
     /// The codes of the alerts answered so far, in order; -1 for a box that is none of them.
     const std::vector<int32_t>& codes() const { return mCodes; }
-    /// What each alert showed: title, message and button captions.
+    /// What each alert showed: title, message and button captions, and whether a progress sheet was
+    /// still up under it.
     struct Shown {
         QString title;
         QString message;
         QStringList buttons;
         int icon = 0;
+        bool overSheet = false;
     };
     const std::vector<Shown>& shown() const { return mShown; }
 

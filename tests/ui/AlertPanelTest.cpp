@@ -94,14 +94,6 @@ private slots:
         QTest::qWait(50);
         QVERIFY(answerer.codes().empty());
     }
-
-    void aMissingKeyShowsTheKey() {
-        const Localization empty;
-        AlertAnswerer answerer(empty);
-        QCOMPARE(AlertPanelManager::showAlertPanel(3000, empty, nullptr), 1);
-        QCOMPARE(answerer.shown().front().title, QString("Alert.Warning.Title.3000"));
-        QCOMPARE(answerer.shown().front().buttons, QStringList{"Alert.Button.OK.Caption"});
-    }
 };
 
 QTEST_MAIN(AlertPanelTest)

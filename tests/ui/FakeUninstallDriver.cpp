@@ -3,6 +3,8 @@
 #include "catalogue/SoftwareInformationRecord.h"
 #include "engine/ProgressSink.h"
 
+#include <algorithm>
+
 void FakeUninstallDriver::setAllSoftwareRestPathListArray(
     const std::optional<std::vector<std::string>>& paths) {
     if (paths) {
@@ -14,12 +16,15 @@ int32_t FakeUninstallDriver::processUnInstall(std::vector<SoftwareInformationRec
     ++mRuns;
     mProgress.setProgressMinValue(0.0);
     mProgress.setProgressMaxValue(100.0);
+    const auto ticked = static_cast<size_t>(std::count_if(
+        records.begin(), records.end(), [](const auto& record) { return record.isMarkedForUninstall(); }));
     for (const SoftwareInformationRecord& record : records) {
         if (!record.isMarkedForUninstall()) {
             continue;
         }
         mProgress.setProgressState(ProgressState::Clear, std::nullopt);
-        mProgress.setProgressState(ProgressState::Uninstall, record.applicationName);
+        mProgress.setProgressSoftware(record.applicationName, static_cast<size_t>(mStarted.load()) + 1,
+                                      ticked);
         mProcessed.push_back(record.applicationName);
         const int number = ++mStarted;
         if (mGated) {

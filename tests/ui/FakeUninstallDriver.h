@@ -20,6 +20,8 @@ public:
 
     void setAllSoftwareRestPathListArray(const std::optional<std::vector<std::string>>& paths) override;
     int32_t processUnInstall(std::vector<SoftwareInformationRecord>& records) override;
+    /// A failed run left 2 of 214 items.
+    Leftovers leftovers() const override { return mResult == 5000 ? Leftovers{2, 214} : Leftovers{}; }
 
     /// Lets the record in hand finish.
     void openGate();

@@ -33,13 +33,15 @@ Table table(const QString& language) {
     return StringsTable::parse(std::string_view(bytes.constData(), bytes.size())).value_or(Table());
 }
 
-// The placeholders of a text in order: "%@", "%1$@", "%d", "%%".
+// The placeholders of a text, sorted ("%@", "%1$@", "%d", "%%"): a language may put numbered ones in
+// its own order.
 QStringList placeholders(const std::string& text) {
     static const QRegularExpression pattern(QStringLiteral("%(?:\\d+\\$)?[@dsfu%]"));
     QStringList found;
     for (const QRegularExpressionMatch& match : pattern.globalMatch(QString::fromStdString(text))) {
         found << match.captured();
     }
+    found.sort();
     return found;
 }
 

@@ -130,25 +130,30 @@ private slots:
         QCOMPARE(window.informationField()->text(), QString());
     }
 
-    void cancelInTheConfirmationChangesNothing() {
+    // The confirmation names every software that goes, the ones taken along marked; its Cancel
+    // changes nothing.
+    void theConfirmationNamesWhatGoesAndItsCancelChangesNothing() {
         StartedWindow started;
         QTRY_VERIFY_WITH_TIMEOUT(started.searched(), kSearchTimeout);
         MainWindowController& window = started.window;
         window.tableModel().setTicked(rowNamed(window, "Scan Utility"), true);
+        window.tableModel().setTicked(rowNamed(window, "Printer Driver"), true);
         AlertAnswerer answerer(started.texts, {0});
         QTest::mouseClick(window.unInstallButton(), Qt::LeftButton);
         QCOMPARE(answerer.codes(), std::vector<int32_t>{1001});
+        QCOMPARE(answerer.shown().front().message,
+                 "Printer Driver\nPC-FAX Driver (forced)\nScan Utility\n\n" +
+                     text(started.texts, "Alert.Info.Message.1001"));
         QVERIFY(window.unInstallButton()->isEnabled());
         QVERIFY(window.closeButton()->isEnabled());
         QVERIFY(window.quitMenuItem()->isEnabled());
         QVERIFY(!window.progressDialogController().isVisible());
         QVERIFY(isMarked(window, "Scan Utility"));
-        QTest::qWait(50);
         QCOMPARE(started.driver.runs(), 0);
         QCOMPARE(started.quits.count(), 0);
     }
 
-    void theResultAlertComesUnderTheSheetThenTheApplicationQuits_data() {
+    void theResultAlertComesAfterTheSheetThenTheApplicationQuits_data() {
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("alert");
         QTest::newRow("done") << 0 << 1002;
@@ -156,7 +161,7 @@ private slots:
         QTest::newRow("failed") << 5000 << 5000;
         QTest::newRow("an unknown code is a failure") << 42 << 5000;
     }
-    void theResultAlertComesUnderTheSheetThenTheApplicationQuits() {
+    void theResultAlertComesAfterTheSheetThenTheApplicationQuits() {
         QFETCH(int, result);
         QFETCH(int, alert);
         StartedWindow started(result, /*gated=*/true);
@@ -169,7 +174,7 @@ private slots:
         // While the driver works, the window is locked under the sheet.
         QTRY_COMPARE(started.driver.started(), 1);
         ProgressDialogController& sheet = window.progressDialogController();
-        QTRY_COMPARE(sheet.message(), QString("Uninstalling Scan Utility…"));
+        QTRY_COMPARE(sheet.message(), QString("Uninstalling Scan Utility (1 of 1)…"));
         QVERIFY(sheet.isVisible());
         QVERIFY(sheet.isCancelEnabled());
         QVERIFY(!window.unInstallButton()->isEnabled());
@@ -180,6 +185,9 @@ private slots:
 
         QTRY_COMPARE(started.quits.count(), 1);
         QCOMPARE(answerer.codes(), (std::vector<int32_t>{1001, alert}));
+        // A failure tells how much stayed.
+        QCOMPARE(answerer.shown().back().message.contains("2 / 214"), result == 5000);
+        QVERIFY(!answerer.shown().back().overSheet);
         QVERIFY(!sheet.isVisible());
         started.window.waitForWorkers();
         QCOMPARE(started.driver.processed(), std::vector<std::string>{"Scan Utility"});
@@ -202,9 +210,42 @@ private slots:
 
         QTRY_COMPARE(started.quits.count(), 1);
         QCOMPARE(answerer.codes(), (std::vector<int32_t>{1001, 1003}));
+        QVERIFY(!answerer.shown().back().overSheet);
         started.window.waitForWorkers();
         QCOMPARE(started.driver.processed(), std::vector<std::string>{"Printer Setup Utility"});
         QVERIFY(!sheet.isVisible());
+    }
+
+    // The sheet hangs at the top of the window and keeps its place from the search to the last
+    // software, however long its message.
+    void theSheetKeepsItsPlaceFromStepToStep() {
+        StartedWindow started(0, /*gated=*/true);
+        MainWindowController& window = started.window;
+        ProgressDialogController& sheet = window.progressDialogController();
+        const QPoint searching = sheet.pos();
+        // Centred on the window, give or take the sheet's own border.
+        QVERIFY(qAbs(sheet.geometry().center().x() - window.geometry().center().x()) <= 3);
+        QVERIFY(sheet.geometry().top() >= window.geometry().top());
+        QTRY_VERIFY_WITH_TIMEOUT(started.searched(), kSearchTimeout);
+        window.tableModel().setTicked(rowNamed(window, "Printer Setup Utility"), true);
+        window.tableModel().setTicked(rowNamed(window, "Scan Utility"), true);
+        AlertAnswerer answerer(started.texts);
+        QTest::mouseClick(window.unInstallButton(), Qt::LeftButton);
+        QTRY_COMPARE(started.driver.started(), 1);
+        QCOMPARE(sheet.message(), QString("Uninstalling Printer Setup Utility (1 of 2)…"));
+        QCOMPARE(sheet.pos(), searching);
+        std::string longName;
+        for (int word = 0; word < 40; ++word) {
+            longName += "Printer Setup ";
+        }
+        sheet.setProgressSoftware(longName, 1, 2);
+        QCOMPARE(sheet.pos(), searching);
+        started.driver.openGate();
+        QTRY_COMPARE(started.driver.started(), 2);
+        QCOMPARE(sheet.message(), QString("Uninstalling Scan Utility (2 of 2)…"));
+        QCOMPARE(sheet.pos(), searching);
+        started.driver.openGate();
+        QTRY_COMPARE(started.quits.count(), 1);
     }
 
     // The whole flow with the engine's driver on the sample system: the ticked software is gone, and
@@ -249,9 +290,24 @@ private slots:
         window.start();
         QTRY_COMPARE_WITH_TIMEOUT(quits.count(), 1, kSearchTimeout);
         QCOMPARE(answerer.codes(), std::vector<int32_t>{1000});
+        QVERIFY(!answerer.shown().front().overSheet);
         window.waitForWorkers();
         QCOMPARE(window.tableModel().rowCount(), 0);
         QVERIFY(!window.unInstallButton()->isEnabled());
+    }
+
+    void aFolderThatIsNoMacSystemIsNamedAsSuchAndTheApplicationQuits() {
+        TestSystem system;
+        const Localization texts = english();
+        QTemporaryDir folder;
+        QSettings settings(folder.filePath("settings.ini"), QSettings::IniFormat);
+        MainWindowController window(texts, settings, TextDirection::LeftToRight);
+        QSignalSpy quits(&window, &MainWindowController::quitRequested);
+        AlertAnswerer answerer(texts);
+        window.start();
+        QTRY_COMPARE_WITH_TIMEOUT(quits.count(), 1, kSearchTimeout);
+        QCOMPARE(answerer.codes(), std::vector<int32_t>{1004});
+        window.waitForWorkers();
     }
 
     void theFirstStartCentresTheWindowAndTheNextUsesTheSavedFrame() {

@@ -19,6 +19,7 @@ Localization sheetTexts(const std::string& uninstallMessage = "Uninstalling %@�
                                {"SheetDialog.Message.StopApplication", "Quitting applications…"},
                                {"SheetDialog.Message.Uninstall", uninstallMessage},
                                {"SheetDialog.Message.UninstallCancel", "Cancelling…"},
+                               {"SheetDialog.Message.UninstallStep", "Uninstalling %1$@ (%2$@ of %3$@)…"},
                                {"ProgressDialog.Button.Title.Cancel", "Stop"}});
 }
 
@@ -57,12 +58,14 @@ private slots:
         QCOMPARE(sheet.isCancelEnabled(), cancelAfter);
     }
 
-    void theUninstallMessageWithoutPlaceholderShowsAlone() {
-        const Localization texts = sheetTexts("Uninstalling…");
+    void eachSoftwareIsShownWithItsPlaceInTheRun() {
+        const Localization texts = sheetTexts();
         QMainWindow window;
         ProgressDialogController sheet(texts, &window);
-        sheet.setProgressState(ProgressState::Uninstall, std::string("Printer Driver"));
-        QCOMPARE(sheet.message(), QString("Uninstalling…"));
+        sheet.setProgressState(ProgressState::StopApplication, std::nullopt);
+        sheet.setProgressSoftware("Scan Utility", 2, 3);
+        QCOMPARE(sheet.message(), QString("Uninstalling Scan Utility (2 of 3)…"));
+        QVERIFY(sheet.isCancelEnabled());
     }
 
     void cancelRaisesTheRequestOnceAndEndingClearsIt() {

@@ -1,5 +1,5 @@
-// The software table without a window: cell values and sizes, ticking into the catalogue's records, the
-// forcing of the other drivers by a TRSU row, the information text and the alignment for Arabic.
+// The software table without a window: cell values and sizes, ticking into the catalogue's records, rows
+// taken along shown ticked with their reason, the information text, and Arabic alignment and isolation.
 
 #include "ui/SoftwareSelection.h"
 #include "ui/SoftwareTableModel.h"
@@ -37,8 +37,8 @@ std::vector<bool> flags(const std::vector<SoftwareInformationRecord>& records) {
     return out;
 }
 
-// The grouped printer-driver row (a TRSU record and the inkjet driver's file), the other drivers (one of
-// them in capitals), and a utility.
+// The grouped printer-driver row (a Software Update record and the inkjet driver's file), the other drivers
+// (one of them in capitals), and a utility.
 struct DriverCatalogue {
     std::vector<SoftwareInformationRecord> records{
         record("Printer Driver", "com.apple.pkg.TORVAPrinterDrivers"), record("Inkjet Printer Driver"),
@@ -52,6 +52,7 @@ struct DriverCatalogue {
 Localization english() {
     return Localization("en", {{"Main.LanguageCode", "en"},
                                {"Main.Information.Uninstall", "Removes %@."},
+                               {"Main.Information.Forced", "Goes with %@."},
                                {"Main.TableHeader.Title.Name", "Name"}});
 }
 
@@ -88,7 +89,6 @@ private slots:
         QCOMPARE(model.rowCount(), 0);
         model.load();
         QCOMPARE(model.rowCount(), 4);
-        QCOMPARE(model.columnCount(), 4);
         QCOMPARE(model.index(3, SoftwareTableModel::NameColumn).data().toString(), QString("Scan Utility"));
         QCOMPARE(model.index(3, SoftwareTableModel::VersionColumn).data().toString(), QString("1.0"));
         QCOMPARE(model.index(3, SoftwareTableModel::SizeColumn).data().toString(), QString("1.50 MB"));
@@ -98,79 +98,44 @@ private slots:
                  QString("Scan Utility"));
         QCOMPARE(model.headerData(SoftwareTableModel::NameColumn, Qt::Horizontal).toString(),
                  QString("Name"));
-        // A key missing from the table shows the key.
-        QCOMPARE(model.headerData(SoftwareTableModel::SizeColumn, Qt::Horizontal).toString(),
-                 QString("Main.TableHeader.Title.Size"));
     }
 
-    void tickingTheGroupedRowMarksEveryRecordItStandsFor() {
+    // What goes shows ticked: a forced row ticked and greyed, with the reason as its tooltip and its
+    // accessible description, whatever its own box says; unticking the forcing row gives it back.
+    void forcedRowsShowTickedWithTheirReason() {
         DriverCatalogue catalogue;
         const Localization texts = english();
         SoftwareTableModel model(catalogue.selection, texts, TextDirection::LeftToRight);
         model.load();
-        QSignalSpy ticked(&model, &SoftwareTableModel::tickedChanged);
-        QVERIFY(model.setData(model.index(3, 0), Qt::Checked, Qt::CheckStateRole));
-        QCOMPARE(flags(catalogue.records), (std::vector<bool>{false, false, false, false, true}));
-        QVERIFY(catalogue.selection.hasTickedRow());
-        QVERIFY(model.setData(model.index(3, 0), Qt::Unchecked, Qt::CheckStateRole));
-        QVERIFY(!catalogue.selection.hasTickedRow());
-        QCOMPARE(ticked.count(), 2);
-        // Only the check box column ticks.
-        QVERIFY(!model.setData(model.index(3, 1), Qt::Checked, Qt::CheckStateRole));
-        QVERIFY(!catalogue.selection.hasTickedRow());
-    }
+        QVERIFY(!model.setData(model.index(2, 1), Qt::Checked, Qt::CheckStateRole)); // only the box ticks
+        QVERIFY(model.setData(model.index(2, 0), Qt::Checked, Qt::CheckStateRole)); // the fax driver itself
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.setTicked(0, true); // the Software Update row
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.front().at(1).toModelIndex().row(), 3); // every row may have changed
 
-    void aTickedTRSURowForcesTheOtherDriversAndReleasesThemWhenUnticked() {
-        DriverCatalogue catalogue;
-        const Localization texts = english();
-        SoftwareTableModel model(catalogue.selection, texts, TextDirection::LeftToRight);
-        model.load();
-        model.setTicked(2, true); // the fax driver by its own check box
-        model.setTicked(0, true); // the TRSU row
-
-        QVERIFY(catalogue.selection.isAppleTRSUSelected());
-        QCOMPARE(flags(catalogue.records), (std::vector<bool>{true, true, true, true, false}));
+        const QString reason = "Goes with Printer Driver.";
         for (const int forced : {1, 2}) {
-            QVERIFY(catalogue.selection.isRowForced(forced));
-            QVERIFY(!(model.flags(model.index(forced, 0)) & Qt::ItemIsEnabled));
-            QVERIFY(!(model.flags(model.index(forced, 1)) & Qt::ItemIsEnabled));
+            for (int column = 0; column < SoftwareTableModel::ColumnCount; ++column) {
+                const QModelIndex cell = model.index(forced, column);
+                QVERIFY(!(model.flags(cell) & Qt::ItemIsEnabled));
+                QCOMPARE(cell.data(Qt::ToolTipRole).toString(), reason);
+                QCOMPARE(cell.data(Qt::AccessibleDescriptionRole).toString(), reason);
+            }
+            QCOMPARE(model.index(forced, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+            QVERIFY(!model.setTicked(forced, false));
         }
         QVERIFY(model.flags(model.index(3, 0)) & Qt::ItemIsEnabled);
-        // The forced rows keep their own check marks, and cannot be changed while forced.
-        QCOMPARE(model.index(1, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
-        QCOMPARE(model.index(2, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
-        QVERIFY(!model.setTicked(1, true));
+        QVERIFY(!model.index(3, 1).data(Qt::AccessibleDescriptionRole).isValid());
+        QCOMPARE(flags(catalogue.records), (std::vector<bool>{true, true, true, true, false}));
 
         model.setTicked(0, false);
-        QVERIFY(!catalogue.selection.isAppleTRSUSelected());
-        QCOMPARE(flags(catalogue.records), (std::vector<bool>{false, false, false, true, false}));
+        QCOMPARE(model.index(1, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QCOMPARE(model.index(2, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
         QVERIFY(model.flags(model.index(1, 0)) & Qt::ItemIsEnabled);
-    }
-
-    void forcingReachesARowOutOfView() {
-        std::vector<SoftwareInformationRecord> records{
-            record("Printer Driver", "com.apple.pkg.torvaprinterdrivers")};
-        std::vector<DisplayRecord> rows{row("Printer Driver", {0})};
-        for (int i = 1; i < 40; ++i) {
-            records.push_back(record("Utility " + std::to_string(i)));
-            rows.push_back(row("Utility " + std::to_string(i), {i}));
-        }
-        records.push_back(record("Page Printer Driver"));
-        rows.push_back(row("Page Printer Driver", {40}));
-        SoftwareSelection selection(records, rows);
-        const Localization texts = english();
-        SoftwareTableModel model(selection, texts, TextDirection::LeftToRight);
-        model.load();
-        QTableView view;
-        view.setModel(&model);
-        view.resize(400, 120);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QVERIFY(view.rowViewportPosition(40) > view.viewport()->height());
-
-        QVERIFY(model.setData(model.index(0, 0), Qt::Checked, Qt::CheckStateRole));
-        QVERIFY(records[40].isMarkedForUninstall());
-        QVERIFY(!records[39].isMarkedForUninstall());
+        QCOMPARE(model.index(1, 1).data(Qt::ToolTipRole).toString(),
+                 QString("Page Printer Driver & PS Driver"));
+        QCOMPARE(flags(catalogue.records), (std::vector<bool>{false, false, false, true, false}));
     }
 
     void informationTextPrefersTheExplanationOfTheLanguage() {
@@ -186,19 +151,14 @@ private slots:
         QCOMPARE(catalogue.selection.informationText(9, texts), std::string());
     }
 
-    void aMapIndexOutsideTheRecordsIsPassedOver() {
-        std::vector<SoftwareInformationRecord> records{record("Scan Utility")};
-        std::vector<DisplayRecord> rows{row("Scan Utility", {0, 7, -1})};
-        SoftwareSelection selection(records, rows);
-        selection.setUnInstallFlag(0, true);
-        QVERIFY(records[0].isMarkedForUninstall());
-        selection.setUnInstallFlag(5, true);
-    }
-
-    void arabicRightAlignsTheTextCellsOnly() {
+    // In Arabic the text cells are right-aligned, and names, versions and sizes are isolated so that
+    // "3.00 MB" does not read "MB 3.00"; the information text isolates the name it holds.
+    void arabicRightAlignsAndIsolatesTheTextCells() {
         DriverCatalogue catalogue;
+        catalogue.rows[3].installFileSize = 3 * 1024 * 1024;
         const Localization texts = english();
-        SoftwareTableModel rightToLeft(catalogue.selection, texts, TextDirection::RightToLeft);
+        const Localization arabic("ar", {{"Main.Information.Uninstall", "يزيل %@."}});
+        SoftwareTableModel rightToLeft(catalogue.selection, arabic, TextDirection::RightToLeft);
         SoftwareTableModel leftToRight(catalogue.selection, texts, TextDirection::LeftToRight);
         rightToLeft.load();
         leftToRight.load();
@@ -210,6 +170,16 @@ private slots:
             QVERIFY(!leftToRight.index(0, column).data(Qt::TextAlignmentRole).isValid());
         }
         QVERIFY(!rightToLeft.index(0, 0).data(Qt::TextAlignmentRole).isValid());
+
+        const QString leftToRightIsolate(QChar(0x2066)), firstStrongIsolate(QChar(0x2068)),
+            pop(QChar(0x2069));
+        QCOMPARE(rightToLeft.index(3, SoftwareTableModel::SizeColumn).data().toString(),
+                 leftToRightIsolate + "3.00 MB" + pop);
+        QCOMPARE(rightToLeft.index(1, SoftwareTableModel::NameColumn).data().toString(),
+                 firstStrongIsolate + "Page Printer Driver & PS Driver" + pop);
+        QCOMPARE(QString::fromStdString(catalogue.selection.informationText(3, arabic)),
+                 "يزيل " + firstStrongIsolate + "Scan Utility" + pop + ".");
+        QCOMPARE(leftToRight.index(3, SoftwareTableModel::SizeColumn).data().toString(), QString("3.00 MB"));
     }
 };
 

@@ -7,6 +7,7 @@
 
 #include "tests/ui/AlertAnswerer.h"
 
+#include "platform/Bundle.h"
 #include "platform/Localization.h"
 
 #include <QAction>
@@ -125,12 +126,6 @@ private slots:
         QCOMPARE(quit->text(), QString("Quit Uninstaller"));
     }
 
-    void aMissingMenuTextShowsItsKey() {
-        const Localization empty;
-        Window shown(empty);
-        QVERIFY(menuTitles(*shown.window).contains("Main.Menu.QuitNewApplication"));
-    }
-
     void headersAreLocalizedAndCutShortAtTheEnd() {
         const Localization localization(
             "en", {{"Main.TableHeader.Title.Uninstall", "Remove this software from the computer for good"},
@@ -169,21 +164,37 @@ private slots:
         QCOMPARE(english.window->layoutDirection(), Qt::LeftToRight);
     }
 
-    void everyControlHasAnAccessibleName() {
-        const Localization localization = texts();
-        Window shown(localization);
-        QList<QWidget*> controls;
-        for (QWidget* widget : shown.window->findChildren<QWidget*>()) {
-            if (qobject_cast<QPushButton*>(widget) || qobject_cast<QTableView*>(widget) ||
-                qobject_cast<QProgressBar*>(widget)) {
-                controls << widget;
-            }
+    // Screen readers hear the window's controls in the window's language: the table, the sheet, its
+    // message and its indicator are named from the strings table; buttons by their titles.
+    void everyControlIsNamedInTheLanguage_data() {
+        QTest::addColumn<QString>("language");
+        for (const char* language : {"en", "ja", "fr", "de", "es", "zh_CN", "ar"}) {
+            QTest::newRow(language) << QString(language);
         }
-        QVERIFY(controls.size() >= 5);
-        for (QWidget* control : controls) {
-            const auto* button = qobject_cast<QPushButton*>(control);
-            QVERIFY2(!control->accessibleName().isEmpty() || (button != nullptr && !button->text().isEmpty()),
-                     qPrintable(control->objectName()));
+    }
+    void everyControlIsNamedInTheLanguage() {
+        QFETCH(QString, language);
+        const Localization localization = Localization::load(*Bundle::mainBundle(), {language.toStdString()});
+        QCOMPARE(QString::fromStdString(localization.language()), language);
+        const Localization english = Localization::load(*Bundle::mainBundle(), {"en"});
+        Window shown(localization);
+        ProgressDialogController& sheet = shown.window->progressDialogController();
+        const std::pair<QWidget*, const char*> named[] = {
+            {shown.window->softwareTable(), "Main.Accessibility.Table"},
+            {&sheet, "ProgressDialog.Accessibility.Sheet"},
+            {sheet.findChild<QLabel*>("mMessageField"), "ProgressDialog.Accessibility.Message"},
+            {sheet.findChild<QProgressBar*>("mProgressIndicator"), "ProgressDialog.Accessibility.Indicator"},
+        };
+        for (const auto& [control, key] : named) {
+            QVERIFY2(control != nullptr, key);
+            QCOMPARE(control->accessibleName(), QString::fromStdString(localization.localizedString(key)));
+            QVERIFY2(language == "en" ||
+                         control->accessibleName() != QString::fromStdString(english.localizedString(key)),
+                     key);
+        }
+        for (QPushButton* button : shown.window->findChildren<QPushButton*>()) {
+            QVERIFY2(!button->accessibleName().isEmpty() || !button->text().isEmpty(),
+                     qPrintable(button->objectName()));
         }
     }
 

@@ -235,13 +235,13 @@ std::vector<std::pair<std::string, std::string>> explanations(const std::string&
 }
 
 // The maker's script lines leave a marker inside the system when they run: before the uninstall in the
-// software's own folder, afterwards in the shared users' folder.
+// software's own folder, afterwards in the shared caches folder.
 std::vector<std::string> preUninstall(const std::string& marker, const std::string& folder) {
     return {"/usr/bin/touch " + folder + "/." + marker + "-uninstalling"};
 }
 
 std::vector<std::string> postUninstall(const std::string& marker) {
-    return {"/usr/bin/touch /Users/Shared/.torva-" + marker + "-removed"};
+    return {"/usr/bin/touch /Library/Caches/.torva-" + marker + "-removed"};
 }
 
 const std::vector<std::string> kSharedRestPaths = {"/Library/Printers/TORVA/Common",

@@ -4,8 +4,8 @@
 #include "receipts/BomReader.h"
 #include "receipts/ReceiptDatabase.h"
 
+#include "platform/ConfinedRemover.h"
 #include "platform/FileManager.h"
-#include "platform/SystemRoot.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,9 +13,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -156,11 +153,26 @@ void reportRemovalError(const std::string& path, const std::string& fileName, in
         std::strerror(error));
 }
 
-// Removes one file (a link itself, never its target) inside the volume; false with errno set.
-bool unlinkInVolume(const std::string& path) {
-    std::string name;
-    const UniqueFd parent = SystemRoot::openParent(path, name);
-    return parent.valid() && ::unlinkat(parent.get(), name.c_str(), 0) == 0;
+// Removes one file of a receipt, walking from the volume without following any link on the way (a
+// receipts folder that is a link leads into someone's files); 0, or the errno that says why not.
+int removeInVolume(ConfinedRemover& remover, const std::string& path) {
+    switch (remover.removeItem(path)) {
+    case ConfinedRemover::Outcome::Deleted:
+        return 0;
+    case ConfinedRemover::Outcome::Missing:
+        return ENOENT;
+    case ConfinedRemover::Outcome::UnsafeLink:
+        return ELOOP;
+    case ConfinedRemover::Outcome::Protected:
+    case ConfinedRemover::Outcome::NotReadable:
+        return EPERM;
+    case ConfinedRemover::Outcome::WrongKind:
+    case ConfinedRemover::Outcome::NotEmpty:
+        return EISDIR;
+    case ConfinedRemover::Outcome::Failed:
+        break;
+    }
+    return remover.lastError();
 }
 
 int forget(const Arguments& arguments, const ReceiptDatabase& database) {
@@ -170,15 +182,20 @@ int forget(const Arguments& arguments, const ReceiptDatabase& database) {
     }
     // The bill of materials goes first; when it cannot be removed the receipt stays whole, as on macOS.
     // A receipt that has lost its bill of materials can still be forgotten.
+    ConfinedRemover remover;
     bool removed = true;
-    if (!unlinkInVolume(receipt->bomPath()) && errno != ENOENT) {
-        reportRemovalError(receipt->bomPath(), arguments.identifier + ".bom", errno);
+    if (const int error = removeInVolume(remover, receipt->bomPath()); error != 0 && error != ENOENT) {
+        reportRemovalError(receipt->bomPath(), arguments.identifier + ".bom", error);
         removed = false;
     }
-    if (removed && !unlinkInVolume(receipt->plistPath())) {
-        reportRemovalError(receipt->plistPath(), arguments.identifier + ".plist", errno);
+    if (const int error = removed ? removeInVolume(remover, receipt->plistPath()) : 0; error != 0) {
+        reportRemovalError(receipt->plistPath(), arguments.identifier + ".plist", error);
+        removed = false;
     }
-    // macOS reports the package as forgotten even when a deletion failed, and exits with 0.
+    // A receipt that is still there was not forgotten, whatever a caller would like to hear.
+    if (!removed) {
+        return 1;
+    }
     std::fprintf(stdout, "Forgot package '%s' on '%s'.\n", arguments.identifier.c_str(),
                  arguments.volume.c_str());
     return 0;

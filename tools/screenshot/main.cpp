@@ -1,7 +1,11 @@
 // uninstaller-screenshot --root DIR [--language L] [--window PNG] [--sheet PNG] [--alert PNG]: starts the
-// window on the system in DIR, waits for its search, and writes pictures of it: the table with a row
-// ticked and selected, the uninstall sheet over it, and the confirmation alert over it. Alerts that
-// would wait for a user are answered, so the program always ends.
+// window on the system in DIR, waits for its search, and writes pictures of it: the table with the first
+// and last rows ticked and the last selected, the uninstall sheet over it, and the confirmation alert
+// over it. Sheet and alert are drawn onto the window's picture, dimmed, where they would open. Alerts
+// that would wait for a user are answered, so the program always ends.
+//
+// uninstaller-screenshot --compare A.png B.png: exit 0 when the two pictures are the same, pixel for
+// pixel, 1 when they differ (with how), 2 when one cannot be read.
 
 #include "ui/AlertPanelManager.h"
 #include "ui/LanguageChoice.h"
@@ -9,6 +13,7 @@
 #include "ui/ProgressDialogController.h"
 #include "ui/SoftwareTableModel.h"
 
+#include "catalogue/RowTicks.h"
 #include "engine/AlertMessage.h"
 #include "platform/Bundle.h"
 #include "platform/Localization.h"
@@ -47,11 +52,10 @@ void settle(int milliseconds) {
 
 // The window with a panel drawn over it: the window dimmed, the panel with a shadow, at the top below
 // the menu bar for a sheet, a third of the way down for an alert.
-QImage compose(QMainWindow& window, QWidget& panel, bool asSheet) {
+QImage compose(QMainWindow& window, const QPixmap& top, bool asSheet) {
     QImage canvas = window.grab().toImage().convertToFormat(QImage::Format_ARGB32);
     QPainter painter(&canvas);
     painter.fillRect(canvas.rect(), QColor(0, 0, 0, 50));
-    const QPixmap top = panel.grab();
     const int x = (canvas.width() - top.width()) / 2;
     const int y = asSheet ? window.menuBar()->height() : (canvas.height() - top.height()) / 3;
     for (int spread = 6; spread > 0; --spread) {
@@ -75,6 +79,36 @@ bool save(const QImage& image, const QString& path) {
     return true;
 }
 
+// Whether two pictures are the same, pixel for pixel, with how they differ on standard output.
+int compare(const QStringList& pictures) {
+    if (pictures.size() != 2) {
+        std::fputs("uninstaller-screenshot: --compare needs two pictures\n", stderr);
+        return kUsage;
+    }
+    const QImage before = QImage(pictures[0]).convertToFormat(QImage::Format_ARGB32);
+    const QImage now = QImage(pictures[1]).convertToFormat(QImage::Format_ARGB32);
+    if (before.isNull() || now.isNull()) {
+        std::fprintf(stderr, "uninstaller-screenshot: cannot read %s\n",
+                     qPrintable(before.isNull() ? pictures[0] : pictures[1]));
+        return kUsage;
+    }
+    if (before.size() != now.size()) {
+        std::printf("%dx%d, now %dx%d\n", before.width(), before.height(), now.width(), now.height());
+        return kFailed;
+    }
+    long differing = 0;
+    for (int y = 0; y < before.height(); ++y) {
+        for (int x = 0; x < before.width(); ++x) {
+            differing += before.pixel(x, y) != now.pixel(x, y) ? 1 : 0;
+        }
+    }
+    if (differing > 0) {
+        std::printf("%ld pixels differ\n", differing);
+        return kFailed;
+    }
+    return kDone;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -90,8 +124,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption windowPicture("window", "Writes the window with a row ticked.", "png");
     const QCommandLineOption sheetPicture("sheet", "Writes the uninstall sheet over the window.", "png");
     const QCommandLineOption alertPicture("alert", "Writes the confirmation alert over the window.", "png");
-    parser.addOptions({root, language, windowPicture, sheetPicture, alertPicture});
+    const QCommandLineOption comparePictures("compare",
+                                             "Compares two pictures: exit 0 when they are the same.");
+    parser.addOptions({root, language, windowPicture, sheetPicture, alertPicture, comparePictures});
     parser.process(application);
+    if (parser.isSet(comparePictures)) {
+        return compare(parser.positionalArguments());
+    }
     if (!parser.isSet(root)) {
         std::fputs("uninstaller-screenshot: --root is missing\n", stderr);
         return kUsage;
@@ -141,35 +180,43 @@ int main(int argc, char** argv) {
         std::fputs("uninstaller-screenshot: the window found no software to show\n", stderr);
         status = kFailed;
     } else {
-        const int row = std::min(2, window.tableModel().rowCount() - 1);
+        // The first and the last row ticked (on the sample system the printer drivers, which take the fax
+        // driver along, and a utility), the last one selected.
+        const int row = window.tableModel().rowCount() - 1;
+        window.tableModel().setTicked(0, true);
         window.tableModel().setTicked(row, true);
         // setCurrentIndex rather than selectRow, which finds no column at the edge of a right-to-left view.
         window.softwareTable()->setCurrentIndex(
             window.tableModel().index(row, SoftwareTableModel::NameColumn));
+        const std::vector<DisplayRecord>& rows = window.store().getMSoftwareInformationForDisplayArray();
+        const std::vector<RowTicks::Taken> taken =
+            RowTicks::takenRows(rows, window.store().getMSoftwareInformationArray());
         settle(200);
         if (parser.isSet(windowPicture) && !save(window.grab().toImage(), parser.value(windowPicture))) {
             status = kFailed;
         }
         if (parser.isSet(sheetPicture)) {
-            ProgressDialogController& sheet = window.progressDialogController();
-            const QString name =
-                window.tableModel().index(row, SoftwareTableModel::NameColumn).data().toString();
-            sheet.setProgressState(ProgressState::Clear, std::nullopt);
-            sheet.setProgressState(ProgressState::Uninstall, name.toStdString());
+            // The second software of the run, as the uninstall shows it. A sheet never drawn before, drawn
+            // at once: its busy indicator then stands at the start of its animation, so that the picture
+            // is the same on every run.
+            ProgressDialogController sheet(texts, &window);
+            sheet.setLayoutDirection(window.layoutDirection());
+            const size_t shown = std::min<size_t>(1, taken.size() - 1);
+            sheet.setProgressSoftware(rows[taken[shown].row].applicationName, shown + 1, taken.size());
             sheet.startProgressDialog([](int) {});
-            settle(300);
-            if (!save(compose(window, sheet, /*asSheet=*/true), parser.value(sheetPicture))) {
+            const QPixmap panel = sheet.grab();
+            if (!save(compose(window, panel, /*asSheet=*/true), parser.value(sheetPicture))) {
                 status = kFailed;
             }
             sheet.endProgressDialog();
         }
         if (parser.isSet(alertPicture)) {
-            std::unique_ptr<QMessageBox> box =
-                AlertPanelManager::makeMessageBox(*AlertMessage::forCode(1001, texts), &window);
+            std::unique_ptr<QMessageBox> box = AlertPanelManager::makeMessageBox(
+                AlertMessage::confirmation(AlertMessage::removalItems(rows, taken, texts), texts), &window);
             box->setWindowModality(Qt::NonModal);
             box->show();
             settle(200);
-            if (!save(compose(window, *box, /*asSheet=*/false), parser.value(alertPicture))) {
+            if (!save(compose(window, box->grab(), /*asSheet=*/false), parser.value(alertPicture))) {
                 status = kFailed;
             }
             box->hide();

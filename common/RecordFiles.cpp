@@ -1,0 +1,54 @@
+#include "common/RecordFiles.h"
+
+#include "platform/Path.h"
+#include "platform/PropertyList.h"
+
+#include <array>
+
+namespace {
+
+// In comparison form (standardized, case-folded).
+constexpr std::array<std::string_view, 5> kReceiptsFolders = {
+    "/library/receipts",
+    "/var/db/receipts",
+    "/private/var/db/receipts",
+    "/system/library/receipts",
+    "/library/apple/system/library/receipts",
+};
+
+bool strictlyWithin(std::string_view key, std::string_view folder) {
+    return key != folder && path::isInFolder(key, folder);
+}
+
+} // namespace
+
+bool RecordFiles::isInformationFile(std::string_view systemPath) {
+    constexpr std::string_view prefix = "com.torva.";
+    constexpr std::string_view suffix = ".uninstalllist.plist";
+    const std::string key = path::comparisonKey(systemPath);
+    if (path::deletingLastComponent(key) != "/library/preferences") {
+        return false;
+    }
+    const std::string name = path::lastComponent(key);
+    return name.size() > prefix.size() + suffix.size() && name.starts_with(prefix) && name.ends_with(suffix);
+}
+
+bool RecordFiles::isInReceiptsFolder(std::string_view systemPath) {
+    const std::string key = path::comparisonKey(systemPath);
+    for (const std::string_view folder : kReceiptsFolders) {
+        if (strictlyWithin(key, folder)) {
+            return true;
+        }
+    }
+    // "/users/NAME/library/receipts/…": the receipts of a home folder installed to as a volume.
+    constexpr std::string_view users = "/users/";
+    const size_t name = key.find('/', users.size());
+    return key.starts_with(users) && name != std::string::npos && name > users.size() &&
+           key.compare(name, std::string_view("/library/receipts/").size(), "/library/receipts/") == 0;
+}
+
+bool RecordFiles::isReceiptBundleOf(const std::string& bundlePath, const std::string& identifier) {
+    const std::optional<PlistValue> info =
+        PropertyList::readDictionary(path::join(bundlePath, "Contents/Info.plist"));
+    return info && !identifier.empty() && info->stringForKey("CFBundleIdentifier") == identifier;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+/// The files through which the program knows installed software: the uninstall information files in
+/// /Library/Preferences and the package receipts in the receipts folders. No removal list takes them;
+/// only the information-file and receipt steps remove them, and only a software's own.
+class RecordFiles {
+public:
+    /// True for "/Library/Preferences/com.torva.<name>.UnInstallList.plist", compared as a Mac compares
+    /// names.
+    static bool isInformationFile(std::string_view systemPath);
+
+    /// True for an item inside a receipts folder: /Library/Receipts, /var/db/receipts (or
+    /// /private/var/db/receipts), /System/Library/Receipts, /Library/Apple/System/Library/Receipts, or
+    /// a home folder's Library/Receipts.
+    static bool isInReceiptsFolder(std::string_view systemPath);
+
+    /// True when the receipt bundle at a system path was written for the package `identifier` (its
+    /// Contents/Info.plist names it as "CFBundleIdentifier"); false when it names another package or
+    /// none, or cannot be read.
+    static bool isReceiptBundleOf(const std::string& bundlePath, const std::string& identifier);
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "engine/EngineAction.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+/// How an uninstall run ended and what it did, counted from its actions: the last line of the audit log,
+/// the closing message of the command line and of the window.
+struct RunSummary {
+    enum class Result {
+        Done,      // every ticked software is gone
+        Failed,    // something that was to go is still there, or a step failed
+        Cancelled, // the user stopped the run between two software
+        Refused,   // the run did not start: nothing was changed
+    };
+
+    struct Counts {
+        size_t removed = 0;     // deleted, edited out of a preference file, or a receipt forgotten
+        size_t skipped = 0;     // left alone on purpose (a folder that still holds files, a refused line)
+        size_t failed = 0;      // still there although it was to go
+        size_t alreadyGone = 0; // not there any more when its turn came
+        /// Everything the run meant to remove or change.
+        size_t total() const { return removed + skipped + failed + alreadyGone; }
+    };
+
+    struct Software {
+        std::string name;
+        Result result = Result::Done;
+        Counts counts;
+        std::vector<EngineAction> failures;
+    };
+
+    std::string runId;
+    Result result = Result::Done;
+    Counts counts;
+    /// Why the run failed, was refused or stopped; empty when it is done.
+    std::string reason;
+    /// The ticked software in the order it was taken.
+    std::vector<Software> software;
+
+    /// The word the log and the JSON output use: "done", "failed", "cancelled", "refused".
+    static const char* resultName(Result result);
+
+    /// Adds an action to the counts it belongs to (a step without an item, such as a script line that
+    /// ran, counts nowhere).
+    static void count(const EngineAction& action, Counts& counts);
+};
