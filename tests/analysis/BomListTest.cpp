@@ -51,7 +51,7 @@ TEST(BomLists, InstallRootFromInstallPointAndVolume) {
     EXPECT_EQ(files("Applications", std::nullopt)[0], "/Applications/Foo.app/Contents/Info.plist");
 }
 
-TEST(BomLists, EachKindFromItsOwnRunAndTheInstallRootAsAFolder) {
+TEST(BomLists, EachKindInItsOwnListAndTheInstallRootAsAFolder) {
     TestSystem system;
     const InstalledPackage package = PackageFixture::install(
         system,
@@ -61,7 +61,7 @@ TEST(BomLists, EachKindFromItsOwnRunAndTheInstallRootAsAFolder) {
     EXPECT_EQ(
         sorted(analysis.getMUnInstallFilePathArray()),
         (Paths{"/Applications/Foo.app/Contents/Info.plist", "/Applications/Foo.app/Contents/MacOS/Foo"}));
-    // "." and the empty last line both name the install root: listed once.
+    // The BOM names the install root as ".": listed once.
     EXPECT_EQ(sorted(analysis.getMUnInstallFolderPathArray()),
               (Paths{"/Applications", "/Applications/Foo.app", "/Applications/Foo.app/Contents",
                      "/Applications/Foo.app/Contents/MacOS"}));
