@@ -191,7 +191,7 @@ AnalyzePathManager::listBom(const std::optional<std::string>& bomPath,
 }
 
 AnalyzePathManager::BomPathProblem AnalyzePathManager::appendBomRelativePath(std::string_view entryPath,
-                                                                           std::string& out) {
+                                                                             std::string& out) {
     // Such names would make a path that is not the item the package installed.
     for (const char odd : {'\n', '\t', '\0'}) {
         if (entryPath.find(odd) != std::string_view::npos) {
