@@ -12,6 +12,7 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake ninja-build ccache g++ clang pkg-config qt6-base-dev libplist-dev libcups2-dev zlib1g-dev \
 	libutf8proc-dev man-db groff-base \
 	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb xauth \
+	nlohmann-json3-dev libvalijson-dev original-awk \
 	fonts-noto-core fonts-noto-cjk
 
 .PHONY: deps build test test-sanitize test-thread demo demo-programs bench fuzz clean

@@ -30,25 +30,32 @@ std::string wrapped(const std::string& text, size_t indent, size_t column = 0) {
     return out + '\n';
 }
 
+// Keeps the first reason: what comes after an error is still read, but the first one is told.
+void fail(CommandLine& line, std::string reason) {
+    if (!line.error) {
+        line.error = std::move(reason);
+    }
+}
+
 // Stores one option with its value (nullopt for a switch); false, with the reason in `line.error`, when
 // it cannot be taken.
 bool take(CommandLine& line, const OptionSpec& option, const std::string& given,
           const std::optional<std::string>& value) {
     if (option.flag != nullptr) {
         if (value) {
-            line.error = given + " takes no value";
+            fail(line, given + " takes no value");
             return false;
         }
         line.*option.flag = true;
         return true;
     }
     if (!value || value->empty()) {
-        line.error = given + " needs " + option.valueName;
+        fail(line, given + " needs " + option.valueName);
         return false;
     }
     // A second value would silently win over the first: which system or log was meant is unclear.
     if (line.*option.value) {
-        line.error = std::string(option.longName) + " is given twice";
+        fail(line, std::string(option.longName) + " is given twice");
         return false;
     }
     line.*option.value = *value;
@@ -116,6 +123,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
     CommandLine line;
     std::vector<const OptionSpec*> given;
     bool onlyOperands = false;
+    // After an error the rest is still read, so that the command and --json are known wherever they
+    // were given: uninstall --json reports a usage error as JSON too.
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (onlyOperands) {
@@ -131,8 +140,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
             const std::string name = argument.substr(0, equals);
             const OptionSpec* option = commandtable::findLong(name);
             if (option == nullptr) {
-                line.error = "unknown option '" + name + "'";
-                return line;
+                fail(line, "unknown option '" + name + "'");
+                continue;
             }
             std::optional<std::string> value;
             if (equals != std::string::npos) {
@@ -140,10 +149,9 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
             } else if (option->value != nullptr && i + 1 < arguments.size()) {
                 value = arguments[++i];
             }
-            if (!take(line, *option, name, value)) {
-                return line;
+            if (take(line, *option, name, value)) {
+                given.push_back(option);
             }
-            given.push_back(option);
             continue;
         }
         if (argument.size() > 1 && argument.front() == '-') {
@@ -151,8 +159,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
             for (size_t at = 1; at < argument.size(); ++at) {
                 const OptionSpec* option = commandtable::findShort(argument[at]);
                 if (option == nullptr || option->flag == nullptr) {
-                    line.error = "unknown option '-" + std::string(1, argument[at]) + "'";
-                    return line;
+                    fail(line, "unknown option '-" + std::string(1, argument[at]) + "'");
+                    continue;
                 }
                 take(line, *option, displayName(*option), std::nullopt);
                 given.push_back(option);
@@ -162,8 +170,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
         if (line.command == Command::None) {
             const CommandSpec* command = commandtable::findCommand(argument);
             if (command == nullptr) {
-                line.error = "unknown command '" + argument + "'";
-                return line;
+                fail(line, "unknown command '" + argument + "'");
+                continue;
             }
             line.command = command->command;
             // The words to complete are taken as they come, options among them.
@@ -172,7 +180,9 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
         }
         line.names.push_back(argument);
     }
-    check(line, given);
+    if (!line.error) {
+        check(line, given);
+    }
     return line;
 }
 

@@ -42,7 +42,8 @@ const std::vector<OptionSpec>& options() {
          "run or changed (such steps are listed as skipped)",
          {}, nullptr, &CommandLine::root},
         {"--quiet", 'q', nullptr, ValueKind::None,
-         "print only errors",
+         "print only errors; the default when standard output is not a terminal (a log file, a management "
+         "tool), unless --verbose is given",
          {}, &CommandLine::quiet, nullptr},
         {"--verbose", 'v', nullptr, ValueKind::None,
          "print every action of an uninstall as it happens, in the words of its log",
@@ -54,8 +55,9 @@ const std::vector<OptionSpec>& options() {
          "show the version",
          {}, &CommandLine::version, nullptr},
         {"--json", 0, nullptr, ValueKind::None,
-         "print JSON: the rows with the records and packages behind each, or the plan",
-         {C::List, C::Plan}, &CommandLine::json, nullptr},
+         "print JSON: the rows with the records and packages behind each, the plan, or the result of an "
+         "uninstall however it ended (its messages then go to standard error)",
+         {C::List, C::Plan, C::Uninstall}, &CommandLine::json, nullptr},
         {"--all", 0, nullptr, ValueKind::None,
          "every row, instead of names",
          {C::Plan, C::Uninstall}, &CommandLine::all, nullptr},

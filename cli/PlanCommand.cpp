@@ -206,7 +206,8 @@ void PlanCommand::printJson(const UninstallPlan& plan, std::ostream& out) {
 ExitStatus PlanCommand::run(StoreSoftwareInformationManager& store, const CommandLine& line,
                             std::ostream& out, std::ostream& err) {
     if (!RowSelection::select(store, line.names, line.all, err,
-                              line.quiet ? RowSelection::Notice::Quiet : RowSelection::Notice::Print)) {
+                              line.quiet ? RowSelection::Notice::Quiet : RowSelection::Notice::Print)
+             .unknown.empty()) {
         return ExitStatus::Usage;
     }
     std::string problem;

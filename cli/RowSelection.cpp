@@ -46,19 +46,35 @@ RowSelection::Result RowSelection::tick(StoreSoftwareInformationManager& store,
     return result;
 }
 
-std::optional<RowSelection::Result> RowSelection::select(StoreSoftwareInformationManager& store,
-                                                         const std::vector<std::string>& names, bool all,
-                                                         std::ostream& err, Notice notice) {
+namespace {
+
+std::string unknownText(const std::string& name) {
+    return "no row is called \"" + name + "\"";
+}
+
+} // namespace
+
+std::string RowSelection::unknownReason(const Result& result) {
+    std::string reason;
+    for (const std::string& name : result.unknown) {
+        reason += (reason.empty() ? "" : "; ") + unknownText(name);
+    }
+    return reason;
+}
+
+RowSelection::Result RowSelection::select(StoreSoftwareInformationManager& store,
+                                          const std::vector<std::string>& names, bool all, std::ostream& err,
+                                          Notice notice) {
     Result result = tick(store, names, all);
     if (!result.unknown.empty()) {
         for (const std::string& name : result.unknown) {
-            err << "uninstaller-cli: no row is called \"" << name << "\"\n";
+            err << "uninstaller-cli: " << unknownText(name) << "\n";
         }
         err << "The rows are:\n";
         for (const std::string& name : rowNames(store)) {
             err << "  " << name << "\n";
         }
-        return std::nullopt;
+        return result;
     }
     if (!result.forced.empty() && notice == Notice::Print) {
         err << "Also removing ";

@@ -3,7 +3,6 @@
 #include "catalogue/RowTicks.h"
 
 #include <iosfwd>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,10 +29,12 @@ public:
     enum class Notice { Print, Quiet };
 
     /// tick(), telling `err` which rows a Software Update driver row took along and why, or which names
-    /// are unknown and what the rows are called; nullopt (nothing ticked) for an unknown name.
-    static std::optional<Result> select(StoreSoftwareInformationManager& store,
-                                        const std::vector<std::string>& names, bool all, std::ostream& err,
-                                        Notice notice = Notice::Print);
+    /// are unknown and what the rows are called (then nothing is ticked).
+    static Result select(StoreSoftwareInformationManager& store, const std::vector<std::string>& names,
+                         bool all, std::ostream& err, Notice notice = Notice::Print);
+
+    /// Why the unknown names of a result cannot be used, in one line; "" when every name is a row's.
+    static std::string unknownReason(const Result& result);
 
     /// The names of all rows, in order.
     static std::vector<std::string> rowNames(const StoreSoftwareInformationManager& store);

@@ -5,6 +5,7 @@
 #include "cli/CommandLine.h"
 #include "cli/RowSelection.h"
 #include "cli/TerminalProgress.h"
+#include "cli/UninstallReport.h"
 #include "engine/AlertMessage.h"
 #include "engine/RunSummary.h"
 #include "engine/UnInstallSoftwareManager.h"
@@ -81,57 +82,63 @@ ExitStatus UninstallCommand::exitStatusOf(int32_t code) {
 }
 
 ExitStatus UninstallCommand::run(StoreSoftwareInformationManager& store, const CommandLine& line,
-                                 std::ostream& out, std::ostream& err) {
-    const std::optional<RowSelection::Result> selection =
+                                 std::ostream& out, std::ostream& err, UninstallReport& report) {
+    // With --json, standard output is the report's alone.
+    std::ostream& text = line.json ? err : out;
+    const RowSelection::Result selection =
         RowSelection::select(store, line.names, line.all, err,
                              line.quiet ? RowSelection::Notice::Quiet : RowSelection::Notice::Print);
-    if (!selection) {
+    if (!selection.unknown.empty()) {
+        report.setStopped(RunSummary::Result::Refused, RowSelection::unknownReason(selection));
         return ExitStatus::Usage;
     }
+    report.setRows(selection.ticked, selection.forced);
     const Localization& texts = Localization::shared();
     if (!line.yes) {
         if (!Terminal::isInteractive()) {
-            err << "uninstaller-cli: there is no terminal to ask on; give --yes to uninstall without a "
-                   "question\n";
-            return ExitStatus::Usage;
+            return report.refuse(ExitStatus::Usage,
+                                 "there is no terminal to ask on; give --yes to uninstall without a question",
+                                 err);
         }
         if (!confirmed(AlertMessage::removalItems(store.getMSoftwareInformationForDisplayArray(),
-                                                  selection->taken, texts),
+                                                  selection.taken, texts),
                        texts, err)) {
             err << "Nothing was removed.\n";
+            report.setStopped(RunSummary::Result::Cancelled, "the question was answered no");
             return ExitStatus::Cancelled;
         }
     }
     std::string problem;
     const std::unique_ptr<ProcessManager> processes = CliProcesses::create(problem);
     if (!processes) {
-        err << "uninstaller-cli: " << problem << '\n';
-        return ExitStatus::CannotRead;
+        return report.refuse(ExitStatus::CannotRead, problem, err);
     }
     // Ctrl-C is the Cancel button: the software in hand is finished first.
     InterruptSignal::install(texts.localizedString("SheetDialog.Message.UninstallCancel") + "\n");
-    TerminalProgress progress(out, texts,
+    TerminalProgress progress(text, texts,
                               line.quiet ? TerminalProgress::Lines::Quiet : TerminalProgress::Lines::Print);
     UnInstallSoftwareManager driver(progress, *processes);
     driver.setMinimumDuration(std::chrono::milliseconds(0));
     driver.setAuditLogPath(line.logFile);
-    driver.setRunOrigin(
-        {"uninstaller-cli", UNINSTALLER_VERSION, "cli", selection->ticked, selection->forced});
+    driver.setRunOrigin({"uninstaller-cli", UNINSTALLER_VERSION, "cli", selection.ticked, selection.forced});
     driver.setAllSoftwareRestPathListArray(store.getMergedAllSoftwareRestPathList());
     if (!driver.openAuditLog()) {
+        report.setAuditLog(driver.auditLogLocation(), driver.auditLogProblem());
         if (line.logFile) {
-            err << "uninstaller-cli: " << *driver.auditLogProblem() << "; nothing was changed\n";
-            return ExitStatus::CannotRead;
+            return report.refuse(ExitStatus::CannotRead, *driver.auditLogProblem() + "; nothing was changed",
+                                 err);
         }
         err << "uninstaller-cli: " << *driver.auditLogProblem() << "; the uninstall goes on without it\n";
     }
     if (line.verbose) {
-        driver.setActionListener([&out](const std::string& software, const EngineAction& action) {
-            out << (software.empty() ? "" : software + ": ") << action.text() << '\n';
+        driver.setActionListener([&text](const std::string& software, const EngineAction& action) {
+            text << (software.empty() ? "" : software + ": ") << action.text() << '\n';
         });
     }
     const int32_t code = driver.processUnInstall(&store.getMSoftwareInformationArray());
     const RunSummary& summary = driver.summary();
+    report.setRun(summary);
+    report.setAuditLog(driver.auditLogLocation(), driver.auditLogProblem());
     const UnInstallSoftwareManager::Refusal refusal = driver.refusal();
     if (refusal == UnInstallSoftwareManager::Refusal::SystemBusy ||
         refusal == UnInstallSoftwareManager::Refusal::LogUnopenable) {
@@ -142,7 +149,7 @@ ExitStatus UninstallCommand::run(StoreSoftwareInformationManager& store, const C
     const std::optional<AlertMessage> result =
         AlertMessage::forCode(code == UnInstallSoftwareManager::kDone ? 1002 : code, texts);
     if (result && (code != UnInstallSoftwareManager::kDone || !line.quiet)) {
-        printAlert(inTerminalWords(*result, texts), code == UnInstallSoftwareManager::kDone ? out : err);
+        printAlert(inTerminalWords(*result, texts), code == UnInstallSoftwareManager::kDone ? text : err);
     }
     printLeftAlone(driver.report(), err);
     if (summary.result == RunSummary::Result::Failed) {

@@ -7,9 +7,11 @@
 #include "cli/ListCommand.h"
 #include "cli/PlanCommand.h"
 #include "cli/UninstallCommand.h"
+#include "cli/UninstallReport.h"
 #include "platform/Bundle.h"
 #include "platform/Localization.h"
 #include "platform/SystemRoot.h"
+#include "platform/Terminal.h"
 
 #include <cerrno>
 #include <iostream>
@@ -28,9 +30,10 @@ void reportNothingFound() {
               << '\n';
 }
 
-ExitStatus run(const CommandLine& line) {
+ExitStatus run(const CommandLine& line, UninstallReport& report) {
     if (line.error) {
         std::cerr << CommandLine::usageError(*line.error);
+        report.setStopped(RunSummary::Result::Refused, *line.error);
         return ExitStatus::Usage;
     }
     if (line.help) {
@@ -46,19 +49,20 @@ ExitStatus run(const CommandLine& line) {
         return ExitStatus::Done;
     }
     if (line.root && !SystemRoot::set(*line.root)) {
-        std::cerr << "uninstaller-cli: " << *line.root
-                  << (errno == ENOENT ? " does not exist\n" : " is not a folder\n");
-        return ExitStatus::CannotRead;
+        const bool missing = errno == ENOENT;
+        return report.refuse(ExitStatus::CannotRead,
+                             *line.root + (missing ? " does not exist" : " is not a folder"), std::cerr);
     }
 
     SearchSoftwareInformationManager search;
     StoreSoftwareInformationManager store;
     const StartupSearch::Outcome outcome = StartupSearch::run(search, store);
     if (outcome == StartupSearch::Outcome::NotASystem) {
-        std::cerr << "uninstaller-cli: " << line.root.value_or("/")
-                  << " is not a macOS system: it has neither "
-                     "/System/Library/CoreServices/SystemVersion.plist nor /Library\n";
-        return ExitStatus::CannotRead;
+        return report.refuse(ExitStatus::CannotRead,
+                             line.root.value_or("/") +
+                                 " is not a macOS system: it has neither "
+                                 "/System/Library/CoreServices/SystemVersion.plist nor /Library",
+                             std::cerr);
     }
     ListCommand::printWarnings(
         store, std::cerr, line.json ? ListCommand::RowWarnings::Leave : ListCommand::RowWarnings::Include);
@@ -68,13 +72,14 @@ ExitStatus run(const CommandLine& line) {
             std::cout << "[]\n";
         }
         reportNothingFound();
+        report.setStopped(RunSummary::Result::Refused, "no TORVA software was found");
         return ExitStatus::NothingFound;
     }
     switch (line.command) {
     case Command::Plan:
         return PlanCommand::run(store, line, std::cout, std::cerr);
     case Command::Uninstall:
-        return UninstallCommand::run(store, line, std::cout, std::cerr);
+        return UninstallCommand::run(store, line, std::cout, std::cerr, report);
     default:
         break;
     }
@@ -89,5 +94,18 @@ ExitStatus run(const CommandLine& line) {
 } // namespace
 
 int main(int argc, char** argv) {
-    return exitCode(run(CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc))));
+    CommandLine line = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+    // Nobody watches a log file or a management tool's capture as it is written: only errors go there,
+    // unless every action was asked for.
+    if (!line.verbose && !Terminal::isOutputTerminal()) {
+        line.quiet = true;
+    }
+    UninstallReport report;
+    report.setRows(line.names, {});
+    const ExitStatus status = run(line, report);
+    // uninstall --json ends with its report whatever happened, a usage error included.
+    if (line.command == Command::Uninstall && line.json && !line.help && !line.version) {
+        std::cout << report.json(status) << std::flush;
+    }
+    return exitCode(status);
 }

@@ -26,7 +26,8 @@ struct RunSummary {
     };
 
     struct Software {
-        std::string name;
+        std::string name; // the record's "ApplicationName"
+        std::string row;  // the row it is shown under ("Printer Driver" for both printer drivers)
         Result result = Result::Done;
         Counts counts;
         std::vector<EngineAction> failures;
@@ -37,7 +38,8 @@ struct RunSummary {
     Counts counts;
     /// Why the run failed, was refused or stopped; empty when it is done.
     std::string reason;
-    /// The ticked software in the order it was taken.
+    /// Every ticked software, in the order the run takes them; those a cancel left untouched are
+    /// Cancelled. Empty when the run was refused before it had worked them out.
     std::vector<Software> software;
 
     /// The word the log and the JSON output use: "done", "failed", "cancelled", "refused".

@@ -111,6 +111,8 @@ int32_t UnInstallSoftwareManager::processUnInstall(std::vector<SoftwareInformati
     mRefusal = Refusal::None;
     mSummary = RunSummary();
     mSummary.runId = newRunId();
+    mTaken.clear();
+    mReached = 0;
     mDockRestarted = false;
     // Nothing is changed before the log can say so; a log the administrator named must be written.
     if (!openAuditLog() && mAuditLog.hasHostFile()) {
@@ -174,16 +176,28 @@ void UnInstallSoftwareManager::summarize(RunSummary::Result result, const std::s
     mSummary.result = result;
     mSummary.reason = reason;
     mSummary.counts = {};
-    mSummary.software.clear();
+    mSummary.software = mTaken;
+    for (size_t i = mReached; i < mSummary.software.size(); ++i) {
+        mSummary.software[i].result = RunSummary::Result::Cancelled;
+    }
+    size_t at = 0;
     for (const EngineAction& action : mReport.actions()) {
         RunSummary::count(action, mSummary.counts);
         if (action.software.empty()) {
             continue;
         }
-        if (mSummary.software.empty() || mSummary.software.back().name != action.software) {
-            mSummary.software.push_back({action.software, RunSummary::Result::Done, {}, {}});
+        // Actions come in the order the software was taken; two records may share a name.
+        const auto found =
+            std::find_if(mSummary.software.begin() + static_cast<std::ptrdiff_t>(at), mSummary.software.end(),
+                         [&](const RunSummary::Software& s) { return s.name == action.software; });
+        if (found == mSummary.software.end()) {
+            mSummary.software.push_back(
+                {action.software, displayName(action.software), RunSummary::Result::Done, {}, {}});
+            at = mSummary.software.size() - 1;
+        } else {
+            at = static_cast<size_t>(found - mSummary.software.begin());
         }
-        RunSummary::Software& software = mSummary.software.back();
+        RunSummary::Software& software = mSummary.software[at];
         RunSummary::count(action, software.counts);
         if (action.outcome == EngineAction::Outcome::Failed) {
             software.result = RunSummary::Result::Failed;
@@ -208,8 +222,9 @@ void UnInstallSoftwareManager::summarize(RunSummary::Result result, const std::s
         mSummary.result = RunSummary::Result::Failed;
         mSummary.reason = refused;
         if (mSummary.counts.failed > 0) {
-            mSummary.reason += (refused.empty() ? "" : "; ") + std::to_string(mSummary.counts.failed) + " of " +
-                               std::to_string(mSummary.counts.total()) + " items could not be removed";
+            mSummary.reason += (refused.empty() ? "" : "; ") + std::to_string(mSummary.counts.failed) +
+                               " of " + std::to_string(mSummary.counts.total()) +
+                               " items could not be removed";
         }
     }
     mAuditLog.writeEnd(mSummary);
@@ -244,6 +259,7 @@ UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& 
     for (const std::vector<size_t>& indexes : software) {
         for (const size_t i : indexes) {
             plans[i] = planRecord(records[i], i);
+            mTaken.push_back({plans[i]->name, plans[i]->displayName, RunSummary::Result::Done, {}, {}});
         }
     }
     std::string lastDone;
@@ -264,6 +280,7 @@ UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& 
                 uninstallOne(plan);
             }
             mReport.setSoftware("");
+            ++mReached;
             lastDone = plan.displayName;
             mIsUninstallEnded = true;
         }

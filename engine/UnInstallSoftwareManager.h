@@ -192,6 +192,9 @@ private:
     bool mScreeningListsBuilt = false;
     bool mDockRestarted = false;
     RunOrigin mOrigin;
+    /// The ticked software of the run in the order it takes them, and how many it has got to.
+    std::vector<RunSummary::Software> mTaken;
+    size_t mReached = 0;
     bool mAuditLogOpened = false;
     Refusal mRefusal = Refusal::None;
     RunSummary mSummary;

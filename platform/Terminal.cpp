@@ -8,6 +8,10 @@ bool Terminal::isInteractive() {
     return ::isatty(STDIN_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1;
 }
 
+bool Terminal::isOutputTerminal() {
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
 std::optional<std::string> Terminal::readLine() {
     std::string line;
     if (!std::getline(std::cin, line)) {

@@ -6,12 +6,12 @@
 #include "cli/CommandTable.h"
 #include "cli/ExitStatus.h"
 #include "tests/e2e/Canaries.h"
-#include "tests/e2e/JsonValue.h"
 #include "tests/e2e/TreeSnapshot.h"
 #include "tests/support/ChildProcess.h"
 #include "tools/make-sample-system/SampleSystem.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fstream>
 #include <regex>
@@ -79,7 +79,7 @@ TEST(CliUsage, EachUnusableCommandLineGivesOneLineAndExit2) {
         {{"plan"}, "plan needs the names of the software (as list prints them), or --all"},
         {{"uninstall", "--yes"}, "uninstall needs the names of the software (as list prints them), or --all"},
         {{"plan", "--yes", "Scan Utility"}, "--yes is an option of uninstall, not of plan"},
-        {{"--json", "uninstall", "Scan Utility"}, "--json is an option of list and plan, not of uninstall"},
+        {{"--log", "x.log", "list"}, "--log is an option of uninstall, not of list"},
         {{"list", "--all"}, "--all is an option of plan and uninstall, not of list"},
         {{"-q", "list", "-v"}, "--quiet and --verbose cannot be given together"},
         {{"help", "frobnicate"}, "unknown command 'frobnicate'"},
@@ -118,7 +118,8 @@ TEST(CliHelp, EveryWayOfAskingGivesTheHelpThatBelongsToIt) {
         EXPECT_NE(all.out.find("\n  " + std::string(command.name) + " "), std::string::npos);
         const ChildProcess own = ChildProcess::cli({"help", command.name});
         EXPECT_EQ(own.exitStatus, 0);
-        EXPECT_TRUE(own.out.starts_with("usage: " + commandtable::synopsis(command) + "\n")) << own.out;
+        EXPECT_TRUE(flowing(own.out).starts_with(flowing("usage: " + commandtable::synopsis(command) + "\n")))
+            << own.out;
         EXPECT_EQ(ChildProcess::cli({command.name, "--help"}).out, own.out);
         EXPECT_EQ(ChildProcess::cli({"--help", command.name}).out, own.out);
         for (const OptionSpec& option : commandtable::options()) {
@@ -142,7 +143,6 @@ TEST(CliOptions, OptionsMayComeBeforeOrAfterTheCommand) {
     const std::string root = sample.system.root();
     const ChildProcess first = ChildProcess::cli({"--root", root, "list", "--json"});
     ASSERT_EQ(first.exitStatus, 0) << first.err;
-    ASSERT_TRUE(JsonValue::parse(first.out).has_value()) << first.out;
     for (const Words& arguments :
          {Words{"--json", "--root", root, "list"}, Words{"list", "--json", "--root", root},
           Words{"--root=" + root, "--json", "list"}}) {
@@ -156,45 +156,61 @@ TEST(CliOptions, OptionsMayComeBeforeOrAfterTheCommand) {
     EXPECT_NE(named.err.find("no row is called \"--all\""), std::string::npos) << named.err;
 }
 
-// --quiet says nothing when all goes well; --verbose says every action the log records, as it happens,
-// in the log's words and order.
-TEST(CliOptions, QuietSaysNothingAndVerboseSaysWhatTheLogSays) {
-    Sample quietSample;
-    const ChildProcess quiet =
-        ChildProcess::cli({"--root", quietSample.system.root(), "-q", "uninstall", "--yes", "--log",
-                           quietSample.system.host("/quiet.log"), "Printer Driver"});
-    EXPECT_EQ(quiet.exitStatus, 0) << quiet.err;
-    EXPECT_EQ(quiet.out, "");
-    EXPECT_EQ(quiet.err, "");
-    EXPECT_FALSE(quietSample.system.exists("/Library/Printers/TORVA/Fax"));
-
-    Sample sample;
-    const std::string log = sample.system.host("/verbose.log");
-    const ChildProcess verbose = ChildProcess::cli(
-        {"uninstall", "--root", sample.system.root(), "--yes", "--verbose", "--log", log, "Scan Utility"});
-    ASSERT_EQ(verbose.exitStatus, 0) << verbose.err;
-    std::vector<std::string> printed = lines(verbose.out);
-    ASSERT_EQ(printed.back(), "The selected software was removed.");
-    printed.pop_back();
-    std::erase_if(printed, [](const std::string& line) { return line.starts_with("Uninstall"); });
-    std::vector<std::string> logged;
-    std::ifstream in(log);
-    for (std::string line; std::getline(in, line);) {
-        const std::optional<JsonValue> entry = JsonValue::parse(line);
-        ASSERT_TRUE(entry && entry->isObject()) << line;
-        const auto field = [&](const char* key) {
-            const JsonValue* value = entry->find(key);
-            return value != nullptr && value->isString() ? value->asString() : std::string();
-        };
-        if (field("step") == "uninstall") {
-            continue; // the run's own first and last lines
-        }
-        logged.push_back((field("software").empty() ? "" : field("software") + ": ") + field("outcome") +
-                         " " + field("step") + (field("target").empty() ? "" : " " + field("target")) +
-                         (field("detail").empty() ? "" : " (" + field("detail") + ")"));
+// Standard output that is no terminal (a log file, a management tool) gets nothing but errors, as with
+// --quiet, unless --verbose asks for every action the log records, in the log's words and order: on
+// standard output, or with --json on standard error, leaving standard output to the report.
+TEST(CliOptions, QuietUnlessOnATerminalAndVerboseSaysWhatTheLogSays) {
+    for (const Words& options : {Words{}, Words{"-q"}, Words{"--quiet", "--json"}}) {
+        SCOPED_TRACE(joined(options));
+        Sample sample;
+        Words arguments = {"--root",        sample.system.root(),
+                           "uninstall",     "--yes",
+                           "--log",         sample.system.host("/quiet.log"),
+                           "Printer Driver"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const ChildProcess quiet = ChildProcess::cli(arguments);
+        EXPECT_EQ(quiet.exitStatus, 0) << quiet.err;
+        const bool json = std::find(options.begin(), options.end(), "--json") != options.end();
+        EXPECT_EQ(quiet.out.empty(), !json) << quiet.out;
+        EXPECT_EQ(quiet.err, "");
+        EXPECT_FALSE(sample.system.exists("/Library/Printers/TORVA/Fax"));
     }
-    EXPECT_GT(logged.size(), 20u);
-    EXPECT_EQ(printed, logged);
+
+    for (const bool json : {false, true}) {
+        SCOPED_TRACE(json ? "--json" : "text");
+        Sample sample;
+        const std::string log = sample.system.host("/verbose.log");
+        Words arguments = {"uninstall", "--root", sample.system.root(), "--yes", "--verbose",
+                           "--log",     log,      "Scan Utility"};
+        if (json) {
+            arguments.push_back("--json");
+        }
+        const ChildProcess verbose = ChildProcess::cli(arguments);
+        ASSERT_EQ(verbose.exitStatus, 0) << verbose.err;
+        if (json) {
+            EXPECT_EQ(nlohmann::json::parse(verbose.out).at("result"), "done");
+        }
+        const std::string& told = json ? verbose.err : verbose.out;
+        EXPECT_EQ(told.find_first_of("\r\b"), std::string::npos) << "no progress drawn over itself";
+        std::vector<std::string> printed = lines(told);
+        ASSERT_EQ(printed.back(), "The selected software was removed.");
+        printed.pop_back();
+        std::erase_if(printed, [](const std::string& line) { return line.starts_with("Uninstall"); });
+        std::vector<std::string> logged;
+        std::ifstream in(log);
+        for (std::string line; std::getline(in, line);) {
+            const nlohmann::json entry = nlohmann::json::parse(line);
+            const auto field = [&](const char* key) { return entry.value(key, ""); };
+            if (field("step") == "uninstall") {
+                continue; // the run's own first and last lines
+            }
+            logged.push_back((field("software").empty() ? "" : field("software") + ": ") + field("outcome") +
+                             " " + field("step") + (field("target").empty() ? "" : " " + field("target")) +
+                             (field("detail").empty() ? "" : " (" + field("detail") + ")"));
+        }
+        EXPECT_GT(logged.size(), 20u);
+        EXPECT_EQ(printed, logged);
+    }
 }
 
 // The question names every software that goes, the forced ones marked; only yes goes on, and each
@@ -272,7 +288,7 @@ TEST(CliCompletion, BashCompletesCommandsOptionsAndSoftwareNames) {
         {{"pl"}, "plan"},
         {{""}, "list plan uninstall help"},
         {{"--ro"}, "--root"},
-        {{"uninstall", "--"}, "--root --quiet --verbose --help --version --all --yes --log"},
+        {{"uninstall", "--"}, "--root --quiet --verbose --help --version --json --all --yes --log"},
         {{"--root", root, "list", "--j"}, "--json"},
         {{"--root", root, "--r"}, ""},
         {{"--root", root, "plan", "Sc"}, "Scan\\ Utility"},

@@ -5,7 +5,6 @@
 #include "platform/PropertyList.h"
 #include "tests/e2e/Canaries.h"
 #include "tests/e2e/ExpectedRemoval.h"
-#include "tests/e2e/JsonValue.h"
 #include "tests/e2e/TreeSnapshot.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FakeTools.h"
@@ -15,6 +14,7 @@
 #include "tools/make-sample-system/SampleSystem.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -45,12 +45,13 @@ const SampleSoftware* sampleNamed(const std::string& name) {
     return nullptr;
 }
 
-std::vector<JsonValue> logLines(const std::string& hostFile) {
+std::vector<nlohmann::json> logLines(const std::string& hostFile) {
     std::ifstream in(hostFile);
-    std::vector<JsonValue> lines;
+    std::vector<nlohmann::json> lines;
     for (std::string line; std::getline(in, line);) {
-        if (std::optional<JsonValue> value = JsonValue::parse(line)) {
-            lines.push_back(std::move(*value));
+        nlohmann::json value = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
+        if (value.is_object()) {
+            lines.push_back(std::move(value));
         } else {
             ADD_FAILURE() << "not a JSON line: " << line;
         }
@@ -58,9 +59,8 @@ std::vector<JsonValue> logLines(const std::string& hostFile) {
     return lines;
 }
 
-std::string member(const JsonValue& object, const char* key) {
-    const JsonValue* value = object.find(key);
-    return value != nullptr && value->isString() ? value->asString() : "";
+std::string member(const nlohmann::json& object, const char* key) {
+    return object.value(key, "");
 }
 
 // The sample system with the host tools faked (nothing may run on this machine) and a log of its own.
@@ -114,28 +114,38 @@ TEST(Failure, AFileThatCannotGoFailsTheRunAndASecondRunFinishesIt) {
         GTEST_SKIP() << "this file system cannot make a file immutable";
     }
 
-    const ChildProcess first = sample.uninstall({"Scan Utility"});
+    const ChildProcess first = sample.uninstall({"Scan Utility"}, {"--json"});
 
     EXPECT_EQ(first.exitStatus, 5) << first.err;
     EXPECT_NE(first.err.find("uninstaller-cli: 1 of "), std::string::npos) << first.err;
     EXPECT_NE(first.err.find(" items could not be removed; see " + sample.log), std::string::npos)
         << first.err;
     EXPECT_NE(first.err.find("Scan Utility is still listed"), std::string::npos) << first.err;
-    EXPECT_EQ(first.out.find("Uninstall finished."), std::string::npos) << first.out;
+    const nlohmann::json report = nlohmann::json::parse(first.out);
+    EXPECT_EQ(report.at("result"), "failed");
+    EXPECT_EQ(report.at("counts").at("failed"), 1);
+    ASSERT_EQ(report.at("software").size(), 1u);
+    const nlohmann::json& software = report.at("software").at(0);
+    EXPECT_EQ(software.at("result"), "failed");
+    ASSERT_EQ(software.at("failures").size(), 1u);
+    const nlohmann::json& failure = software.at("failures").at(0);
+    EXPECT_EQ(failure.at("step"), "file");
+    EXPECT_EQ(failure.at("target"), stuck);
+    EXPECT_NE(member(failure, "reason"), "");
     EXPECT_TRUE(sample.system.exists(stuck));
     EXPECT_TRUE(sample.system.exists("/Library/Preferences/com.torva.Scan Utility.UnInstallList.plist"));
     EXPECT_TRUE(sample.system.exists("/var/db/receipts/com.torva.pkg.ScanUtility.plist"));
     EXPECT_TRUE(contains(sample.rows(), "Scan Utility"));
-    const std::vector<JsonValue> lines = logLines(sample.log);
+    const std::vector<nlohmann::json> lines = logLines(sample.log);
     ASSERT_GE(lines.size(), 3u);
     bool stuckFailed = false;
-    for (const JsonValue& line : lines) {
+    for (const nlohmann::json& line : lines) {
         stuckFailed = stuckFailed || (member(line, "target") == stuck && member(line, "outcome") == "failed");
         EXPECT_NE(member(line, "outcome"), "forgotten") << "no receipt of a software that stays";
     }
     EXPECT_TRUE(stuckFailed);
     EXPECT_EQ(member(lines.back(), "result"), "failed");
-    EXPECT_EQ(lines.back().find("failed")->asInteger(), 1);
+    EXPECT_EQ(lines.back().at("failed"), 1);
 
     locked.reset();
     const ChildProcess second = sample.uninstall({"Scan Utility"});
@@ -164,7 +174,7 @@ TEST(Failure, AReceiptThatStaysListedIsNotForgotten) {
     }
     const ChildProcess run = sample.uninstall({"Printer Setup Utility"});
     EXPECT_EQ(run.exitStatus, 5) << run.err;
-    for (const JsonValue& line : logLines(sample.log)) {
+    for (const nlohmann::json& line : logLines(sample.log)) {
         EXPECT_NE(member(line, "outcome"), "forgotten") << member(line, "target");
     }
     const ChildProcess listed = ChildProcess::helper("pkgutil", {"--pkgs", "--volume", sample.system.root()});
@@ -193,7 +203,7 @@ TEST(Failure, WhatIsAlreadyGoneIsDone) {
     EXPECT_FALSE(system.exists(information));
     EXPECT_FALSE(system.exists("/Library/Printers/TORVA/FaxTool"));
     Names outcomes;
-    for (const JsonValue& line : logLines(tools.folder() + "/log")) {
+    for (const nlohmann::json& line : logLines(tools.folder() + "/log")) {
         if (member(line, "step") == "launch agent" || member(line, "step") == "information file") {
             outcomes.push_back(member(line, "step") + ": " + member(line, "outcome"));
         }
@@ -205,12 +215,17 @@ TEST(Failure, WhatIsAlreadyGoneIsDone) {
 TEST(Failure, ALogThatCannotBeOpenedStopsTheRunFirst) {
     Sample sample;
     const TreeSnapshot before = TreeSnapshot::take(sample.system.root());
-    const ChildProcess run = ChildProcess::cli({"--root", sample.system.root(), "uninstall", "--yes", "--log",
-                                                "/nonexistent/dir/x.log", "Scan Utility"});
+    const ChildProcess run = ChildProcess::cli({"--root", sample.system.root(), "uninstall", "--yes",
+                                                "--json", "--log", "/nonexistent/dir/x.log", "Scan Utility"});
     EXPECT_EQ(run.exitStatus, 1) << run.err;
     EXPECT_NE(run.err.find("/nonexistent/dir/x.log"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("nothing was changed"), std::string::npos) << run.err;
     EXPECT_EQ(before.differences(TreeSnapshot::take(sample.system.root())), "");
+    const nlohmann::json report = nlohmann::json::parse(run.out);
+    EXPECT_EQ(report.at("result"), "refused");
+    EXPECT_EQ(report.at("run"), nullptr);
+    EXPECT_EQ(report.at("auditLog"), "/nonexistent/dir/x.log");
+    EXPECT_NE(member(report, "auditLogProblem").find("/nonexistent/dir/x.log"), std::string::npos);
 }
 
 // The system's own log that is a hard link to a file outside the root, or a FIFO, is no log: the run
@@ -248,14 +263,19 @@ TEST(Failure, ASecondUninstallOfTheSameSystemIsRefused) {
     const int root = ::open(sample.system.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(root, 0);
     ASSERT_EQ(::flock(root, LOCK_EX), 0);
-    const ChildProcess run = sample.uninstall({"Scan Utility"});
+    const ChildProcess run = sample.uninstall({"Scan Utility"}, {"--json"});
     ::close(root);
     EXPECT_EQ(run.exitStatus, 1) << run.err;
     EXPECT_NE(run.err.find("another uninstall is working on this system"), std::string::npos) << run.err;
     EXPECT_EQ(before.differences(TreeSnapshot::take(sample.system.root())), "");
-    const std::vector<JsonValue> lines = logLines(sample.log);
+    const std::vector<nlohmann::json> lines = logLines(sample.log);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(member(lines.back(), "result"), "refused");
+    // The report names the run the log refused.
+    const nlohmann::json report = nlohmann::json::parse(run.out);
+    EXPECT_EQ(report.at("result"), "refused");
+    EXPECT_EQ(report.at("run"), lines.back().at("run"));
+    EXPECT_EQ(report.at("software"), nlohmann::json::array());
 }
 
 // A folder that is no macOS system at all is said to be none, by list and by uninstall alike.

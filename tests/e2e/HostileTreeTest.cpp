@@ -3,7 +3,6 @@
 // in any output or size, no tool is started to read, the listing must end, and the tree must stay exactly
 // as it was.
 
-#include "tests/e2e/JsonValue.h"
 #include "tests/e2e/TreeSnapshot.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FakeTools.h"
@@ -14,6 +13,7 @@
 #include "platform/UniqueFd.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -107,15 +107,14 @@ protected:
     // The size `list --json` gives the one software's row; -1 when there is no such row.
     int64_t goodSize() {
         const ChildProcess run = list({"--json"});
-        const std::optional<JsonValue> json = JsonValue::parse(run.out);
-        if (!json || !json->isArray()) {
+        const nlohmann::json json = nlohmann::json::parse(run.out, nullptr, /*allow_exceptions=*/false);
+        if (!json.is_array()) {
             ADD_FAILURE() << "not JSON: " << run.out;
             return -1;
         }
-        for (const JsonValue& row : json->asArray()) {
-            const JsonValue* name = row.find("name");
-            if (name != nullptr && name->isString() && name->asString() == "Good Utility") {
-                return row.find("size")->asInteger().value_or(-1);
+        for (const nlohmann::json& row : json) {
+            if (row.value("name", "") == "Good Utility") {
+                return row.value("size", int64_t{-1});
             }
         }
         return -1;

@@ -3,12 +3,12 @@
 
 #include "tests/e2e/Canaries.h"
 #include "tests/e2e/ExpectedSize.h"
-#include "tests/e2e/JsonValue.h"
 #include "tests/e2e/TreeSnapshot.h"
 #include "tests/support/ChildProcess.h"
 #include "tools/make-sample-system/SampleSystem.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 
@@ -34,39 +34,13 @@ std::string row(const std::string& name, const std::string& version, int64_t byt
     return name + "\t" + version + "\t" + ExpectedSize::megabytes(bytes) + "\n";
 }
 
-std::string text(const JsonValue* value) {
-    return value != nullptr && value->isString() ? value->asString() : "<missing>";
-}
-
-int64_t integer(const JsonValue* value) {
-    return value != nullptr ? value->asInteger().value_or(-1) : -1;
-}
-
-const JsonValue::Array& arrayOf(const JsonValue* value) {
-    static const JsonValue::Array none;
-    return value != nullptr && value->isArray() ? value->asArray() : none;
-}
-
-std::vector<int64_t> integers(const JsonValue* value) {
-    std::vector<int64_t> numbers;
-    if (value != nullptr && value->isArray()) {
-        for (const JsonValue& item : value->asArray()) {
-            numbers.push_back(item.asInteger().value_or(-1));
-        }
-    }
-    return numbers;
-}
-
 // A record's packages as "identifier name version type" lines.
-std::vector<std::string> packagesOf(const JsonValue& record) {
+std::vector<std::string> packagesOf(const nlohmann::json& record) {
     std::vector<std::string> lines;
-    const JsonValue* packages = record.find("packages");
-    if (packages == nullptr || !packages->isArray()) {
-        return {"<no packages>"};
-    }
-    for (const JsonValue& package : packages->asArray()) {
-        lines.push_back(text(package.find("identifier")) + " " + text(package.find("name")) + " " +
-                        text(package.find("version")) + " " + text(package.find("type")));
+    for (const nlohmann::json& package : record.at("packages")) {
+        lines.push_back(
+            package.at("identifier").get<std::string>() + " " + package.at("name").get<std::string>() + " " +
+            package.at("version").get<std::string>() + " " + package.at("type").get<std::string>());
     }
     return lines;
 }
@@ -84,24 +58,14 @@ std::vector<std::string> packagesOf(const SampleSoftware& software) {
     return lines;
 }
 
-// The rows of `list --json` after checking that each has exactly the documented members.
-std::vector<JsonValue> jsonRows(const std::string& output) {
-    const std::optional<JsonValue> json = JsonValue::parse(output);
-    if (!json || !json->isArray()) {
+// The rows of `list --json` (its schema is checked with every run).
+nlohmann::json jsonRows(const std::string& output) {
+    const nlohmann::json rows = nlohmann::json::parse(output, nullptr, /*allow_exceptions=*/false);
+    if (!rows.is_array()) {
         ADD_FAILURE() << "not a JSON array:\n" << output;
-        return {};
+        return nlohmann::json::array();
     }
-    for (const JsonValue& row : json->asArray()) {
-        EXPECT_EQ(row.keys(),
-                  (std::vector<std::string>{"name", "version", "size", "warnings", "records", "software"}));
-        const JsonValue* software = row.find("software");
-        if (software != nullptr && software->isArray()) {
-            for (const JsonValue& record : software->asArray()) {
-                EXPECT_EQ(record.keys(), (std::vector<std::string>{"index", "name", "source", "packages"}));
-            }
-        }
-    }
-    return json->asArray();
+    return rows;
 }
 
 } // namespace
@@ -144,24 +108,24 @@ TEST(ListOnSampleSystem, JsonGivesRowsRecordsAndPackages) {
 
     const ChildProcess list = ChildProcess::cli({"--root", system.root(), "list", "--json"});
     ASSERT_EQ(list.exitStatus, 0) << list.err;
-    const std::vector<JsonValue> rows = jsonRows(list.out);
+    const nlohmann::json rows = jsonRows(list.out);
     ASSERT_EQ(rows.size(), 4u);
 
-    const JsonValue& drivers = rows[0];
-    EXPECT_EQ(text(drivers.find("name")), "Printer Driver");
-    EXPECT_EQ(text(drivers.find("version")), "-");
-    EXPECT_EQ(integer(drivers.find("size")),
+    const nlohmann::json& drivers = rows[0];
+    EXPECT_EQ(drivers.at("name"), "Printer Driver");
+    EXPECT_EQ(drivers.at("version"), "-");
+    EXPECT_EQ(drivers.at("size"),
               expectedSize(system, "Inkjet Printer Driver") + expectedSize(system, "Page Printer Driver"));
-    EXPECT_EQ(integers(drivers.find("records")), (std::vector<int64_t>{0, 2}));
-    const JsonValue::Array& driverRecords = arrayOf(drivers.find("software"));
+    EXPECT_EQ(drivers.at("records"), nlohmann::json::array({0, 2}));
+    const nlohmann::json& driverRecords = drivers.at("software");
     ASSERT_EQ(driverRecords.size(), 2u);
-    EXPECT_EQ(integer(driverRecords[0].find("index")), 0);
-    EXPECT_EQ(text(driverRecords[0].find("name")), "Inkjet Printer Driver");
-    EXPECT_EQ(text(driverRecords[0].find("source")), "both");
+    EXPECT_EQ(driverRecords[0].at("index"), 0);
+    EXPECT_EQ(driverRecords[0].at("name"), "Inkjet Printer Driver");
+    EXPECT_EQ(driverRecords[0].at("source"), "both");
     EXPECT_EQ(packagesOf(driverRecords[0]), packagesOf(sample("Inkjet Printer Driver")));
-    EXPECT_EQ(integer(driverRecords[1].find("index")), 2);
-    EXPECT_EQ(text(driverRecords[1].find("name")), "Page Printer Driver & PS Driver");
-    EXPECT_EQ(text(driverRecords[1].find("source")), "file");
+    EXPECT_EQ(driverRecords[1].at("index"), 2);
+    EXPECT_EQ(driverRecords[1].at("name"), "Page Printer Driver & PS Driver");
+    EXPECT_EQ(driverRecords[1].at("source"), "file");
     EXPECT_EQ(packagesOf(driverRecords[1]), packagesOf(sample("Page Printer Driver")));
 
     const std::tuple<const char*, const char*, int64_t> others[] = {
@@ -169,16 +133,16 @@ TEST(ListOnSampleSystem, JsonGivesRowsRecordsAndPackages) {
     for (size_t i = 0; i < std::size(others); ++i) {
         const auto& [name, version, index] = others[i];
         SCOPED_TRACE(name);
-        const JsonValue& row = rows[i + 1];
-        EXPECT_EQ(text(row.find("name")), name);
-        EXPECT_EQ(text(row.find("version")), version);
-        EXPECT_EQ(integer(row.find("size")), expectedSize(system, name));
-        EXPECT_EQ(integers(row.find("records")), (std::vector<int64_t>{index}));
-        const JsonValue::Array& records = arrayOf(row.find("software"));
+        const nlohmann::json& row = rows[i + 1];
+        EXPECT_EQ(row.at("name"), name);
+        EXPECT_EQ(row.at("version"), version);
+        EXPECT_EQ(row.at("size"), expectedSize(system, name));
+        EXPECT_EQ(row.at("records"), nlohmann::json::array({index}));
+        const nlohmann::json& records = row.at("software");
         ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(integer(records[0].find("index")), index);
-        EXPECT_EQ(text(records[0].find("name")), name);
-        EXPECT_EQ(text(records[0].find("source")), "file");
+        EXPECT_EQ(records[0].at("index"), index);
+        EXPECT_EQ(records[0].at("name"), name);
+        EXPECT_EQ(records[0].at("source"), "file");
         EXPECT_EQ(packagesOf(records[0]), packagesOf(sample(name)));
     }
     canaries.expectIntact();
@@ -251,16 +215,16 @@ TEST(ListOrder, ReceiptOnlyGroupsFollowTheFilesAndPageJoinsTheDriverRow) {
                             row("PC-FAX Driver", "-", faxSize));
 
     const ChildProcess json = ChildProcess::cli({"--root", system.root(), "list", "--json"});
-    const std::vector<JsonValue> rows = jsonRows(json.out);
+    const nlohmann::json rows = jsonRows(json.out);
     ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(integers(rows[0].find("records")), (std::vector<int64_t>{0, 2}));
-    const JsonValue& pageRecord = arrayOf(rows[0].find("software")).at(1);
-    EXPECT_EQ(text(pageRecord.find("name")), "Page Printer Driver & PS Driver");
-    EXPECT_EQ(text(pageRecord.find("source")), "receipts");
+    EXPECT_EQ(rows[0].at("records"), nlohmann::json::array({0, 2}));
+    const nlohmann::json& pageRecord = rows[0].at("software").at(1);
+    EXPECT_EQ(pageRecord.at("name"), "Page Printer Driver & PS Driver");
+    EXPECT_EQ(pageRecord.at("source"), "receipts");
     EXPECT_EQ(packagesOf(pageRecord),
               (std::vector<std::string>{"com.apple.pkg.TORVAPagePrinterHL - - Bundle"}));
-    EXPECT_EQ(integers(rows[2].find("records")), (std::vector<int64_t>{3}));
-    EXPECT_EQ(text(arrayOf(rows[2].find("software")).at(0).find("source")), "receipts");
+    EXPECT_EQ(rows[2].at("records"), nlohmann::json::array({3}));
+    EXPECT_EQ(rows[2].at("software").at(0).at("source"), "receipts");
     canaries.expectIntact();
 }
 
@@ -280,12 +244,12 @@ TEST(ListJson, UnusualNamesReadBackExactly) {
 
     const ChildProcess list = ChildProcess::cli({"--root", system.root(), "list", "--json"});
     ASSERT_EQ(list.exitStatus, 0) << list.err;
-    const std::vector<JsonValue> rows = jsonRows(list.out);
+    const nlohmann::json rows = jsonRows(list.out);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(text(rows[0].find("name")), odd.name);
-    EXPECT_EQ(text(rows[0].find("version")), *odd.versionString);
-    EXPECT_EQ(integer(rows[0].find("size")), 4096);
-    EXPECT_EQ(text(arrayOf(rows[0].find("software")).at(0).find("name")), odd.name);
+    EXPECT_EQ(rows[0].at("name"), odd.name);
+    EXPECT_EQ(rows[0].at("version"), *odd.versionString);
+    EXPECT_EQ(rows[0].at("size"), 4096);
+    EXPECT_EQ(rows[0].at("software").at(0).at("name"), odd.name);
 
     // In the tab-separated rows a tab inside a name is written as "\t", so the row keeps three fields.
     const ChildProcess rowsOut = ChildProcess::cli({"--root", system.root(), "list"});
@@ -313,7 +277,7 @@ TEST(ListOutput, ControlCharactersAndInvalidBytesAreMadeHarmless) {
     const ChildProcess json = ChildProcess::cli({"--root", system.root(), "list", "--json"});
     ASSERT_EQ(json.exitStatus, 0) << json.err;
     EXPECT_EQ(json.out.find('\x1b'), std::string::npos);
-    const std::vector<JsonValue> parsed = jsonRows(json.out);
+    const nlohmann::json parsed = jsonRows(json.out);
     ASSERT_EQ(parsed.size(), 1u);
-    EXPECT_EQ(text(parsed[0].find("name")), "Evil\x1b]0;pwned\x07 \r\x7f\xc2\x9b\xef\xbf\xbd!");
+    EXPECT_EQ(parsed[0].at("name"), "Evil\x1b]0;pwned\x07 \r\x7f\xc2\x9b\xef\xbf\xbd!");
 }

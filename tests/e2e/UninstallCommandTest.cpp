@@ -7,7 +7,6 @@
 #include "platform/SystemVersion.h"
 #include "tests/e2e/Canaries.h"
 #include "tests/e2e/ExpectedRemoval.h"
-#include "tests/e2e/JsonValue.h"
 #include "tests/e2e/TreeSnapshot.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FakeTools.h"
@@ -16,6 +15,7 @@
 #include "tools/make-sample-system/SampleSystem.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -139,31 +139,23 @@ struct SampleCase {
     std::string logFile;
 };
 
-std::vector<JsonValue> logLines(const std::string& hostFile) {
+std::vector<nlohmann::json> logLines(const std::string& hostFile) {
     std::ifstream in(hostFile);
-    std::vector<JsonValue> lines;
+    std::vector<nlohmann::json> lines;
     for (std::string line; std::getline(in, line);) {
-        std::optional<JsonValue> value = JsonValue::parse(line);
-        EXPECT_TRUE(value && value->isObject()) << line;
-        if (value) {
-            lines.push_back(std::move(*value));
-        }
+        nlohmann::json value = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
+        EXPECT_TRUE(value.is_object()) << line;
+        lines.push_back(std::move(value));
     }
     return lines;
 }
 
-std::string member(const JsonValue& object, const char* key) {
-    const JsonValue* value = object.find(key);
-    return value != nullptr && value->isString() ? value->asString() : "";
+std::string member(const nlohmann::json& object, const char* key) {
+    return object.value(key, "");
 }
 
-Names strings(const JsonValue* array) {
-    Names items;
-    for (const JsonValue& item :
-         array != nullptr && array->isArray() ? array->asArray() : JsonValue::Array()) {
-        items.push_back(item.isString() ? item.asString() : "<not a string>");
-    }
-    return items;
+Names strings(const nlohmann::json& array) {
+    return array.get<Names>();
 }
 
 } // namespace
@@ -176,23 +168,27 @@ TEST(UninstallOnSample, EachRowAloneRemovesExactlyItsSoftware) {
         const ExpectedRemoval expected(sample.system, softwareOfRow(row));
         const TreeSnapshot before = TreeSnapshot::take(sample.system.root());
 
-        const ChildProcess run = sample.uninstall({row});
+        const ChildProcess run = sample.uninstall({row}, {"--yes", "--json"});
 
         EXPECT_EQ(run.exitStatus, 0) << run.err;
         sample.expectTree(before, expected);
-        EXPECT_NE(run.out.find("Uninstall finished."), std::string::npos) << run.out;
-        for (const SampleSoftware* software : softwareOfRow(row)) {
-            const std::string shown = software->spec.name == "Scan Utility" ||
-                                              software->spec.name == "PC-FAX Driver" ||
-                                              software->spec.name == "Printer Setup Utility"
-                                          ? software->spec.name
-                                          : "Printer Driver";
-            EXPECT_NE(run.out.find("Uninstalling " + shown), std::string::npos) << run.out;
-        }
         EXPECT_GT(expected.deleted().size(), 10u);
+        const nlohmann::json report = nlohmann::json::parse(run.out);
+        EXPECT_EQ(report.at("result"), "done");
+        EXPECT_EQ(report.at("rows"), nlohmann::json::array({row}));
+        Names rows;
+        for (const nlohmann::json& software : report.at("software")) {
+            EXPECT_EQ(software.at("result"), "done") << software;
+            rows.push_back(software.at("row"));
+        }
+        Names expectedRows;
+        for (const SampleSoftware* software : softwareOfRow(row)) {
+            const bool driver = software->spec.name.find("Printer Driver") != std::string::npos;
+            expectedRows.push_back(driver ? "Printer Driver" : software->spec.name);
+        }
+        EXPECT_EQ(rows, expectedRows);
     }
 }
-
 
 // SIGINT while the second of three is being removed: it is finished, the third is untouched.
 TEST(UninstallOnSample, ACancelDuringTheSecondOfThreeFinishesItAndStops) {
@@ -207,12 +203,24 @@ TEST(UninstallOnSample, ACancelDuringTheSecondOfThreeFinishesItAndStops) {
     const ExpectedRemoval expected(sample.system, samples({"PC-FAX Driver", "Printer Setup Utility"}));
     const TreeSnapshot before = TreeSnapshot::take(sample.system.root());
 
-    const ChildProcess run = sample.uninstall({"PC-FAX Driver", "Printer Setup Utility", "Scan Utility"});
+    const ChildProcess run =
+        sample.uninstall({"PC-FAX Driver", "Printer Setup Utility", "Scan Utility"}, {"--yes", "--json"});
 
     EXPECT_EQ(run.exitStatus, 6) << run.err;
     sample.expectTree(before, expected);
     EXPECT_NE(run.err.find("Cancelling after the current software"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Uninstall cancelled."), std::string::npos) << run.err;
+    // The report says which software went and which the cancel left alone.
+    const nlohmann::json report = nlohmann::json::parse(run.out);
+    EXPECT_EQ(report.at("result"), "cancelled");
+    EXPECT_EQ(report.at("reason"), "cancelled after Printer Setup Utility");
+    Names results;
+    for (const nlohmann::json& software : report.at("software")) {
+        results.push_back(software.at("name").get<std::string>() + ": " +
+                          software.at("result").get<std::string>());
+    }
+    EXPECT_EQ(results,
+              (Names{"PC-FAX Driver: done", "Printer Setup Utility: done", "Scan Utility: cancelled"}));
 }
 
 TEST(UninstallOnSample, AnApplicationThatWillNotQuitStopsEverything) {
@@ -231,12 +239,16 @@ TEST(UninstallOnSample, AnApplicationThatWillNotQuitStopsEverything) {
     ::setenv("UNINSTALLER_PROCESS_LIST", list.c_str(), 1);
     const TreeSnapshot before = TreeSnapshot::take(sample.system.root());
 
-    const ChildProcess run = sample.uninstall({"Scan Utility"});
+    const ChildProcess run = sample.uninstall({"Scan Utility"}, {"--yes", "--json"});
     ::unsetenv("UNINSTALLER_PROCESS_LIST");
 
     EXPECT_EQ(run.exitStatus, 3) << run.err;
     EXPECT_EQ(before.differences(TreeSnapshot::take(sample.system.root())), "");
     EXPECT_NE(run.err.find("Applications are still running."), std::string::npos) << run.err;
+    const nlohmann::json report = nlohmann::json::parse(run.out);
+    EXPECT_EQ(report.at("result"), "refused");
+    EXPECT_EQ(report.at("reason"), "an application did not quit, so nothing was removed");
+    EXPECT_EQ(report.at("software"), nlohmann::json::array());
     std::ifstream events(list + ".events");
     std::string event;
     std::getline(events, event);
@@ -249,18 +261,16 @@ TEST(UninstallOnSample, ThePlanIsWhatTheUninstallThenDid) {
     SampleCase sample;
     const ChildProcess plan = ChildProcess::cli({"--root", sample.system.root(), "plan", "--json", "--all"});
     ASSERT_EQ(plan.exitStatus, 0) << plan.err;
-    const std::optional<JsonValue> planned = JsonValue::parse(plan.out);
-    ASSERT_TRUE(planned && planned->isObject()) << plan.out;
-    const JsonValue* records = planned->find("records");
-    ASSERT_TRUE(records != nullptr && records->isArray());
-    EXPECT_EQ(records->asArray().size(), 5u);
+    const nlohmann::json planned = nlohmann::json::parse(plan.out);
+    const nlohmann::json& records = planned.at("records");
+    EXPECT_EQ(records.size(), 5u);
 
     const ChildProcess run = sample.uninstall({}, {"--yes", "--all"});
     ASSERT_EQ(run.exitStatus, 0) << run.err;
 
     std::map<std::string, std::multiset<std::string>> acted;
     std::map<std::string, Names> skipped;
-    for (const JsonValue& line : logLines(sample.logFile)) {
+    for (const nlohmann::json& line : logLines(sample.logFile)) {
         const std::string step = member(line, "step");
         const std::string software = member(line, "software");
         if (step == "file" || step == "link" || step == "folder") {
@@ -272,50 +282,131 @@ TEST(UninstallOnSample, ThePlanIsWhatTheUninstallThenDid) {
             skipped[software].push_back(script ? target : target.empty() ? step : step + " " + target);
         }
     }
-    for (const JsonValue& record : records->asArray()) {
+    for (const nlohmann::json& record : records) {
         const std::string name = member(record, "name");
         SCOPED_TRACE(name);
         std::multiset<std::string> listed;
         for (const char* kind : {"file", "link", "folder"}) {
-            for (const std::string& path : strings(record.find((std::string(kind) + "s").c_str()))) {
+            for (const std::string& path : strings(record.at(std::string(kind) + "s"))) {
                 listed.insert(kind + std::string(" ") + path);
             }
         }
         EXPECT_EQ(acted[name], listed);
-        EXPECT_EQ(skipped[name], strings(record.find("skipped")));
+        EXPECT_EQ(skipped[name], strings(record.at("skipped")));
         EXPECT_FALSE(listed.empty());
         // Every admitted script line of the sample is one touch of a marker, as it would run.
         for (const char* script : {"preUninstall", "postUninstall"}) {
-            const JsonValue* commands = record.find(script)->find("commands");
-            ASSERT_TRUE(commands != nullptr && commands->isArray()) << script;
-            EXPECT_EQ(commands->asArray().size(), strings(record.find(script)->find("run")).size());
-            for (const JsonValue& line : commands->asArray()) {
-                ASSERT_EQ(line.asArray().size(), 1u);
-                EXPECT_EQ(member(line.asArray().front(), "program"), "/usr/bin/touch");
-                const Names words = strings(line.asArray().front().find("words"));
+            const nlohmann::json& commands = record.at(script).at("commands");
+            EXPECT_EQ(commands.size(), record.at(script).at("run").size());
+            for (const nlohmann::json& line : commands) {
+                ASSERT_EQ(line.size(), 1u);
+                EXPECT_EQ(member(line.front(), "program"), "/usr/bin/touch");
+                const Names words = strings(line.front().at("words"));
                 ASSERT_EQ(words.size(), 1u);
                 EXPECT_NE(words.front().find("/."), std::string::npos) << words.front();
             }
         }
     }
-    EXPECT_EQ(skipped[""], strings(planned->find("skipped")));
+    EXPECT_EQ(skipped[""], strings(planned.at("skipped")));
 }
 
-TEST(UninstallOnSample, UnknownNamesAndNoTerminalChangeNothing) {
+// An unknown name is told with the names there are; how an uninstall stops for one is in its report.
+TEST(UninstallOnSample, AnUnknownNameIsToldWithTheRowsThereAre) {
     SampleCase sample;
-    const TreeSnapshot before = TreeSnapshot::take(sample.system.root());
-    for (const std::string command : {"plan", "uninstall"}) {
-        const ChildProcess unknown =
-            ChildProcess::cli({"--root", sample.system.root(), command, "Scan Utility", "Fax Utility"});
-        EXPECT_EQ(unknown.exitStatus, 2);
-        EXPECT_NE(unknown.err.find("no row is called \"Fax Utility\""), std::string::npos) << unknown.err;
-        EXPECT_NE(unknown.err.find("  Printer Setup Utility\n"), std::string::npos) << unknown.err;
+    const ChildProcess unknown =
+        ChildProcess::cli({"--root", sample.system.root(), "plan", "Scan Utility", "Fax Utility"});
+    EXPECT_EQ(unknown.exitStatus, 2);
+    EXPECT_NE(unknown.err.find("no row is called \"Fax Utility\""), std::string::npos) << unknown.err;
+    EXPECT_NE(unknown.err.find("  Printer Setup Utility\n"), std::string::npos) << unknown.err;
+}
+
+// The report of a run that went is the audit log's account of it: the same run, the same counts, every
+// software with the row it was listed under; standard output holds nothing else.
+TEST(UninstallReport, TheReportAgreesWithTheAuditLog) {
+    SampleCase sample;
+    const ChildProcess run = sample.uninstall({"Printer Driver"}, {"--yes", "--json"});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const nlohmann::json report = nlohmann::json::parse(run.out);
+    const std::vector<nlohmann::json> log = logLines(sample.logFile);
+    ASSERT_FALSE(log.empty());
+    for (const nlohmann::json& line : log) {
+        EXPECT_EQ(line.at("run"), report.at("run")) << line;
     }
-    const ChildProcess unasked =
-        ChildProcess::cli({"--root", sample.system.root(), "uninstall", "Scan Utility"});
-    EXPECT_EQ(unasked.exitStatus, 2);
-    EXPECT_NE(unasked.err.find("give --yes"), std::string::npos) << unasked.err;
-    EXPECT_EQ(before.differences(TreeSnapshot::take(sample.system.root())), "");
+    for (const char* count : {"removed", "skipped", "failed", "alreadyGone"}) {
+        EXPECT_EQ(report.at("counts").at(count), log.back().at(count)) << count;
+    }
+    EXPECT_EQ(report.at("rows"), log.front().at("rows"));
+    EXPECT_EQ(report.at("takenAlong"), nlohmann::json::array({"PC-FAX Driver"}));
+    Names software;
+    size_t removed = 0;
+    for (const nlohmann::json& one : report.at("software")) {
+        software.push_back(one.at("name").get<std::string>() + " in " + one.at("row").get<std::string>());
+        removed += one.at("counts").at("removed").get<size_t>();
+    }
+    EXPECT_EQ(software,
+              (Names{"Inkjet Printer Driver in Printer Driver",
+                     "Page Printer Driver & PS Driver in Printer Driver", "PC-FAX Driver in PC-FAX Driver"}));
+    EXPECT_EQ(report.at("counts").at("removed"), removed);
+    EXPECT_EQ(report.at("auditLog"), sample.logFile);
+    EXPECT_EQ(report.at("auditLogProblem"), nullptr);
+}
+
+// However early a run stops, it changes nothing and its report says why, with the exit status.
+TEST(UninstallReport, ARunThatCannotStartStillEndsWithItsReport) {
+    SampleCase sample;
+    TestSystem bare;
+    bare.writeSystemVersion("10.15.7");
+    const std::string root = sample.system.root();
+    const struct {
+        Names arguments;
+        int exitStatus;
+        std::string reason;
+        Names rows;
+        std::string told; // on standard error, when it is not the reason
+    } cases[] = {
+        {{"--root", root, "uninstall", "--yes", "--frobnicate", "Scan Utility"},
+         2,
+         "unknown option '--frobnicate'",
+         {"Scan Utility"},
+         ""},
+        {{"--root", root, "uninstall", "--yes", "Scan Utility", "Fax Utility"},
+         2,
+         "no row is called \"Fax Utility\"",
+         {"Scan Utility", "Fax Utility"},
+         ""},
+        {{"--root", root, "uninstall", "Scan Utility"},
+         2,
+         "there is no terminal to ask on; give --yes to uninstall without a question",
+         {"Scan Utility"},
+         ""},
+        {{"--root", root + "/missing", "uninstall", "--yes", "--all"},
+         1,
+         root + "/missing does not exist",
+         {},
+         ""},
+        {{"--root", bare.root(), "uninstall", "--yes", "Scan Utility"},
+         4,
+         "no TORVA software was found",
+         {"Scan Utility"},
+         "No TORVA software was found.\n"},
+    };
+    const TreeSnapshot before = TreeSnapshot::take(root);
+    for (const auto& [arguments, exitStatus, reason, rows, told] : cases) {
+        Names withJson = arguments;
+        withJson.push_back("--json");
+        SCOPED_TRACE(reason);
+        const ChildProcess run = ChildProcess::cli(withJson);
+        EXPECT_EQ(run.exitStatus, exitStatus) << run.err;
+        EXPECT_NE(run.err.find(told.empty() ? reason : told), std::string::npos) << run.err;
+        const nlohmann::json report = nlohmann::json::parse(run.out);
+        EXPECT_EQ(report.at("exitStatus"), exitStatus);
+        EXPECT_EQ(report.at("result"), "refused");
+        EXPECT_EQ(report.at("reason"), reason);
+        EXPECT_EQ(report.at("run"), nullptr);
+        EXPECT_EQ(report.at("rows"), rows);
+        EXPECT_EQ(report.at("software"), nlohmann::json::array());
+    }
+    EXPECT_EQ(before.differences(TreeSnapshot::take(root)), "");
 }
 
 TEST(UninstallOnSample, WithoutTheProtectedPathsNothingIsTouched) {

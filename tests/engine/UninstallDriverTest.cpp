@@ -8,7 +8,6 @@
 #include "engine/UnInstallSoftwareManager.h"
 #include "platform/SimulatedProcessManager.h"
 #include "platform/SystemVersion.h"
-#include "tests/e2e/JsonValue.h"
 #include "tests/e2e/TreeSnapshot.h"
 #include "tests/support/FakeTools.h"
 #include "tests/support/ImmutableFile.h"
@@ -17,6 +16,7 @@
 #include "tests/support/TestSystem.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <sstream>
@@ -342,34 +342,34 @@ TEST_F(UninstallDriver, EveryActionIsLoggedAsOneJsonLine) {
     EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kDone);
 
     std::istringstream log(system.read("/Library/Logs/Uninstaller.log"));
-    std::vector<JsonValue> entries;
+    std::vector<nlohmann::json> entries;
     Lines outcomes;
     for (std::string line; std::getline(log, line);) {
-        std::optional<JsonValue> entry = JsonValue::parse(line);
-        ASSERT_TRUE(entry && entry->isObject()) << line;
+        nlohmann::json entry = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
+        ASSERT_TRUE(entry.is_object()) << line;
         for (const char* key : {"time", "run", "software", "step", "target", "outcome"}) {
-            ASSERT_NE(entry->find(key), nullptr) << key << " in " << line;
+            ASSERT_TRUE(entry.contains(key)) << key << " in " << line;
         }
-        EXPECT_EQ(entry->find("run")->asString(), driver.summary().runId) << line;
-        if (entry->find("step")->asString() == "file") {
-            EXPECT_EQ(entry->find("software")->asString(), "Alpha Utility");
-            outcomes.push_back(entry->find("outcome")->asString());
+        EXPECT_EQ(entry.at("run"), driver.summary().runId) << line;
+        if (entry.at("step") == "file") {
+            EXPECT_EQ(entry.at("software"), "Alpha Utility");
+            outcomes.push_back(entry.at("outcome"));
         }
-        entries.push_back(std::move(*entry));
+        entries.push_back(std::move(entry));
     }
     ASSERT_EQ(entries.size(), driver.report().actions().size() + 2)
         << "the actions between a start and an end line";
-    const JsonValue& first = entries.front();
-    EXPECT_EQ(first.find("outcome")->asString(), "started");
+    const nlohmann::json& first = entries.front();
+    EXPECT_EQ(first.at("outcome"), "started");
     for (const char* key :
          {"program", "version", "interface", "uid", "user", "system", "rows", "takenAlong"}) {
-        EXPECT_NE(first.find(key), nullptr) << key;
+        EXPECT_TRUE(first.contains(key)) << key;
     }
-    const JsonValue& last = entries.back();
-    EXPECT_EQ(last.find("outcome")->asString(), "ended");
-    EXPECT_EQ(last.find("result")->asString(), "done");
-    EXPECT_EQ(last.find("removed")->asInteger(), static_cast<int64_t>(driver.summary().counts.removed));
-    EXPECT_EQ(last.find("failed")->asInteger(), 0);
+    const nlohmann::json& last = entries.back();
+    EXPECT_EQ(last.at("outcome"), "ended");
+    EXPECT_EQ(last.at("result"), "done");
+    EXPECT_EQ(last.at("removed"), driver.summary().counts.removed);
+    EXPECT_EQ(last.at("failed"), 0);
     EXPECT_EQ(outcomes, (Lines{"deleted", "deleted"}));
     EXPECT_FALSE(driver.auditLogProblem());
 }

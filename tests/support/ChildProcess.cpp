@@ -17,6 +17,12 @@ std::string bundlePath() {
     return chosen != nullptr && *chosen != '\0' ? chosen : UNINSTALLER_BUILD_BUNDLE;
 }
 
+// Held in a function so that an observer set by a static initializer of a test program finds it made.
+ChildProcess::CliObserver& cliObserver() {
+    static ChildProcess::CliObserver observer;
+    return observer;
+}
+
 } // namespace
 
 std::string ChildProcess::cliPath() {
@@ -47,7 +53,14 @@ ChildProcess ChildProcess::run(const std::string& program, const std::vector<std
     result.exitStatus = ran->exitStatus;
     result.out = std::move(ran->output);
     result.err = std::move(ran->errorOutput);
+    if (cliObserver() && program.ends_with("/uninstaller-cli")) {
+        cliObserver()(arguments, result);
+    }
     return result;
+}
+
+void ChildProcess::observeCli(CliObserver observer) {
+    cliObserver() = std::move(observer);
 }
 
 ChildProcess ChildProcess::onTerminal(const std::string& program, const std::vector<std::string>& arguments,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,4 +31,11 @@ struct ChildProcess {
 
     /// The host path of a stand-in tool in the built bundle's Contents/Helpers.
     static std::string helperPath(const std::string& name);
+
+    /// Called after every run of a program named uninstaller-cli (by cli() or run()) with its arguments
+    /// and what it did, so that a test program can check all of its output in one place; an empty
+    /// function stops the calls.
+    using CliObserver =
+        std::function<void(const std::vector<std::string>& arguments, const ChildProcess& run)>;
+    static void observeCli(CliObserver observer);
 };
