@@ -1,40 +1,24 @@
 #include "analysis/AnalyzePathManager.h"
 
 #include "analysis/PpdReader.h"
+#include "analysis/WildCardPattern.h"
 #include "common/RecordFiles.h"
-#include "platform/CTaskController.h"
 #include "platform/ConfinedFolder.h"
 #include "platform/FileManager.h"
 #include "platform/FolderWalker.h"
 #include "platform/Path.h"
 #include "platform/SystemFloor.h"
-#include "platform/SystemRoot.h"
 #include "platform/SystemVersion.h"
-#include "platform/Utf8.h"
+#include "receipts/BomReader.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
 #include <unordered_set>
 
 namespace {
-
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            return lines;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-}
 
 // The strings of an array value; elements of another type are passed over, so that one bad entry of
 // the application's own data neither protects nor keeps less than the rest says.
@@ -51,17 +35,17 @@ std::vector<std::string> stringsOf(const PlistValue* value) {
     return strings;
 }
 
-// find's regular expressions read "\" + character as that character; escape what is special.
-std::string regexLiteral(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '.' || c == '*' || c == '[' || c == ']' || c == '^' || c == '$' || c == '\\' || c == '+' ||
-            c == '?') {
-            out += '\\';
-        }
-        out += c;
+std::optional<PathKind> kindOf(BomEntry::Type type) {
+    switch (type) {
+    case BomEntry::Type::File:
+        return PathKind::File;
+    case BomEntry::Type::Directory:
+        return PathKind::Folder;
+    case BomEntry::Type::Link:
+        return PathKind::Link;
+    default:
+        return std::nullopt;
     }
-    return out;
 }
 
 std::optional<PathKind> kindOf(FileType type) {
@@ -80,29 +64,6 @@ std::optional<PathKind> kindOf(FileType type) {
 void sortUnique(std::vector<std::string>& paths) {
     std::sort(paths.begin(), paths.end());
     paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
-}
-
-// "." or "./name/…" with no empty, "." or ".." names: joined to the install root it is already standard.
-bool isPlainBomPath(std::string_view line) {
-    if (line == ".") {
-        return true;
-    }
-    if (line.size() < 3 || line.substr(0, 2) != "./" || line.back() == '/') {
-        return false;
-    }
-    size_t start = 2;
-    for (;;) {
-        const size_t slash = line.find('/', start);
-        const std::string_view name =
-            slash == std::string_view::npos ? line.substr(start) : line.substr(start, slash - start);
-        if (name.empty() || name == "." || name == "..") {
-            return false;
-        }
-        if (slash == std::string_view::npos) {
-            return true;
-        }
-        start = slash + 1;
-    }
 }
 
 FileType fileTypeOf(PathKind kind) {
@@ -145,29 +106,25 @@ AnalyzePathManager::listBom(const std::optional<std::string>& bomPath,
     if (!bomPath) {
         return std::nullopt;
     }
-    // The child reads the file this process opened inside the system root: no link can lead it to
-    // another file, and a FIFO or device in its place is never handed on.
+    // Opened inside the system root: no link leads to a file elsewhere, and a FIFO or device in its place
+    // is never waited on.
     const UniqueFd bom = FileManager::openForReading(*bomPath);
     if (!bom.valid()) {
         mWarnings.push_back("cannot read the bill of materials " + *bomPath + ": " +
                             (errno == EINVAL ? "not a regular file" : std::strerror(errno)));
         return std::nullopt;
     }
-    CTaskController::RunOptions options;
-    options.timeLimit = CTaskController::initTaskController().queryTimeLimit();
-    options.keepErrorOutput = true;
-    options.passedDescriptors = {bom.get()};
-    const std::optional<CTaskController::RunResult> run =
-        CTaskController::runTool("/usr/bin/lsbom", {"-fdl", "-p", "Mf", "/dev/fd/3"}, options);
-    if (!run || run->timedOut || !utf8::isValid(run->output)) {
-        mWarnings.push_back("cannot list the bill of materials " + *bomPath +
-                            (run && run->timedOut ? ": lsbom did not finish in time" : ""));
-        return std::nullopt;
+    std::string error;
+    size_t tooLong = 0;
+    std::optional<std::vector<BomEntry>> entries = BomReader::readOpenFile(bom.get(), error, tooLong);
+    if (!entries) {
+        mWarnings.push_back("cannot read the bill of materials " + *bomPath + ": " + error);
+        entries.emplace();
     }
-    if (run->exitStatus != 0) {
-        const std::string error = run->errorOutput.substr(0, run->errorOutput.find('\n'));
-        mWarnings.push_back("cannot read the bill of materials " + *bomPath +
-                            (error.empty() ? "" : ": " + error));
+    const std::string counted = " entries of the bill of materials " + *bomPath + " were left out: ";
+    if (tooLong > 0) {
+        mWarnings.push_back(std::to_string(tooLong) + counted + "their paths are longer than " +
+                            std::to_string(BomReader::kMaxPathLength) + " bytes");
     }
 
     std::string installRoot;
@@ -183,38 +140,39 @@ AnalyzePathManager::listBom(const std::optional<std::string>& bomPath,
     installRoot = path::standardize(path::join("/", installRoot));
 
     BomListing listing;
-    mFileSizes.reserve(mFileSizes.size() +
-                       static_cast<size_t>(std::count(run->output.begin(), run->output.end(), '\n')));
     const std::optional<ConfinedFolder> root = ConfinedFolder::open(installRoot);
     if (!root) {
         return listing;
     }
-    for (const BomLine& line : splitBomListing(run->output)) {
-        std::string full;
-        if (isPlainBomPath(line.path)) {
-            // "." or "./name/…": joined to the install root it is standard already.
-            full = line.path == "."
-                       ? installRoot
-                       : (installRoot == "/" ? "" : installRoot) + std::string(line.path.substr(1));
-        } else {
-            full = path::standardize(path::join(installRoot, line.path));
-            // A package cannot name a path outside the place it was installed.
-            if (!path::isInFolder(full, installRoot)) {
-                continue;
-            }
-        }
-        const std::string_view relative =
-            full == installRoot
-                ? std::string_view(".")
-                : std::string_view(full).substr(installRoot == "/" ? 1 : installRoot.size() + 1);
-        const std::optional<FileAttributes> attributes = root->attributesOfStandard(relative);
-        if (!attributes) {
+    // The install location is a folder of the package even where its BOM cannot be read.
+    if (const std::optional<FileAttributes> attributes = root->attributesOfStandard(".");
+        attributes && attributes->type == FileType::Directory) {
+        listing[static_cast<size_t>(PathKind::Folder)].push_back(installRoot);
+    }
+    mFileSizes.reserve(mFileSizes.size() + entries->size());
+    const std::string rootPrefix = installRoot == "/" ? installRoot : installRoot + "/";
+    size_t oddNames = 0;
+    size_t climbing = 0;
+    for (const BomEntry& entry : *entries) {
+        const std::optional<PathKind> kind = kindOf(entry.type);
+        if (!kind) {
             continue;
         }
-        // The empty line at the end of the output names the install root, in whichever list its kind
-        // on disk belongs to.
-        const std::optional<PathKind> kind = line.kind ? line.kind : kindOf(attributes->type);
-        if (!kind || attributes->type != fileTypeOf(*kind)) {
+        std::string full;
+        full.reserve(rootPrefix.size() + entry.path.size());
+        full = rootPrefix;
+        if (const BomPathProblem problem = appendBomRelativePath(entry.path, full);
+            problem != BomPathProblem::None) {
+            ++(problem == BomPathProblem::OddName ? oddNames : climbing);
+            continue;
+        }
+        // The install root itself is listed already.
+        if (full.size() == rootPrefix.size()) {
+            continue;
+        }
+        const std::optional<FileAttributes> attributes =
+            root->attributesOfStandard(std::string_view(full).substr(rootPrefix.size()));
+        if (!attributes || attributes->type != fileTypeOf(*kind)) {
             continue;
         }
         if (*kind == PathKind::File) {
@@ -222,42 +180,42 @@ AnalyzePathManager::listBom(const std::optional<std::string>& bomPath,
         }
         listing[static_cast<size_t>(*kind)].push_back(std::move(full));
     }
+    if (oddNames > 0) {
+        mWarnings.push_back(std::to_string(oddNames) + counted +
+                            "their names hold a line feed, a tab or a NUL");
+    }
+    if (climbing > 0) {
+        mWarnings.push_back(std::to_string(climbing) + counted + "their paths climb with \"..\"");
+    }
     return listing;
 }
 
-std::vector<AnalyzePathManager::BomLine> AnalyzePathManager::splitBomListing(std::string_view output) {
-    std::vector<BomLine> lines;
-    size_t start = 0;
+AnalyzePathManager::BomPathProblem AnalyzePathManager::appendBomRelativePath(std::string_view entryPath,
+                                                                             std::string& out) {
+    // Such names would make a path that is not the item the package installed.
+    for (const char odd : {'\n', '\t', '\0'}) {
+        if (entryPath.find(odd) != std::string_view::npos) {
+            return BomPathProblem::OddName;
+        }
+    }
+    const size_t start = out.size();
+    size_t nameStart = 0;
     for (;;) {
-        const size_t end = output.find('\n', start);
-        const std::string_view line =
-            end == std::string_view::npos ? output.substr(start) : output.substr(start, end - start);
-        if (line.empty()) {
-            lines.push_back({std::nullopt, line});
-        } else if (const size_t tab = line.find('\t'); tab != std::string_view::npos && tab > 0) {
-            // The symbolic mode's first letter tells the kind; other kinds are not listed.
-            std::optional<PathKind> kind;
-            switch (line.front()) {
-            case '-':
-                kind = PathKind::File;
-                break;
-            case 'd':
-                kind = PathKind::Folder;
-                break;
-            case 'l':
-                kind = PathKind::Link;
-                break;
-            default:
-                break;
-            }
-            if (kind) {
-                lines.push_back({kind, line.substr(tab + 1)});
-            }
+        const size_t slash = std::min(entryPath.find('/', nameStart), entryPath.size());
+        const std::string_view name = entryPath.substr(nameStart, slash - nameStart);
+        if (name == "..") {
+            return BomPathProblem::Climbs;
         }
-        if (end == std::string_view::npos) {
-            return lines;
+        if (!name.empty() && name != ".") {
+            if (out.size() > start) {
+                out += '/';
+            }
+            out += name;
         }
-        start = end + 1;
+        if (slash == entryPath.size()) {
+            return BomPathProblem::None;
+        }
+        nameStart = slash + 1;
     }
 }
 
@@ -280,9 +238,12 @@ void AnalyzePathManager::getUnInstallPath(const std::optional<std::string>& bomP
         return;
     }
     for (const PathKind kind : {PathKind::File, PathKind::Folder, PathKind::Link}) {
-        // Each kind once per BOM, in name order.
+        // Each kind once per BOM, in name order; a BOM lists most packages in that order already.
         std::vector<std::string>& paths = (*listing)[static_cast<size_t>(kind)];
-        sortUnique(paths);
+        if (!std::is_sorted(paths.begin(), paths.end())) {
+            std::sort(paths.begin(), paths.end());
+        }
+        paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
         std::vector<std::string>& list = listOf(kind);
         list.insert(list.end(), std::make_move_iterator(paths.begin()), std::make_move_iterator(paths.end()));
     }
@@ -335,57 +296,10 @@ AnalyzePathManager::convertRegularExplession(const std::optional<std::string>& t
     if (!tail) {
         return std::nullopt;
     }
-    std::string expression = ".*";
-    for (const char c : *tail) {
-        if (c == '*') {
-            expression += ".*";
-        } else if (c == '.') {
-            expression += "\\.";
-        } else {
-            expression += c;
-        }
-    }
-    expression += ".*";
-    return expression;
+    return WildCardPattern::expressionOf(*tail);
 }
 
-std::optional<std::vector<std::string>>
-AnalyzePathManager::runFind(const std::string& searchRoot, const std::string& expression, bool anchorToRoot) {
-    // A start folder that cannot be resolved inside the system root is not handed to find.
-    const std::optional<std::string> hostStart = SystemRoot::hostPath(searchRoot);
-    if (!hostStart) {
-        return std::vector<std::string>{std::string()};
-    }
-    std::string regex = expression;
-    if (anchorToRoot) {
-        // find matches the expression against host paths; the part that stands for "/" must match
-        // literally, so that only the system path is matched against the pattern.
-        const std::string hostRoot = SystemRoot::hostRoot();
-        if (hostRoot != "/") {
-            regex = regexLiteral(hostRoot) + expression;
-        }
-    }
-    std::string output;
-    if (!CTaskController::initTaskController().exeCommandLine("/usr/bin/find", {*hostStart, "-regex", regex},
-                                                              &output)) {
-        mWarnings.push_back("cannot search " + searchRoot);
-        return std::nullopt;
-    }
-    std::vector<std::string> lines;
-    for (const std::string& line : splitLines(output)) {
-        if (line.empty()) {
-            lines.push_back(line);
-            continue;
-        }
-        if (std::optional<std::string> systemPath =
-                SystemRoot::systemPathBelow(line, *hostStart, searchRoot)) {
-            lines.push_back(*systemPath);
-        }
-    }
-    return lines;
-}
-
-void AnalyzePathManager::walkMatching(const std::string& start, const std::vector<std::string>& pieces,
+void AnalyzePathManager::walkMatching(const std::string& start, const WildCardPattern& pattern,
                                       std::vector<ExpandedItem>& out) {
     // As find does without -L: the start is tested itself, and searched only when it is a folder.
     const std::string base = path::standardize(path::join("/", start));
@@ -393,7 +307,7 @@ void AnalyzePathManager::walkMatching(const std::string& start, const std::vecto
     if (!startAttributes) {
         return;
     }
-    if (matchesPieces(base, pieces)) {
+    if (pattern.matches(base)) {
         out.push_back({base, startAttributes});
     }
     if (startAttributes->type != FileType::Directory) {
@@ -407,51 +321,10 @@ void AnalyzePathManager::walkMatching(const std::string& start, const std::vecto
     }
     mWarnings.insert(mWarnings.end(), walked->problems.begin(), walked->problems.end());
     for (FolderWalker::Item& item : walked->items) {
-        if (matchesPieces(item.path, pieces)) {
+        if (pattern.matches(item.path)) {
             out.push_back({std::move(item.path), item.attributes, item.complete});
         }
     }
-}
-
-bool AnalyzePathManager::matchesPieces(std::string_view path, const std::vector<std::string>& pieces) {
-    // The whole path against ".*a.*b.*": the pieces in order. As with find's ".", nothing matches
-    // across a line feed or bytes that are no text.
-    if (path.find('\n') != std::string_view::npos || !utf8::isValid(path)) {
-        return false;
-    }
-    size_t at = 0;
-    for (const std::string& piece : pieces) {
-        const size_t found = path.find(piece, at);
-        if (found == std::string_view::npos) {
-            return false;
-        }
-        at = found + piece.size();
-    }
-    return true;
-}
-
-std::optional<std::vector<std::string>> AnalyzePathManager::simpleTailPieces(const std::string& tail) {
-    std::vector<std::string> pieces;
-    std::string piece;
-    for (const char c : tail) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '*') {
-            if (!piece.empty()) {
-                pieces.push_back(std::move(piece));
-                piece.clear();
-            }
-        } else if (std::isalnum(byte) != 0 || byte >= 0x80 ||
-                   std::string_view(" -_./,:@#%=~").find(c) != std::string_view::npos) {
-            piece += c;
-        } else {
-            // Anything the expression would read as an operator is left to find itself.
-            return std::nullopt;
-        }
-    }
-    if (!piece.empty()) {
-        pieces.push_back(std::move(piece));
-    }
-    return pieces;
 }
 
 std::optional<std::vector<AnalyzePathManager::ExpandedItem>>
@@ -459,6 +332,8 @@ AnalyzePathManager::expandUsersWildCard(const WildCardPath& parts) {
     // The tail with its "*" removed names the same folder below every entry of the search root.
     std::string literal = parts.wildCardPath;
     literal.erase(std::remove(literal.begin(), literal.end(), '*'), literal.end());
+    std::string unused;
+    const std::optional<WildCardPattern> everything = WildCardPattern::compile("*", unused);
     std::vector<ExpandedItem> collected;
     const std::optional<std::vector<std::string>> names =
         FileManager::contentsOfDirectoryAtPathCDA(parts.searchingPath);
@@ -469,7 +344,7 @@ AnalyzePathManager::expandUsersWildCard(const WildCardPath& parts) {
         if (!attributes || attributes->type != FileType::Directory) {
             continue;
         }
-        walkMatching(entry + literal, {}, collected);
+        walkMatching(entry + literal, *everything, collected);
     }
     if (collected.empty()) {
         return std::nullopt;
@@ -512,28 +387,15 @@ AnalyzePathManager::expandEntry(const std::optional<std::string>& text) {
         // find has no start folder to search: it prints nothing.
         return std::vector<ExpandedItem>{{std::string(), std::nullopt}};
     }
-    if (const std::optional<std::vector<std::string>> pieces = simpleTailPieces(parts->wildCardPath)) {
-        walkMatching(parts->searchingPath, *pieces, expansion);
-        expansion.push_back({std::string(), std::nullopt});
-        return expansion;
+    std::string error;
+    const std::optional<WildCardPattern> pattern = WildCardPattern::compile(parts->wildCardPath, error);
+    if (!pattern) {
+        // find refuses such an expression and prints nothing.
+        mWarnings.push_back("cannot expand " + *text + ": " + error);
+        return std::vector<ExpandedItem>{{std::string(), std::nullopt}};
     }
-    const std::optional<std::string> expression = convertRegularExplession(parts->wildCardPath);
-    if (!expression) {
-        return std::nullopt;
-    }
-    const std::optional<std::vector<std::string>> found =
-        runFind(parts->searchingPath, *expression, /*anchorToRoot=*/true);
-    if (!found) {
-        return std::nullopt;
-    }
-    for (const std::string& line : *found) {
-        if (line.empty()) {
-            expansion.push_back({line, std::nullopt});
-            continue;
-        }
-        const std::string listed = path::standardize(path::join("/", line));
-        expansion.push_back({listed, FileManager::attributesOfItemAtPathCDA(listed)});
-    }
+    walkMatching(parts->searchingPath, *pattern, expansion);
+    expansion.push_back({std::string(), std::nullopt});
     return expansion;
 }
 

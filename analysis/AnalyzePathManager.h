@@ -20,6 +20,7 @@
 #include <vector>
 
 typedef struct ppd_file_s ppd_file_t;
+class WildCardPattern;
 
 /// Works out, for one software at a time, what an uninstall deletes: the file list, the folder list
 /// and the link list.
@@ -52,18 +53,20 @@ public:
     /// are any, mergeExtenstionPath leaves all three lists empty: the software is refused whole.
     const std::vector<RefusedEntry>& getMRefusedEntries() const { return mRefusedEntries; }
 
-    /// What could not be looked at while the lists were built (an unreadable bill of materials, a folder
-    /// that cannot be listed, paths too long to use), one sentence each.
+    /// What could not be looked at while the lists were built (an unreadable bill of materials or entries
+    /// of one left out, a folder that cannot be listed, paths too long to use), one sentence each.
     const std::vector<std::string>& getMWarnings() const { return mWarnings; }
     void clearWarnings() { mWarnings.clear(); }
 
     // --- Bills of materials --------------------------------------------------------------------------
 
     /// The items of one kind that the BOM lists and that exist on disk as that kind, as full paths under
-    /// the install root (volume joined with install point). Runs "/usr/bin/lsbom" once, on the BOM file
-    /// opened inside the system root. nullopt for an absent BOM path, a BOM that cannot be opened or a
-    /// listing that cannot be had. Lines that climb out of the install root, or reach their item through
-    /// a symbolic link below it, are left out.
+    /// the install root (volume joined with install point), the install root itself among the folders.
+    /// The BOM file is opened inside the system root and read in this process. nullopt for an absent BOM
+    /// path or a BOM that cannot be opened; a BOM that cannot be read (damaged, over the reader's limits)
+    /// gives only the install root and a warning. Entries whose names hold a line feed, a tab or a NUL,
+    /// or whose paths climb with "..", are left out with a warning, as are items reached through a
+    /// symbolic link below the install root.
     std::optional<std::vector<std::string>> getPathListAtBOM(const std::optional<std::string>& bomPath,
                                                              const std::optional<std::string>& installPoint,
                                                              const std::optional<std::string>& targetVolume,
@@ -84,7 +87,8 @@ public:
     /// A wildcard tail as a find regular expression: ".*" + tail ("*" → ".*", "." → "\.") + ".*".
     static std::optional<std::string> convertRegularExplession(const std::optional<std::string>& tail);
     /// The paths an entry stands for now: a plain path gives its readable items below it and then itself;
-    /// a wildcard path the paths that "/usr/bin/find" reports. nullopt when nothing can be expanded.
+    /// a wildcard path the paths below its search root that its tail matches, found as find(1) would
+    /// (no link followed), followed by an empty path. nullopt when nothing can be expanded.
     std::optional<std::vector<std::string>> apartPathList(const std::optional<std::string>& path);
 
     // --- Kept and extra paths ------------------------------------------------------------------------
@@ -157,18 +161,13 @@ public:
     /// The folder of the PPD files that the printer drivers' PPD step examines.
     static constexpr const char* kPpdFolder = "/Library/Printers/PPDs/Contents/Resources";
 
-    /// One line of "lsbom -p Mf": the kind its mode gives, and its path; the empty last line has no kind
-    /// and names the install root.
-    struct BomLine {
-        std::optional<PathKind> kind;
-        std::string_view path;
-    };
-    /// The lines of a listing that name a file, a folder or a link, and the empty lines.
-    static std::vector<BomLine> splitBomListing(std::string_view output);
-
-    /// The pieces of a wildcard tail that only "*" joins (the expression ".*a.*b.*" then means: the
-    /// pieces in order); nullopt when the tail holds a character the expression would read otherwise.
-    static std::optional<std::vector<std::string>> simpleTailPieces(const std::string& tail);
+    /// Why a BOM entry's path cannot be listed.
+    enum class BomPathProblem { None, OddName, Climbs };
+    /// Appends the path of a BOM entry ("." or "./a/b" as the BOM gives it) below the install root to
+    /// `out` in standard form: names joined by single "/", nothing for the install root itself. Gives
+    /// the problem, and leaves `out` in an unspecified state, for a name holding a line feed, a tab or a
+    /// NUL, or a ".." name.
+    static BomPathProblem appendBomRelativePath(std::string_view entryPath, std::string& out);
 
 private:
     using BomListing = std::array<std::vector<std::string>, 3>; // by PathKind
@@ -184,16 +183,13 @@ private:
                                       const std::optional<std::string>& installPoint,
                                       const std::optional<std::string>& targetVolume);
     std::optional<std::vector<ExpandedItem>> expandEntry(const std::optional<std::string>& text);
-    void walkMatching(const std::string& start, const std::vector<std::string>& pieces,
+    void walkMatching(const std::string& start, const WildCardPattern& pattern,
                       std::vector<ExpandedItem>& out);
-    static bool matchesPieces(std::string_view path, const std::vector<std::string>& pieces);
     void createSystemPathList(std::optional<std::vector<std::string>>& field, const std::string& pathKey,
                               const std::string& userPathKey, bool insertUserFolder);
     void createIndividualPathList();
     void createLowerLayerPathList();
     std::optional<std::vector<ExpandedItem>> expandUsersWildCard(const WildCardPath& parts);
-    std::optional<std::vector<std::string>> runFind(const std::string& searchRoot,
-                                                    const std::string& expression, bool anchorToRoot);
 
     std::vector<std::string> mUnInstallFilePathArray;
     std::vector<std::string> mUnInstallFolderPathArray;

@@ -1,7 +1,7 @@
 // How fast BOM listings are: the lsbom stand-in on a 100,000-entry receipt next to find(1) walking the
-// same tree (the uninstaller runs both for each package), and the reader alone.
+// same tree, and the reader alone, which the catalogue and the removal lists use in the process.
 
-#include "tools/bom/BomReader.h"
+#include "receipts/BomReader.h"
 
 #include <benchmark/benchmark.h>
 

@@ -23,7 +23,7 @@ struct InstalledSoftware {
     SoftwarePaths paths;
 
     explicit InstalledSoftware(bool driver) {
-        // The stand-in tools (lsbom) come from the built bundle.
+        // The application's own data (its protected and extension paths) comes from the built bundle.
         ::setenv("UNINSTALLER_BUNDLE", UNINSTALLER_BUILD_BUNDLE, 1);
         system.writeSystemVersion("10.15.7");
         system.addUser("anna", 501);

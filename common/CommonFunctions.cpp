@@ -1,11 +1,11 @@
 #include "common/CommonFunctions.h"
 
+#include "receipts/ReceiptDatabase.h"
+
 #include "platform/Bundle.h"
-#include "platform/CTaskController.h"
 #include "platform/FileManager.h"
 #include "platform/Path.h"
 #include "platform/PropertyList.h"
-#include "platform/SystemRoot.h"
 
 #include <algorithm>
 #include <cctype>
@@ -92,35 +92,9 @@ std::optional<std::string> CommonFunctions::getInstallPoint(const std::string& i
     if (identifier.empty() || volume.empty()) {
         return std::nullopt;
     }
-    // A volume that cannot be resolved inside the system root is never handed to the tool.
-    const std::optional<std::string> hostVolume = SystemRoot::hostPath(volume);
-    std::string output;
-    if (!hostVolume ||
-        !CTaskController::initTaskController().exeCommandLine(
-            "/usr/sbin/pkgutil", {"--pkg-info", identifier, "--volume", *hostVolume}, &output)) {
-        return std::nullopt;
-    }
-    return installPointFromPackageInfo(output);
-}
-
-std::optional<std::string> CommonFunctions::installPointFromPackageInfo(std::string_view output) {
-    size_t start = 0;
-    while (start < output.size()) {
-        size_t end = output.find('\n', start);
-        if (end == std::string::npos) {
-            end = output.size();
-        }
-        const std::string_view line = output.substr(start, end - start);
-        if (line.substr(0, 10) == "location: ") {
-            return std::string(line.substr(10));
-        }
-        // An empty location may be printed without the blank.
-        if (line == "location:") {
-            return std::string();
-        }
-        start = end + 1;
-    }
-    return std::nullopt;
+    const std::optional<ReceiptDatabase::Receipt> receipt =
+        ReceiptDatabase::atVolume(volume).find(identifier);
+    return receipt ? std::optional<std::string>(receipt->installPrefixPath()) : std::nullopt;
 }
 
 std::string CommonFunctions::receiptsFolder(int32_t osVersion) {

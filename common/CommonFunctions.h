@@ -55,16 +55,14 @@ public:
     /// name unchanged when it has no entry.
     std::string convertSoftwareName(const std::string& name) const;
 
-    /// The install location that "/usr/sbin/pkgutil --pkg-info ID --volume V" reports (the text after
-    /// "location: "); nullopt when the tool prints no such line.
+    /// The install location the receipt of a package on a volume records ("InstallPrefixPath", empty
+    /// when it records none), read as "pkgutil --pkg-info ID --volume V" would; nullopt when the volume
+    /// has no readable receipt of the package.
     static std::optional<std::string> getInstallPoint(const std::string& identifier,
                                                       const std::string& volume);
 
     /// The folder of Software Update receipts for a system version number.
     static std::string receiptsFolder(int32_t osVersion);
-
-    /// The text after "location: " in what "pkgutil --pkg-info" printed; nullopt without such a line.
-    static std::optional<std::string> installPointFromPackageInfo(std::string_view output);
 
     /// `folder` joined with `name`, standardized.
     static std::string makeBomPath(const std::string& name, const std::string& folder);

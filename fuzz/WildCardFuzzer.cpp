@@ -1,8 +1,10 @@
 // The text of a rest or remove path entry: shell quoting stripped, split at its first wildcard component,
-// the tail turned into a find expression or into the pieces matched in-process.
+// the tail turned into a find expression or into the pieces matched without one, and compiled.
 
 #include "analysis/AnalyzePathManager.h"
+#include "analysis/WildCardPattern.h"
 #include "fuzz/Touch.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -33,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzing::touch(*expression);
 
     if (const std::optional<std::vector<std::string>> pieces =
-            AnalyzePathManager::simpleTailPieces(parts->wildCardPath)) {
+            WildCardPattern::simplePieces(parts->wildCardPath)) {
         std::string literal = parts->wildCardPath;
         literal.erase(std::remove(literal.begin(), literal.end(), '*'), literal.end());
         std::string together;
@@ -43,6 +45,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             together += piece;
         }
         fuzzing::require(together == literal, "the pieces hold the whole tail but its \"*\"");
+    }
+
+    // Any tail compiles or is refused with a reason; a compiled one can be matched against any path, and
+    // a tail of ordinary characters matches its own text.
+    std::string error;
+    const std::optional<WildCardPattern> pattern = WildCardPattern::compile(parts->wildCardPath, error);
+    fuzzing::require(pattern.has_value() || !error.empty(), "a refused tail says why");
+    if (pattern) {
+        std::string literal = parts->wildCardPath;
+        literal.erase(std::remove(literal.begin(), literal.end(), '*'), literal.end());
+        const bool matched = pattern->matches(literal);
+        pattern->matches(*entry);
+        fuzzing::require(matched || !WildCardPattern::simplePieces(parts->wildCardPath) ||
+                             literal.find('\n') != std::string::npos || !utf8::isValid(literal),
+                         "a tail of ordinary characters matches its own text");
     }
     return 0;
 }

@@ -23,7 +23,7 @@ public:
     bool exeCommandLine(const std::string& toolPath, const std::vector<std::string>& arguments,
                         std::string* output);
 
-    /// How long a command whose output is asked for (a query: lsbom, find, pkgutil --pkg-info) may run.
+    /// How long a command whose output is asked for (a query, such as ls of a folder a script names) may run.
     static constexpr std::chrono::minutes kDefaultQueryTimeLimit{10};
     void setQueryTimeLimit(std::chrono::milliseconds limit) { mQueryTimeLimit = limit; }
     std::chrono::milliseconds queryTimeLimit() const { return mQueryTimeLimit; }

@@ -9,7 +9,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -119,26 +118,4 @@ std::optional<std::string> SystemRoot::hostPath(const std::string& systemPath) {
         return std::nullopt;
     }
     return resolved;
-}
-
-std::optional<std::string> SystemRoot::systemPathBelow(const std::string& hostLine,
-                                                       const std::string& hostStart,
-                                                       const std::string& systemStart) {
-    // find names what it reached below its start folder without any ".."; a line with one would lead
-    // out of the folder searched once standardized.
-    auto climbs = [](std::string_view below) {
-        const std::vector<std::string> parts = path::components(below);
-        return std::find(parts.begin(), parts.end(), "..") != parts.end();
-    };
-    if (hostStart == "/") {
-        if (hostLine.empty() || hostLine.front() != '/' || climbs(hostLine)) {
-            return std::nullopt;
-        }
-        return hostLine == "/" ? systemStart : path::join(systemStart, hostLine);
-    }
-    if (!path::isInFolder(hostLine, hostStart) ||
-        climbs(std::string_view(hostLine).substr(hostStart.size()))) {
-        return std::nullopt;
-    }
-    return systemStart + hostLine.substr(hostStart.size());
 }

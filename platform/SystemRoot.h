@@ -28,13 +28,6 @@ public:
     /// item does not exist inside the root. Such a path is then not handed to any command.
     static std::optional<std::string> hostPath(const std::string& systemPath);
 
-    /// Maps a line that an external command printed for the start folder `hostStart` (as returned by
-    /// hostPath) back to a system path below `systemStart`; nullopt for a line outside the start folder
-    /// or one that climbs out of it with "..".
-    static std::optional<std::string> systemPathBelow(const std::string& hostLine,
-                                                      const std::string& hostStart,
-                                                      const std::string& systemStart);
-
     /// Opens a system path inside the root with open(2) `flags`; the last component is followed when it
     /// is a symbolic link unless `flags` holds O_NOFOLLOW. Invalid on failure (errno set).
     static UniqueFd openInRoot(const std::string& systemPath, int flags);

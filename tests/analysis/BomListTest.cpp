@@ -1,7 +1,6 @@
 #include "analysis/AnalyzePathManager.h"
 
 #include "platform/Path.h"
-#include "tests/support/FakeTools.h"
 #include "tests/support/PackageFixture.h"
 #include "tests/support/SoftwareFixture.h"
 #include "tests/support/TestBundle.h"
@@ -52,7 +51,7 @@ TEST(BomLists, InstallRootFromInstallPointAndVolume) {
     EXPECT_EQ(files("Applications", std::nullopt)[0], "/Applications/Foo.app/Contents/Info.plist");
 }
 
-TEST(BomLists, EachKindFromItsOwnRunAndTheInstallRootAsAFolder) {
+TEST(BomLists, EachKindInItsOwnListAndTheInstallRootAsAFolder) {
     TestSystem system;
     const InstalledPackage package = PackageFixture::install(
         system,
@@ -62,7 +61,7 @@ TEST(BomLists, EachKindFromItsOwnRunAndTheInstallRootAsAFolder) {
     EXPECT_EQ(
         sorted(analysis.getMUnInstallFilePathArray()),
         (Paths{"/Applications/Foo.app/Contents/Info.plist", "/Applications/Foo.app/Contents/MacOS/Foo"}));
-    // "." and the empty last line both name the install root: listed once.
+    // The BOM names the install root as ".": listed once.
     EXPECT_EQ(sorted(analysis.getMUnInstallFolderPathArray()),
               (Paths{"/Applications", "/Applications/Foo.app", "/Applications/Foo.app/Contents",
                      "/Applications/Foo.app/Contents/MacOS"}));
@@ -97,28 +96,80 @@ TEST(BomLists, TheKindOnDiskMustMatchTheBom) {
     EXPECT_EQ(std::count(folders.begin(), folders.end(), "/Library/Printers/TORVA/Through"), 0);
 }
 
-// One lsbom run per BOM gives the three lists: the kind of each line comes from its mode.
-TEST(BomLists, OneListingGivesAllThreeKinds) {
+// Each list takes the entries of its kind as the BOM records them (what lsbom -f, -d and -l select),
+// when the item on disk is of that kind too; devices are in none.
+TEST(BomLists, EachListTakesTheEntriesTheBomRecordsAsItsKind) {
     TestSystem system;
-    FakeTools tools;
-    system.writeFile("/x.bom", "stands for a BOM");
     system.writeFile("/a", "file");
     system.makeFolder("/d");
     system.makeLink("/l", "a");
-    tools.add("lsbom", "-rw-r--r--\t./a\ndrwxr-xr-x\t./d\nlrwxr-xr-x\t./l\n-rw-r--r--\t./d\nbogus line\n");
+    system.writeFile("/device", "a file now");
+    BomEntry device = BomEntry::file("./device", "");
+    device.type = BomEntry::Type::Device;
+    BomEntry modeSaysFolder = BomEntry::file("./a", "file");
+    modeSaysFolder.mode = 040755;
+    PackageFixture::writeRawBom(system, "/x.bom",
+                                {BomEntry::directory("."), modeSaysFolder, BomEntry::directory("./d"), device,
+                                 BomEntry::link("./l", "a")});
     AnalyzePathManager analysis;
     EXPECT_FALSE(analysis.getPathListAtBOM(std::nullopt, std::nullopt, std::nullopt, PathKind::File));
-    EXPECT_TRUE(tools.calls("lsbom").empty());
     EXPECT_EQ(analysis.getPathListAtBOM(std::string("/x.bom"), std::nullopt, std::nullopt, PathKind::File),
               Paths{"/a"});
-    ASSERT_EQ(tools.calls("lsbom").size(), 1u);
-    EXPECT_EQ(tools.calls("lsbom")[0], (Paths{"-fdl", "-p", "Mf", "/dev/fd/3"}));
     analysis.getUnInstallPath(std::string("/x.bom"), std::nullopt, std::nullopt);
-    EXPECT_EQ(tools.calls("lsbom").size(), 2u);
     EXPECT_EQ(analysis.getMUnInstallFilePathArray(), Paths{"/a"});
-    // The empty last line names the install root, here a folder.
     EXPECT_EQ(analysis.getMUnInstallFolderPathArray(), (Paths{"/", "/d"}));
     EXPECT_EQ(analysis.getMUnInstallLinkPathArray(), Paths{"/l"});
+    EXPECT_TRUE(analysis.getMWarnings().empty());
+}
+
+// A name lsbom would print as two lines (or as a field break), or a path that climbs, names another item
+// than the package installed: such entries are left out and said to be, and nothing else changes.
+TEST(BomLists, EntriesWithOddNamesOrClimbingPathsAreLeftOutWithAWarning) {
+    const std::vector<PackageItem> driver = {PackageItem::file("TORVA/Driver.plugin/Info.plist", "<plist/>"),
+                                             PackageItem::link("TORVA/Current", "Driver.plugin")};
+    const struct {
+        const char* planted;
+        const char* warning;
+    } cases[] = {
+        {"TORVA/Driver\n/Users/anna/Documents/thesis.txt", "names hold a line feed, a tab or a NUL"},
+        {"TORVA/Driver\t.plugin", "names hold a line feed, a tab or a NUL"},
+        {"TORVA/DriverQ\x01Q/secret", "names hold a line feed, a tab or a NUL"}, // \x01 becomes a NUL
+        {"TORVA/../Users/anna/Documents/thesis.txt", "paths climb with \"..\""},
+    };
+    for (const auto& c : cases) {
+        TestSystem system;
+        system.addUser("anna", 501);
+        system.writeFile("/Users/anna/Documents/thesis.txt", "precious");
+        system.writeFile("/TORVA/Driver/another vendor's.txt", "theirs");
+        for (const PackageItem& item : driver) {
+            item.kind == PackageItemKind::Link ? system.makeLink("/" + item.path, item.content)
+                                               : system.writeFile("/" + item.path, item.content);
+        }
+        PackageFixture::writeBom(system, "/clean.bom", driver);
+        std::vector<PackageItem> planted = driver;
+        planted.push_back(PackageItem::file(c.planted));
+        PackageFixture::writeBom(system, "/planted.bom", planted);
+        std::string bytes = system.read("/planted.bom");
+        if (const size_t marker = bytes.find("Q\x01Q"); marker != std::string::npos) {
+            bytes[marker + 1] = '\0';
+            system.writeFile("/planted.bom", bytes);
+        }
+
+        AnalyzePathManager clean;
+        clean.getUnInstallPath(std::string("/clean.bom"), std::string("/"), std::string("/"));
+        AnalyzePathManager analysis;
+        analysis.getUnInstallPath(std::string("/planted.bom"), std::string("/"), std::string("/"));
+        EXPECT_EQ(analysis.getMUnInstallFilePathArray(), clean.getMUnInstallFilePathArray()) << c.planted;
+        EXPECT_EQ(analysis.getMUnInstallFolderPathArray(), clean.getMUnInstallFolderPathArray()) << c.planted;
+        EXPECT_EQ(analysis.getMUnInstallLinkPathArray(), clean.getMUnInstallLinkPathArray()) << c.planted;
+        EXPECT_TRUE(clean.getMWarnings().empty());
+        ASSERT_EQ(analysis.getMWarnings().size(), 1u) << c.planted;
+        EXPECT_NE(analysis.getMWarnings()[0].find("of the bill of materials /planted.bom were left out"),
+                  std::string::npos)
+            << analysis.getMWarnings()[0];
+        EXPECT_NE(analysis.getMWarnings()[0].find(c.warning), std::string::npos)
+            << analysis.getMWarnings()[0];
+    }
 }
 
 TEST(BomLists, AnUnreadableBomGivesOnlyTheInstallRoot) {
@@ -131,6 +182,10 @@ TEST(BomLists, AnUnreadableBomGivesOnlyTheInstallRoot) {
     EXPECT_TRUE(analysis.getMUnInstallFilePathArray().empty());
     EXPECT_TRUE(analysis.getMUnInstallLinkPathArray().empty());
     EXPECT_EQ(analysis.getMUnInstallFolderPathArray(), (Paths{"/Applications"}));
+    ASSERT_EQ(analysis.getMWarnings().size(), 1u);
+    EXPECT_TRUE(analysis.getMWarnings()[0].starts_with(
+        "cannot read the bill of materials /var/db/receipts/broken.bom: "))
+        << analysis.getMWarnings()[0];
 }
 
 TEST(BomLists, TwoPackagesSharingFilesAreListedTwiceUntilTheMerge) {

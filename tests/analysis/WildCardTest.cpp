@@ -1,5 +1,6 @@
 #include "analysis/AnalyzePathManager.h"
 
+#include "platform/CTaskController.h"
 #include "tests/support/TestSystem.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,27 @@ namespace {
 std::vector<std::string> sorted(std::vector<std::string> paths) {
     std::sort(paths.begin(), paths.end());
     return paths;
+}
+
+// What find(1) itself matches for a wildcard path below a folder of the system, as system paths.
+std::vector<std::string> foundByFind(const TestSystem& system, const std::string& folder,
+                                     const std::string& tail) {
+    std::string hostRoot;
+    for (const char c : system.root()) {
+        if (std::string_view(".*[]^$\\+?").find(c) != std::string_view::npos) {
+            hostRoot += '\\';
+        }
+        hostRoot += c;
+    }
+    const auto run = CTaskController::run(
+        "/usr/bin/find", {system.host(folder), "-regex",
+                          hostRoot + AnalyzePathManager::convertRegularExplession(tail).value(), "-print0"});
+    std::vector<std::string> paths;
+    for (size_t start = 0, end; run && (end = run->output.find('\0', start)) != std::string::npos;
+         start = end + 1) {
+        paths.push_back(run->output.substr(start + system.root().size(), end - start - system.root().size()));
+    }
+    return sorted(paths);
 }
 
 } // namespace
@@ -126,6 +148,38 @@ TEST(WildCard, RegularExpressionCharactersKeepTheirMeaning) {
     ASSERT_TRUE(found);
     EXPECT_EQ(sorted(*found),
               (std::vector<std::string>{"", "/Library/Printers/TORVAa", "/Library/Printers/TORVAb"}));
+}
+
+// Tails with characters an expression reads specially match in the process exactly what find matches,
+// names that are no text or hold a line feed included.
+TEST(WildCard, OtherTailsMatchWhatFindMatches) {
+    TestSystem system;
+    for (const char* name :
+         {"TORVA",         "TORVAA",      "TORVA+", "TORVA?",      "TORVx",       "a\nb",        "TORVA\tx",
+          "\xff\xfeTORVA", "x{2}",        "xx",     "x(y)",        "p|q",         "c^d",         "e$f",
+          "back\\slash",   "caf\xc3\xa9", "ab]",    "TORVA.plist", "TORVAxplist", "word TORVA_1"}) {
+        system.writeFile(std::string("/Library/Printers/") + name + "/file");
+    }
+    const char* tails[] = {"TORVA+*",         "TORVA?*",        "*x{2}*",     "*x\\{2\\}*",
+                           "*x(y)*",          "*p|q*",          "*c^d*",      "*e$f*",
+                           "*k\\\\s*",        "*[^x]b*",        "*a[^x]b",    "*\\(TORVA\\|caf\\)*",
+                           "*caf[\xc3\xa9]*", "*[[:alpha:]]x*", "TORVA\\w*",  "*[z-a]*",
+                           "*[]]*",           "*A+?*",          "*\\<TORVA*", "*\\(x\\)\\1*"};
+    AnalyzePathManager analysis;
+    for (const char* tail : tails) {
+        std::vector<std::string> expanded =
+            analysis.apartPathList(std::string("/Library/Printers/") + tail).value();
+        EXPECT_EQ(expanded.back(), "") << tail;
+        expanded.pop_back();
+        EXPECT_EQ(sorted(expanded), foundByFind(system, "/Library/Printers", tail)) << tail;
+    }
+    EXPECT_TRUE(analysis.getMWarnings().empty());
+
+    // An expression find refuses expands to nothing, and says why.
+    EXPECT_EQ(analysis.apartPathList("/Library/Printers/TORVA[*"), std::vector<std::string>{""});
+    ASSERT_EQ(analysis.getMWarnings().size(), 1u);
+    EXPECT_TRUE(analysis.getMWarnings()[0].starts_with("cannot expand /Library/Printers/TORVA[*: "))
+        << analysis.getMWarnings()[0];
 }
 
 TEST(WildCard, UsersWildcardFindsTheFolderInEveryHome) {

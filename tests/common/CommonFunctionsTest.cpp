@@ -1,6 +1,5 @@
 #include "common/CommonFunctions.h"
 
-#include "tests/support/FakeTools.h"
 #include "tests/support/TestSystem.h"
 
 #include <gtest/gtest.h>
@@ -39,36 +38,68 @@ TEST(CommonFunctions, SoftwareNamesAreRenamedFromTheApplicationsInfo) {
     EXPECT_TRUE(functions.getCorvaneInfoRootDict()->find("CVIndividualPath")->asStringArray());
 }
 
-TEST(CommonFunctions, InstallPointIsTheLocationLineOfPkgutil) {
-    TestSystem system;
-    FakeTools tools;
-    CommonFunctions functions;
-    tools.add("pkgutil", "package-id: com.torva.pkg.Driver\nversion: 1.0\nlocation: Library/Printers\n"
-                         "location: second\ninstall-time: 1\n");
-    EXPECT_EQ(functions.getInstallPoint("com.torva.pkg.Driver", "/"), "Library/Printers");
-    const auto calls = tools.calls("pkgutil");
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0],
-              (std::vector<std::string>{"--pkg-info", "com.torva.pkg.Driver", "--volume", system.root()}));
+namespace {
 
-    tools.add("pkgutil", "package-id: x\nlocation: \ninstall-time: 1\n");
-    EXPECT_EQ(functions.getInstallPoint("x", "/"), "");
-    tools.add("pkgutil", "package-id: x\nlocation:\n");
-    EXPECT_EQ(functions.getInstallPoint("x", "/"), "");
-    tools.add("pkgutil", "package-id: x\n Location: /Applications\nlocations: y\n");
-    EXPECT_FALSE(functions.getInstallPoint("x", "/"));
-    tools.add("pkgutil", "", 1);
-    EXPECT_FALSE(functions.getInstallPoint("x", "/"));
-    EXPECT_FALSE(functions.getInstallPoint("", "/"));
+// A receipt of the package database recording an install location.
+void writeReceipt(const TestSystem& system, const std::string& folder, const std::string& identifier,
+                  const PlistValue& location) {
+    system.writePlist(folder + "/" + identifier + ".plist",
+                      plistDictionary({{"PackageIdentifier", identifier}, {"InstallPrefixPath", location}}),
+                      /*binary=*/true);
+}
+
+} // namespace
+
+// The install point is what the package's receipt records, read where pkgutil would look for it (the
+// folders' order and the receipt's other fields are the stand-in's tests).
+TEST(CommonFunctions, InstallPointIsTheLocationTheReceiptRecords) {
+    TestSystem system;
+    writeReceipt(system, "/var/db/receipts", "com.torva.pkg.Driver", PlistValue("Library/Printers"));
+    writeReceipt(system, "/var/db/receipts", "com.torva.pkg.Root", PlistValue(""));
+    writeReceipt(system, "/var/db/receipts", "com.torva.pkg.ListLocation",
+                 PlistValue::stringArray({"Library"}));
+    writeReceipt(system, "/Library/Apple/System/Library/Receipts", "com.apple.pkg.TORVAPrinterDrivers",
+                 PlistValue("/"));
+    system.writePlist("/var/db/receipts/com.torva.pkg.Array.plist", PlistValue::stringArray({"x"}));
+    system.writeFile("/var/db/receipts/com.torva.pkg.Garbage.plist", "not a property list");
+    system.writeFile("/Elsewhere/com.torva.pkg.Linked.plist",
+                     system.read("/var/db/receipts/com.torva.pkg.Driver.plist"));
+    system.makeLink("/var/db/receipts/com.torva.pkg.Linked.plist", "/Elsewhere/com.torva.pkg.Linked.plist");
+    writeReceipt(system, "/Volumes/Data/var/db/receipts", "com.torva.pkg.OnData", PlistValue("Applications"));
+
+    const struct {
+        const char* identifier;
+        const char* volume;
+        std::optional<std::string> installPoint;
+    } cases[] = {
+        {"com.torva.pkg.Driver", "/", "Library/Printers"},
+        {"com.torva.pkg.Root", "/", ""},
+        {"com.torva.pkg.ListLocation", "/", ""},
+        {"com.apple.pkg.TORVAPrinterDrivers", "/", "/"},
+        {"com.torva.pkg.OnData", "/Volumes/Data", "Applications"},
+        {"com.torva.pkg.OnData", "/", std::nullopt},
+        {"com.torva.pkg.Missing", "/", std::nullopt},
+        {"com.torva.pkg.Array", "/", std::nullopt},
+        {"com.torva.pkg.Garbage", "/", std::nullopt},
+        {"com.torva.pkg.Linked", "/", std::nullopt},
+        {"../receipts/com.torva.pkg.Driver", "/", std::nullopt},
+        {"", "/", std::nullopt},
+        {"com.torva.pkg.Driver", "", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CommonFunctions::getInstallPoint(c.identifier, c.volume), c.installPoint)
+            << c.identifier << " on " << c.volume;
+    }
 }
 
 TEST(CommonFunctions, ReceiptLookupsByFolder) {
     TestSystem system;
-    FakeTools tools;
-    tools.add("pkgutil", "location: Applications\n");
     CommonFunctions functions;
     const PackageInfoEntry maker{"com.torva.pkg.Utility", "Utility.pkg", "1.0", "Flat"};
     const PackageInfoEntry update = PackageInfoEntry::fromReceipt("com.apple.pkg.TORVAPrinterDrivers");
+    writeReceipt(system, "/var/db/receipts", maker.packageIdentifier, PlistValue("Applications"));
+    writeReceipt(system, "/Library/Apple/System/Library/Receipts", update.packageIdentifier,
+                 PlistValue("Library/Printers"));
 
     std::string bom;
     EXPECT_FALSE(functions.getRelocatedPathFor106(maker, bom));
@@ -82,9 +113,9 @@ TEST(CommonFunctions, ReceiptLookupsByFolder) {
     bom.clear();
     EXPECT_EQ(functions.lookupReceipt(maker, 101500, bom), "Applications");
     EXPECT_EQ(bom, "/var/db/receipts/com.torva.pkg.Utility.bom");
-    EXPECT_EQ(functions.lookupReceipt(update, 101500, bom), "Applications");
+    EXPECT_EQ(functions.lookupReceipt(update, 101500, bom), "Library/Printers");
     EXPECT_EQ(bom, "/Library/Apple/System/Library/Receipts/com.apple.pkg.TORVAPrinterDrivers.bom");
-    EXPECT_EQ(functions.lookupReceipt(update, 101406, bom), "Applications");
+    EXPECT_EQ(functions.lookupReceipt(update, 101406, bom), "Library/Printers");
     EXPECT_EQ(bom, "/System/Library/Receipts/com.apple.pkg.TORVAPrinterDrivers.bom");
     // 10.10 looks in /var/db/receipts, where there is none, then in the old places: nothing.
     EXPECT_FALSE(functions.lookupReceipt(update, 101005, bom));
@@ -97,17 +128,18 @@ TEST(CommonFunctions, ReceiptLookupsByFolder) {
 
 TEST(CommonFunctions, OldReceiptsFlatAndBundle) {
     TestSystem system;
-    FakeTools tools;
-    tools.add("pkgutil", "location: usr/local\n");
     CommonFunctions functions;
     std::string bom = "unset";
 
     system.writeFile("/Library/Receipts/boms/com.torva.pkg.Flat.bom", "BOMStore");
+    writeReceipt(system, "/Library/Receipts", "com.torva.pkg.Flat", PlistValue("usr/local"));
     EXPECT_EQ(functions.lookupReceipt({"com.torva.pkg.Flat", "Flat.pkg", "1", "Flat"}, 100500, bom),
               "usr/local");
     EXPECT_EQ(bom, "/Library/Receipts/boms/com.torva.pkg.Flat.bom");
 
     const PackageInfoEntry bundle{"com.torva.pkg.Old", "TORVA Driver.pkg", "1", "Bundle"};
+    // A bundle package's location comes from the bundle, never from a receipt of its identifier.
+    writeReceipt(system, "/var/db/receipts", "com.torva.pkg.Old", PlistValue("Receipt/Location"));
     bom = "unset";
     EXPECT_FALSE(functions.getRelocatedPathFor103Between105(bundle, bom));
     EXPECT_EQ(bom, "unset"); // written only once the BOM exists
@@ -126,5 +158,4 @@ TEST(CommonFunctions, OldReceiptsFlatAndBundle) {
         "/Library/Receipts/TORVA Driver.pkg/Contents/Info.plist",
         plistDictionary({{"IFPkgReceiptLocation", "/Library"}, {"IFPkgRelocatedPath", "./Applications"}}));
     EXPECT_EQ(functions.lookupReceipt(bundle, 100400, bom), "./Applications");
-    EXPECT_TRUE(tools.calls("pkgutil").size() == 1u); // bundle receipts never ask pkgutil
 }

@@ -8,14 +8,15 @@
 
 cmake_minimum_required(VERSION 3.25)
 
-set(LAYERS platform common analysis catalogue engine cli ui)
+set(LAYERS platform receipts common analysis catalogue engine cli ui)
 set(RANK_platform 0)
-set(RANK_common 1)
-set(RANK_analysis 2)
-set(RANK_catalogue 3)
-set(RANK_engine 4)
-set(RANK_cli 5)
-set(RANK_ui 5)
+set(RANK_receipts 1)
+set(RANK_common 2)
+set(RANK_analysis 3)
+set(RANK_catalogue 4)
+set(RANK_engine 5)
+set(RANK_cli 6)
+set(RANK_ui 6)
 
 function(folder_of path out)
     string(REGEX MATCH "^(tools|tests)/[^/]+" nested "${path}")

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "receipts/BomEntry.h"
 #include "tests/support/TestSystem.h"
-#include "tools/bom/BomEntry.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "tools/bom/BomWriter.h"
-#include "tools/bom/BomReader.h"
-#include "tools/bom/Cksum.h"
+#include "receipts/BomReader.h"
+#include "receipts/Cksum.h"
 
 #include <gtest/gtest.h>
 

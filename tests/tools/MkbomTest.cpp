@@ -1,6 +1,6 @@
+#include "receipts/Cksum.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TestSystem.h"
-#include "tools/bom/Cksum.h"
 
 #include <gtest/gtest.h>
 

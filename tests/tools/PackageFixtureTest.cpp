@@ -1,7 +1,7 @@
 #include "tests/support/PackageFixture.h"
 
 #include "platform/PropertyList.h"
-#include "tools/bom/BomReader.h"
+#include "receipts/BomReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "tools/bom/BomWriter.h"
 
-#include "tools/bom/BigEndian.h"
+#include "receipts/BigEndian.h"
 
 #include "platform/HostIo.h"
 #include "platform/UniqueFd.h"

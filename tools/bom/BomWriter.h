@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/bom/BomEntry.h"
+#include "receipts/BomEntry.h"
 
 #include <cstddef>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "tools/bom/FolderScanner.h"
 
-#include "tools/bom/Cksum.h"
+#include "receipts/Cksum.h"
 
 #include "platform/DirectoryHandle.h"
 #include "platform/HostIo.h"

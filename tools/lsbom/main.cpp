@@ -1,7 +1,7 @@
 // lsbom: lists the contents of a BOM file, as the macOS tool of the same name does.
 
-#include "tools/bom/BomEntry.h"
-#include "tools/bom/BomReader.h"
+#include "receipts/BomEntry.h"
+#include "receipts/BomReader.h"
 
 #include "platform/HostIo.h"
 

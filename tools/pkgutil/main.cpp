@@ -1,14 +1,13 @@
 // pkgutil: answers questions about the package receipts of a volume, as the macOS tool does for the
 // calls the uninstaller makes (--pkg-info, --forget, --pkgs, --files).
 
-#include "tools/bom/BomReader.h"
-#include "tools/pkgutil/ReceiptDatabase.h"
+#include "receipts/BomReader.h"
+#include "receipts/ReceiptDatabase.h"
 
 #include "platform/ConfinedRemover.h"
 #include "platform/FileManager.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -25,9 +24,6 @@ constexpr const char* kUsage =
     "  --forget ID           delete the receipt of a package (its installed files stay)\n"
     "  --volume PATH         the volume to look at (default /)\n"
     "  --help                show this text\n";
-
-// Property-list dates count from 2001-01-01; install-time counts from 1970.
-constexpr int64_t kAppleEpochOffset = 978307200;
 
 enum class Command { None, PackageInfo, Forget, Packages, Files };
 
@@ -126,28 +122,19 @@ int packageInfo(const Arguments& arguments, const ReceiptDatabase& database) {
     if (!receipt) {
         return noReceipt(arguments);
     }
-    const PlistValue& info = receipt->info;
-    int64_t installTime = 0;
-    if (const PlistValue* date = info.find("InstallDate");
-        date != nullptr && date->type() == PlistValue::Type::Date) {
-        installTime = static_cast<int64_t>(std::floor(date->asDate())) + kAppleEpochOffset;
-    }
     std::string out;
-    out += "package-id: " + info.stringForKey("PackageIdentifier").value_or(receipt->identifier) + "\n";
-    out += "version: " + info.stringForKey("PackageVersion").value_or("") + "\n";
+    out += "package-id: " + receipt->packageIdentifier() + "\n";
+    out += "version: " + receipt->version() + "\n";
     out += "volume: " + arguments.volume + "\n";
     // Printed as stored, with the blank after the colon even when there is no location.
-    out += "location: " + info.stringForKey("InstallPrefixPath").value_or("") + "\n";
-    out += "install-time: " + std::to_string(installTime) + "\n";
-    if (const PlistValue* groups = info.find("PackageGroups")) {
-        if (std::optional<std::vector<std::string>> names = groups->asStringArray();
-            names && !names->empty()) {
-            out += "groups:";
-            for (const std::string& name : *names) {
-                out += " " + name;
-            }
-            out += "\n";
+    out += "location: " + receipt->installPrefixPath() + "\n";
+    out += "install-time: " + std::to_string(receipt->installTime()) + "\n";
+    if (const std::vector<std::string> groups = receipt->groups(); !groups.empty()) {
+        out += "groups:";
+        for (const std::string& name : groups) {
+            out += " " + name;
         }
+        out += "\n";
     }
     std::fputs(out.c_str(), stdout);
     return 0;
@@ -228,10 +215,14 @@ int files(const Arguments& arguments, const ReceiptDatabase& database) {
     if (!receipt) {
         return noReceipt(arguments);
     }
-    std::string error = "cannot read the file";
-    const std::optional<std::string> bytes = FileManager::contentsAtPath(receipt->bomPath(), size_t{1} << 32);
-    const std::optional<std::vector<BomEntry>> entries =
-        bytes ? BomReader::read(*bytes, error) : std::nullopt;
+    std::string error;
+    size_t leftOut = 0;
+    std::optional<std::vector<BomEntry>> entries;
+    if (const UniqueFd bom = FileManager::openForReading(receipt->bomPath()); bom.valid()) {
+        entries = BomReader::readOpenFile(bom.get(), error, leftOut);
+    } else {
+        error = errno == EINVAL ? "not a regular file" : std::strerror(errno);
+    }
     if (!entries) {
         std::fprintf(stderr, "pkgutil: cannot read the bill of materials %s: %s\n",
                      receipt->bomPath().c_str(), error.c_str());

@@ -1,6 +1,6 @@
-#include "tools/bom/BomReader.h"
+#include "receipts/BomReader.h"
 
-#include "tools/bom/BigEndian.h"
+#include "receipts/BigEndian.h"
 
 #include "platform/HostIo.h"
 #include "platform/UniqueFd.h"
@@ -10,10 +10,6 @@
 #include <cstring>
 #include <limits>
 #include <unordered_map>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -38,8 +34,8 @@ struct RawEntry {
 
 class Parser {
 public:
-    Parser(std::string_view bytes, std::string& error, size_t& leftOut)
-        : mBytes(bytes), mError(error), mLeftOut(leftOut) {}
+    Parser(std::string_view bytes, std::string& error, size_t& leftOut, const BomReader::Limits& limits)
+        : mBytes(bytes), mError(error), mLeftOut(leftOut), mLimits(limits) {}
 
     std::optional<std::vector<BomEntry>> parse() {
         std::optional<uint32_t> pathsTree = readTables();
@@ -58,6 +54,7 @@ private:
     std::string_view mBytes;
     std::string& mError;
     size_t& mLeftOut;
+    const BomReader::Limits& mLimits;
     size_t mTableOffset = 0;
     uint32_t mSlotCount = 0;
     std::unordered_map<uint32_t, size_t> mById; // path id -> index of its raw entry
@@ -242,6 +239,9 @@ private:
             if (!mById.emplace(entry.id, raw.size()).second) {
                 return fail<bool>("path id " + std::to_string(entry.id) + " is used twice");
             }
+            if (raw.size() >= mLimits.entries) {
+                return fail<bool>("more than " + std::to_string(mLimits.entries) + " entries");
+            }
             raw.push_back(entry);
             return true;
         });
@@ -278,8 +278,9 @@ private:
             return fail<bool>("file key block " + std::to_string(keyBlock) + " is cut short");
         }
         entry.parent = readU32(*key, 0);
+        // Writers end a name with a NUL; one before other bytes stays part of the name.
         entry.name = key->substr(4);
-        entry.name = entry.name.substr(0, entry.name.find('\0'));
+        entry.name = entry.name.substr(0, entry.name.find_last_not_of('\0') + 1);
         if (entry.name.empty()) {
             return fail<bool>("file key block " + std::to_string(keyBlock) + " holds an empty name");
         }
@@ -373,6 +374,7 @@ private:
         mLeftOut = 0;
         std::vector<BomEntry> listing;
         listing.reserve(raw.size());
+        size_t pathBytes = 0;
         // Depth-first without recursion: a chain of 100,000 nested folders must not exhaust the stack.
         std::vector<uint32_t> stack;
         auto pushChildren = [&](uint32_t parentId) {
@@ -408,6 +410,11 @@ private:
                 out.path.reserve(length);
                 out.path.append(parentPath).append(1, '/').append(entry.name);
             }
+            pathBytes += out.path.size();
+            if (pathBytes > mLimits.pathBytes) {
+                return fail<Result>("paths longer than " + std::to_string(mLimits.pathBytes) +
+                                    " bytes together");
+            }
             readInfo(entry.info, out);
             // The record holds the low 32 bits of a large size; the Size64 tree the whole of it.
             if (const auto large = mLargeSizes.find(entry.infoBlock);
@@ -431,8 +438,20 @@ private:
 } // namespace
 
 std::optional<std::vector<BomEntry>> BomReader::read(std::string_view bytes, std::string& error,
-                                                     size_t& leftOut) {
-    return Parser(bytes, error, leftOut).parse();
+                                                     size_t& leftOut, const Limits& limits) {
+    return Parser(bytes, error, leftOut, limits).parse();
+}
+
+std::optional<std::vector<BomEntry>> BomReader::readOpenFile(int fd, std::string& error, size_t& leftOut,
+                                                             const Limits& limits) {
+    const std::optional<std::string> bytes = hostio::readAll(fd, limits.fileSize);
+    if (!bytes) {
+        error = errno == EFBIG
+                    ? "larger than the " + std::to_string(limits.fileSize) + " bytes a BOM may have"
+                    : std::strerror(errno);
+        return std::nullopt;
+    }
+    return read(*bytes, error, leftOut, limits);
 }
 
 std::optional<std::vector<BomEntry>> BomReader::readFile(const std::string& hostPath, std::string& error,
@@ -442,11 +461,5 @@ std::optional<std::vector<BomEntry>> BomReader::readFile(const std::string& host
         error = errno == EINVAL ? "not a regular file" : std::strerror(errno);
         return std::nullopt;
     }
-    // Offsets are 32-bit: nothing beyond 4 GiB can belong to a BOM.
-    const std::optional<std::string> bytes = hostio::readAll(fd.get(), std::numeric_limits<uint32_t>::max());
-    if (!bytes) {
-        error = errno == EFBIG ? "file too large for a BOM" : std::strerror(errno);
-        return std::nullopt;
-    }
-    return read(*bytes, error, leftOut);
+    return readOpenFile(fd.get(), error, leftOut);
 }

@@ -1,4 +1,4 @@
-#include "tools/bom/Cksum.h"
+#include "receipts/Cksum.h"
 
 #include <array>
 

@@ -1,4 +1,7 @@
-#include "tools/bom/BomReader.h"
+#include "receipts/BomReader.h"
+
+#include "platform/FileManager.h"
+#include "tests/support/TestSystem.h"
 #include "tools/bom/BomWriter.h"
 
 #include <gtest/gtest.h>
@@ -203,6 +206,59 @@ TEST(BomReader, DamagedStructureGivesAnErrorAndNoEntries) {
               std::string::npos);
     // An empty metadata record.
     EXPECT_NE(damage([](D& b) { putU32(b.bytes, b.slot(11) + 4, 0); }).find("empty"), std::string::npos);
+}
+
+// A name ends at the NULs a writer puts after it; a NUL before other bytes stays in it.
+TEST(BomReader, NamesKeepANulThatDoesNotEndThem) {
+    std::string error;
+    std::string bytes = BomWriter::write({BomEntry::directory("."), BomEntry::directory("./aQb"),
+                                          BomEntry::file("./aQb/c", "c"), BomEntry::file("./dQ", "d")},
+                                         error)
+                            .value();
+    for (const std::string name : {"aQb", "dQ"}) {
+        bytes[bytes.find(name) + 1] = '\0';
+    }
+    const std::optional<std::vector<BomEntry>> entries = BomReader::read(bytes, error);
+    ASSERT_TRUE(entries) << error;
+    std::vector<std::string> paths;
+    for (const BomEntry& entry : *entries) {
+        paths.push_back(entry.path);
+    }
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{".", std::string("./a\0b", 5), std::string("./a\0b/c", 7), "./d"}));
+}
+
+// However it is built, a BOM costs bounded memory: one over a limit is refused whole, saying which.
+TEST(BomReader, ABomOverALimitIsRefusedSayingWhich) {
+    std::vector<BomEntry> entries{BomEntry::directory(".")};
+    for (int i = 0; i < 10; ++i) {
+        entries.push_back(BomEntry::file("./file-" + std::to_string(i), "x"));
+    }
+    std::string error;
+    const std::string bytes = BomWriter::write(entries, error).value();
+    TestSystem system;
+    system.writeFile("/x.bom", bytes);
+    constexpr size_t kPaths = 1 + 10 * 8; // "." and ten "./file-N"
+    const struct {
+        BomReader::Limits limits;
+        std::optional<std::string> refusal;
+    } cases[] = {
+        {{.fileSize = bytes.size(), .entries = 11, .pathBytes = kPaths}, std::nullopt},
+        {{.fileSize = bytes.size() - 1, .entries = 11, .pathBytes = kPaths},
+         "larger than the " + std::to_string(bytes.size() - 1) + " bytes a BOM may have"},
+        {{.fileSize = bytes.size(), .entries = 10, .pathBytes = kPaths}, "more than 10 entries"},
+        {{.fileSize = bytes.size(), .entries = 11, .pathBytes = kPaths - 1},
+         "paths longer than " + std::to_string(kPaths - 1) + " bytes together"},
+    };
+    for (const auto& c : cases) {
+        const UniqueFd bom = FileManager::openForReading("/x.bom");
+        size_t leftOut = 0;
+        error.clear();
+        const std::optional<std::vector<BomEntry>> read =
+            BomReader::readOpenFile(bom.get(), error, leftOut, c.limits);
+        EXPECT_EQ(read.has_value(), !c.refusal) << error;
+        EXPECT_EQ(error, c.refusal.value_or("")) << c.limits.entries;
+    }
 }
 
 TEST(BomReader, EveryTruncationIsRejected) {

@@ -1,6 +1,6 @@
-#include "tools/bom/BomEntry.h"
+#include "receipts/BomEntry.h"
 
-#include "tools/bom/Cksum.h"
+#include "receipts/Cksum.h"
 
 BomEntry BomEntry::file(std::string path, std::string_view content, uint16_t mode) {
     BomEntry entry;
