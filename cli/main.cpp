@@ -6,6 +6,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/ListCommand.h"
 #include "cli/PlanCommand.h"
+#include "cli/RestoreCommand.h"
 #include "cli/UninstallCommand.h"
 #include "platform/Bundle.h"
 #include "platform/Localization.h"
@@ -49,6 +50,10 @@ ExitStatus run(const CommandLine& line) {
         std::cerr << "uninstaller-cli: " << *line.root
                   << (errno == ENOENT ? " does not exist\n" : " is not a folder\n");
         return ExitStatus::CannotRead;
+    }
+    // A restore needs no software on the system, nor a system yet: it may put one back.
+    if (line.command == Command::Restore) {
+        return RestoreCommand::run(line, std::cout, std::cerr);
     }
 
     SearchSoftwareInformationManager search;

@@ -82,6 +82,11 @@ TEST(CliUsage, EachUnusableCommandLineGivesOneLineAndExit2) {
         {{"--json", "uninstall", "Scan Utility"}, "--json is an option of list and plan, not of uninstall"},
         {{"list", "--all"}, "--all is an option of plan and uninstall, not of list"},
         {{"-q", "list", "-v"}, "--quiet and --verbose cannot be given together"},
+        {{"uninstall", "--backup"}, "--backup needs FILE"},
+        {{"plan", "--backup", "b.tar", "Scan Utility"}, "--backup is an option of uninstall, not of plan"},
+        {{"restore"}, "restore needs the backup FILE"},
+        {{"restore", "a.tar", "b.tar"}, "unexpected argument 'b.tar'"},
+        {{"restore", "--list", "--force", "a.tar"}, "--list and --force cannot be given together"},
         {{"help", "frobnicate"}, "unknown command 'frobnicate'"},
         {{"help", "__complete"}, "unknown command '__complete'"},
     };
@@ -118,7 +123,8 @@ TEST(CliHelp, EveryWayOfAskingGivesTheHelpThatBelongsToIt) {
         EXPECT_NE(all.out.find("\n  " + std::string(command.name) + " "), std::string::npos);
         const ChildProcess own = ChildProcess::cli({"help", command.name});
         EXPECT_EQ(own.exitStatus, 0);
-        EXPECT_TRUE(own.out.starts_with("usage: " + commandtable::synopsis(command) + "\n")) << own.out;
+        EXPECT_TRUE(flowing(own.out).starts_with("usage: " + commandtable::synopsis(command) + " "))
+            << own.out;
         EXPECT_EQ(ChildProcess::cli({command.name, "--help"}).out, own.out);
         EXPECT_EQ(ChildProcess::cli({"--help", command.name}).out, own.out);
         for (const OptionSpec& option : commandtable::options()) {
@@ -270,9 +276,10 @@ TEST(CliCompletion, BashCompletesCommandsOptionsAndSoftwareNames) {
     const std::string root = sample.system.root();
     const std::vector<std::pair<Words, std::string>> cases = {
         {{"pl"}, "plan"},
-        {{""}, "list plan uninstall help"},
+        {{""}, "list plan uninstall restore help"},
         {{"--ro"}, "--root"},
-        {{"uninstall", "--"}, "--root --quiet --verbose --help --version --all --yes --log"},
+        {{"uninstall", "--"}, "--root --quiet --verbose --help --version --all --yes --backup --log"},
+        {{"restore", "--l"}, "--list --log"},
         {{"--root", root, "list", "--j"}, "--json"},
         {{"--root", root, "--r"}, ""},
         {{"--root", root, "plan", "Sc"}, "Scan\\ Utility"},
