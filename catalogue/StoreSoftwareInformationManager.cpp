@@ -1,5 +1,6 @@
 #include "catalogue/StoreSoftwareInformationManager.h"
 
+#include "catalogue/PrinterDriverNames.h"
 #include "catalogue/UnInstallInformation.h"
 #include "platform/Base64.h"
 #include "platform/Bundle.h"
@@ -21,10 +22,6 @@ constexpr const char* kInkjetGroup = "Inkjet Printer Driver";
 
 bool entryExists(const char* path) {
     return FileManager::attributesOfItemAtPathCDA(path).has_value();
-}
-
-bool isPrinterDriver(const std::string& name) {
-    return name == "Inkjet Printer Driver" || name == "Page Printer Driver & PS Driver";
 }
 
 const SoftwareUpdateGroup* findGroup(const SoftwareUpdateGroups& groups, const std::string& name) {
@@ -375,12 +372,12 @@ void StoreSoftwareInformationManager::groupDisplayRecords() {
     for (size_t i = 0; i < records.size(); ++i) {
         DisplayRecord& record = records[i];
         const auto index = static_cast<int32_t>(i);
-        if (!isPrinterDriver(record.applicationName)) {
+        if (!printerdrivernames::isPrinterDriver(record.applicationName)) {
             record.softInfoMap = {index};
             mSoftwareInformationForDisplayArray.push_back(std::move(record));
         } else if (!driverRow) {
             driverTotal += record.installFileSize;
-            record.applicationName = "Printer Driver";
+            record.applicationName = std::string(printerdrivernames::kRowName);
             record.softInfoMap = {index};
             driverRow = mSoftwareInformationForDisplayArray.size();
             mSoftwareInformationForDisplayArray.push_back(std::move(record));

@@ -1,5 +1,6 @@
 #include "engine/UnInstallSoftwareManager.h"
 
+#include "catalogue/PrinterDriverNames.h"
 #include "engine/BackupManifest.h"
 #include "engine/ProgressSink.h"
 #include "platform/BackupArchive.h"
@@ -69,10 +70,7 @@ void UnInstallSoftwareManager::setAllSoftwareRestPathListArray(
 }
 
 std::string UnInstallSoftwareManager::displayName(const std::string& applicationName) {
-    if (applicationName == "Inkjet Printer Driver" || applicationName == "Page Printer Driver & PS Driver") {
-        return "Printer Driver";
-    }
-    return applicationName;
+    return printerdrivernames::displayName(applicationName);
 }
 
 bool UnInstallSoftwareManager::protectedPathsReadable() {
