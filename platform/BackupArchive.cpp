@@ -99,8 +99,11 @@ ssize_t BackupArchive::collect(struct archive* /*writer*/, void* self, const voi
     }
     backup->mPending.append(static_cast<const char*>(bytes), size);
     // A large file goes in parts, so that it is never held whole in memory.
-    if (backup->mPending.size() >= kPart && !backup->flush()) {
-        return -1;
+    if (backup->mPending.size() >= kPart) {
+        if (!backup->flush()) {
+            return -1;
+        }
+        backup->mMemberPartWritten = true;
     }
     return static_cast<ssize_t>(size);
 }
@@ -200,7 +203,19 @@ BackupArchive::Keep BackupArchive::keep(int folderFd, const std::string& name, c
             return Keep::NotKept;
         }
         if (S_ISREG(st.st_mode)) {
+            mMemberPartWritten = false;
             kept = writeFile(item.get(), opened, member, why);
+            if (kept == Keep::NotKept) {
+                // A member padded with zeros must never be restored in the place of the item: it goes
+                // unwritten, or, when part of it is on the disk already, the archive takes nothing more.
+                if (mMemberPartWritten) {
+                    mProblem =
+                        "a file changed while it was saved, and its member cannot be taken back: " + why;
+                    return Keep::Broken;
+                }
+                mPending.clear();
+                return kept;
+            }
         } else {
             const std::optional<xattrs::List> attributes = xattrs::read(item.get());
             if (!attributes) {

@@ -94,7 +94,8 @@ private:
 
     std::string mHostPath;
     UniqueFd mFd;
-    std::string mPending; // the member being written, not yet in the file
+    std::string mPending;            // the member being written, not yet in the file
+    bool mMemberPartWritten = false; // part of the file member being written is in the file already
     struct archive* mWriter = nullptr;
     ConfinedWalker mWalker;
     std::string mProblem;
