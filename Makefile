@@ -17,7 +17,7 @@ SANITIZER_FLAGS := -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX
 
 # Debian packages the build, the tests and the tools need.
 PACKAGES := cmake ninja-build ccache g++ clang lld clang-format clang-tidy pkg-config qt6-base-dev libplist-dev \
-	libcups2-dev zlib1g-dev libutf8proc-dev man-db groff-base \
+	libcups2-dev zlib1g-dev libutf8proc-dev libarchive-dev man-db groff-base \
 	googletest libgtest-dev libbenchmark-dev libclang-rt-14-dev libssl-dev findutils psmisc xvfb xauth \
 	nlohmann-json3-dev libvalijson-dev original-awk \
 	fonts-noto-core fonts-noto-cjk

@@ -96,6 +96,15 @@ void check(CommandLine& line, const std::vector<const OptionSpec*>& given) {
                          " needs the names of the software (as list prints them), or --all";
         }
         break;
+    case Operands::File:
+        if (line.names.empty()) {
+            line.error = std::string(command->name) + " needs the backup FILE";
+        } else if (line.names.size() > 1) {
+            line.error = "unexpected argument '" + line.names[1] + "'";
+        } else if (line.list && line.force) {
+            line.error = "--list and --force cannot be given together";
+        }
+        break;
     case Operands::CommandName:
         // "help plan" is the help of plan.
         line.help = true;

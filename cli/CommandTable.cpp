@@ -23,6 +23,13 @@ const std::vector<CommandSpec>& commands() {
          "Removes the named rows, after asking unless --yes is given; without a terminal to ask on it "
          "refuses. Every action is appended to /Library/Logs/Uninstaller.log of the system (or to the "
          "--log FILE). Ctrl-C (or SIGTERM) finishes the software in hand, then stops."},
+        {Command::Restore, "restore", Operands::File,
+         "puts back what an uninstall's --backup FILE holds",
+         "Puts back into the system what the backup FILE of an uninstall holds: files, links and folders "
+         "with their modes, owners (when run as the super-user), times and extended attributes. Nothing "
+         "is written outside the system, over or through a symbolic link, or where no uninstall removes "
+         "anything; an item that exists now is left alone unless --force is given. A backup with a member "
+         "no backup writes is refused whole. Every action is appended to the log, as for uninstall."},
         {Command::Help, "help", Operands::CommandName,
          "this help, or the help of one command",
          "Shows the help of uninstaller-cli, or of the command named."},
@@ -64,9 +71,20 @@ const std::vector<OptionSpec>& options() {
         {"--yes", 0, nullptr, ValueKind::None,
          "uninstall without asking first",
          {C::Uninstall}, &CommandLine::yes, nullptr},
+        {"--backup", 0, "FILE", ValueKind::File,
+         "write everything removed or edited into FILE (a pax archive, which must not exist yet) before it "
+         "goes; restore puts it back",
+         {C::Uninstall}, nullptr, &CommandLine::backupFile},
+        {"--list", 0, nullptr, ValueKind::None,
+         "show what the backup holds and its manifest; nothing is restored",
+         {C::Restore}, &CommandLine::list, nullptr},
+        {"--force", 0, nullptr, ValueKind::None,
+         "put the backup's files and links in the place of those that exist now (never of a folder or a "
+         "symbolic link)",
+         {C::Restore}, &CommandLine::force, nullptr},
         {"--log", 0, "FILE", ValueKind::File,
          "append the log of every action to FILE instead of /Library/Logs/Uninstaller.log of the system",
-         {C::Uninstall}, nullptr, &CommandLine::logFile},
+         {C::Uninstall, C::Restore}, nullptr, &CommandLine::logFile},
     };
     // clang-format on
     return table;
@@ -152,6 +170,8 @@ std::string synopsis(const CommandSpec& command) {
     switch (command.operands) {
     case Operands::Names:
         return line + " NAME...";
+    case Operands::File:
+        return line + " FILE";
     case Operands::CommandName:
         return line + " [COMMAND]";
     case Operands::Words:

@@ -8,12 +8,13 @@
 struct CommandLine;
 
 /// The commands of uninstaller-cli.
-enum class Command { None, List, Plan, Uninstall, Help, Complete };
+enum class Command { None, List, Plan, Uninstall, Restore, Help, Complete };
 
 /// What a command takes after its options.
 enum class Operands {
     None,        // nothing
     Names,       // row names as list prints them, unless --all names every row
+    File,        // one file: the backup a restore reads
     CommandName, // at most one command name
     Words,       // anything: the words of a command line being completed
 };

@@ -98,6 +98,10 @@ CompletionCommand::Offer CompletionCommand::offer(const std::vector<std::string>
             }
         }
     } else if (const CommandSpec* command = commandtable::specOf(typed.command)) {
+        if (command->operands == Operands::File && typed.operands.empty()) {
+            offer.kind = Offer::Kind::Files;
+            return offer;
+        }
         if (command->operands == Operands::Names) {
             for (const std::string& name : rowNames(typed.root)) {
                 if (std::find(typed.operands.begin(), typed.operands.end(), name) == typed.operands.end()) {

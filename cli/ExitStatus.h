@@ -24,7 +24,7 @@ inline constexpr ExitStatusMeaning kExitStatusMeanings[] = {
     {ExitStatus::Usage, "usage error, or a name no row has"},
     {ExitStatus::ApplicationsRunning, "an application would not quit"},
     {ExitStatus::NothingFound, "no TORVA software found"},
-    {ExitStatus::Failed, "the uninstall failed (the reason on standard error)"},
+    {ExitStatus::Failed, "the uninstall or restore failed (the reason on standard error)"},
     {ExitStatus::Cancelled, "cancelled, or the question answered no"},
 };
 

@@ -120,6 +120,7 @@ ExitStatus UninstallCommand::run(StoreSoftwareInformationManager& store, const C
     UnInstallSoftwareManager driver(progress, *processes);
     driver.setMinimumDuration(std::chrono::milliseconds(0));
     driver.setAuditLogPath(line.logFile);
+    driver.setBackupFile(line.backupFile);
     driver.setRunOrigin({"uninstaller-cli", UNINSTALLER_VERSION, "cli", selection.ticked, selection.forced});
     driver.setAllSoftwareRestPathListArray(store.getMergedAllSoftwareRestPathList());
     if (!driver.openAuditLog()) {
@@ -162,6 +163,10 @@ ExitStatus UninstallCommand::run(StoreSoftwareInformationManager& store, const C
         }
     } else if (code != UnInstallSoftwareManager::kDone && !summary.reason.empty()) {
         err << "uninstaller-cli: " << summary.reason << '\n';
+    }
+    if (!summary.backupFile.empty() && !line.quiet) {
+        out << "The backup " << summary.backupFile << " holds " << summary.backedUp
+            << " items; \"uninstaller-cli restore\" puts them back.\n";
     }
     if (driver.auditLogProblem()) {
         err << "uninstaller-cli: " << *driver.auditLogProblem() << '\n';

@@ -6,6 +6,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/ListCommand.h"
 #include "cli/PlanCommand.h"
+#include "cli/RestoreCommand.h"
 #include "cli/UninstallCommand.h"
 #include "cli/UninstallReport.h"
 #include "platform/Bundle.h"
@@ -52,6 +53,10 @@ ExitStatus run(const CommandLine& line, UninstallReport& report) {
         const bool missing = errno == ENOENT;
         return report.refuse(ExitStatus::CannotRead,
                              *line.root + (missing ? " does not exist" : " is not a folder"), std::cerr);
+    }
+    // A restore needs no software on the system, nor a system yet: it may put one back.
+    if (line.command == Command::Restore) {
+        return RestoreCommand::run(line, std::cout, std::cerr);
     }
 
     SearchSoftwareInformationManager search;

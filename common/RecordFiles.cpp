@@ -1,5 +1,6 @@
 #include "common/RecordFiles.h"
 
+#include "platform/FileManager.h"
 #include "platform/Path.h"
 #include "platform/PropertyList.h"
 
@@ -51,4 +52,25 @@ bool RecordFiles::isReceiptBundleOf(const std::string& bundlePath, const std::st
     const std::optional<PlistValue> info =
         PropertyList::readDictionary(path::join(bundlePath, "Contents/Info.plist"));
     return info && !identifier.empty() && info->stringForKey("CFBundleIdentifier") == identifier;
+}
+
+std::vector<std::string> RecordFiles::receiptFilesOf(const std::string& identifier,
+                                                     const std::string& volume) {
+    if (identifier.empty() || identifier == "." || identifier == ".." ||
+        identifier.find('/') != std::string::npos) {
+        return {};
+    }
+    for (const char* folder : {"var/db/receipts", "System/Library/Receipts",
+                               "Library/Apple/System/Library/Receipts", "Library/Receipts"}) {
+        const std::string base = path::join(path::join(volume, folder), identifier);
+        const std::optional<FileAttributes> receipt = FileManager::attributesOfItemAtPathCDA(base + ".plist");
+        if (receipt && receipt->type == FileType::Regular) {
+            std::vector<std::string> files = {base + ".plist"};
+            if (FileManager::attributesOfItemAtPathCDA(base + ".bom")) {
+                files.push_back(base + ".bom");
+            }
+            return files;
+        }
+    }
+    return {};
 }

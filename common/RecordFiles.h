@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// The files through which the program knows installed software: the uninstall information files in
 /// /Library/Preferences and the package receipts in the receipts folders. No removal list takes them;
@@ -21,4 +22,10 @@ public:
     /// Contents/Info.plist names it as "CFBundleIdentifier"); false when it names another package or
     /// none, or cannot be read.
     static bool isReceiptBundleOf(const std::string& bundlePath, const std::string& identifier);
+
+    /// The files "pkgutil --forget ID --volume V" deletes: "<ID>.plist" and, when there, "<ID>.bom" of
+    /// the first receipts folder of the volume (a system path: "/" or a home folder) that holds the
+    /// receipt, in the order the receipt database looks: /var/db/receipts, /System/Library/Receipts,
+    /// /Library/Apple/System/Library/Receipts, /Library/Receipts. Empty when none holds it.
+    static std::vector<std::string> receiptFilesOf(const std::string& identifier, const std::string& volume);
 };

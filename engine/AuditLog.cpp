@@ -51,13 +51,21 @@ std::string AuditLog::head() const {
 
 void AuditLog::writeStart(const RunStart& start) {
     mRunId = start.runId;
-    append(
-        head() + ", \"software\": \"\", \"step\": \"uninstall\", \"target\": \"\", \"outcome\": \"started\"" +
+    mStep = start.step;
+    std::string line =
+        head() + ", \"software\": \"\", \"step\": " + jsontext::quoted(start.step) +
+        ", \"target\": " + jsontext::quoted(start.target) + ", \"outcome\": \"started\"" +
         ", \"program\": " + jsontext::quoted(start.program) +
         ", \"version\": " + jsontext::quoted(start.version) +
         ", \"interface\": " + jsontext::quoted(start.interface) + ", \"uid\": " + std::to_string(start.uid) +
-        ", \"user\": " + jsontext::quoted(start.user) + ", \"system\": " + jsontext::quoted(start.system) +
-        ", \"rows\": " + quotedList(start.rows) + ", \"takenAlong\": " + quotedList(start.takenAlong) + "}");
+        ", \"user\": " + jsontext::quoted(start.user) + ", \"system\": " + jsontext::quoted(start.system);
+    if (start.step == "uninstall") {
+        line += ", \"rows\": " + quotedList(start.rows) + ", \"takenAlong\": " + quotedList(start.takenAlong);
+    }
+    if (!start.backup.empty()) {
+        line += ", \"backup\": " + jsontext::quoted(start.backup);
+    }
+    append(line + "}");
 }
 
 void AuditLog::write(const EngineAction& action) {
@@ -72,13 +80,21 @@ void AuditLog::write(const EngineAction& action) {
 }
 
 void AuditLog::writeEnd(const RunSummary& summary) {
+    const bool restore = mStep == "restore";
     std::string line =
-        head() + ", \"software\": \"\", \"step\": \"uninstall\", \"target\": \"\", " +
+        head() + ", \"software\": \"\", \"step\": " + jsontext::quoted(mStep) + ", \"target\": \"\", " +
         "\"outcome\": \"ended\", \"result\": " + jsontext::quoted(RunSummary::resultName(summary.result)) +
-        ", \"removed\": " + std::to_string(summary.counts.removed) +
+        (restore ? ", \"restored\": " + std::to_string(summary.counts.restored)
+                 : ", \"removed\": " + std::to_string(summary.counts.removed)) +
         ", \"skipped\": " + std::to_string(summary.counts.skipped) +
-        ", \"failed\": " + std::to_string(summary.counts.failed) +
-        ", \"alreadyGone\": " + std::to_string(summary.counts.alreadyGone);
+        ", \"failed\": " + std::to_string(summary.counts.failed);
+    if (!restore) {
+        line += ", \"alreadyGone\": " + std::to_string(summary.counts.alreadyGone);
+    }
+    if (!summary.backupFile.empty()) {
+        line += ", \"backup\": " + jsontext::quoted(summary.backupFile) +
+                ", \"backedUp\": " + std::to_string(summary.backedUp);
+    }
     if (!summary.reason.empty()) {
         line += ", \"reason\": " + jsontext::quoted(summary.reason);
     }

@@ -10,7 +10,7 @@
 struct EngineAction;
 struct RunSummary;
 
-/// The record administrators keep of every uninstall: one JSON object per line, appended to
+/// The record administrators keep of every uninstall and restore: one JSON object per line, appended to
 /// "/Library/Logs/Uninstaller.log" of the system being cleaned (or to a file of the administrator's
 /// choice). The first line of a run says who ran what on which rows, then one line per action, and the
 /// last line the result with its counts; every line carries the run's identifier.
@@ -21,17 +21,20 @@ public:
     /// The system path of the log inside the system being cleaned.
     static constexpr const char* kDefaultPath = "/Library/Logs/Uninstaller.log";
 
-    /// Who runs an uninstall and what was asked for: the first line of a run.
+    /// Who runs an uninstall or a restore and what was asked for: the first line of a run.
     struct RunStart {
         std::string runId;
-        std::string program;   // "uninstaller-cli", "uninstaller"
-        std::string version;   // the program's version
-        std::string interface; // "cli", "window"
+        std::string step = "uninstall"; // "uninstall" or "restore"
+        std::string target;             // what a restore reads: the backup
+        std::string program;            // "uninstaller-cli", "uninstaller"
+        std::string version;            // the program's version
+        std::string interface;          // "cli", "window"
         uint32_t uid = 0;
         std::string user; // the login name of uid; "" when it has none
         std::string system;
         std::vector<std::string> rows;       // the rows the user named or ticked
         std::vector<std::string> takenAlong; // rows the Software Update drivers forced
+        std::string backup;                  // the backup an uninstall writes; "" for none
     };
 
     /// Writes to a host file instead; nullopt goes back to the system's own log.
@@ -64,4 +67,5 @@ private:
     std::optional<LogFile> mFile;
     std::optional<std::string> mProblem;
     std::string mRunId;
+    std::string mStep = "uninstall";
 };

@@ -22,6 +22,8 @@ const char* EngineAction::outcomeName(Outcome outcome) {
         return "already gone";
     case Outcome::NothingToDo:
         return "nothing to do";
+    case Outcome::Restored:
+        return "restored";
     }
     return "skipped";
 }

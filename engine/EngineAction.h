@@ -16,13 +16,14 @@ struct EngineAction {
         Failed,         // tried and failed; `detail` says how
         AlreadyGone,    // what was to be removed was not there any more: the step's goal is reached
         NothingToDo,    // the step had nothing to work on (no user accounts to search)
+        Restored,       // an item put back from a backup
     };
 
     Outcome outcome = Outcome::Skipped;
     /// What kind of step: "file", "folder", "link", "pre-uninstall", "post-uninstall", "killall", "su",
     /// "launchctl", "chown", "quit applications", "restart Dock", "Dock", "login items",
     /// "launch agent", "information file", "receipt", "receipt bundle", "software" (a refused one),
-    /// "protected" (an item its lists named that stays).
+    /// "protected" (an item its lists named that stays), "backup" (the archive of a backup).
     std::string step;
     /// What it acted on: a path, a script line or one of its commands, a label, a receipt identifier, a
     /// command's arguments.

@@ -1,9 +1,12 @@
 #include "engine/FileRemover.h"
 
 #include "engine/ActionReport.h"
+#include "platform/BackupArchive.h"
+#include "platform/Path.h"
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -21,6 +24,10 @@ size_t utf16Length(const std::string& text) {
     }
     return units;
 }
+
+// How many items are claimed and written to a backup before it is made durable and they are deleted:
+// one sync per item would cost more than the deletions themselves.
+constexpr size_t kGroup = 1024;
 
 const char* reasonOf(ConfinedRemover::Outcome outcome, const char* step) {
     switch (outcome) {
@@ -40,6 +47,10 @@ const char* reasonOf(ConfinedRemover::Outcome outcome, const char* step) {
         return std::strcmp(step, "folder") == 0 ? "not a folder" : "a folder";
     case ConfinedRemover::Outcome::Failed:
         return "failed";
+    case ConfinedRemover::Outcome::NotKept:
+        return "not backed up";
+    case ConfinedRemover::Outcome::Changed:
+        return "changed after it was backed up";
     }
     return "";
 }
@@ -82,11 +93,32 @@ void FileRemover::note(ConfinedRemover::Outcome outcome, const char* step, const
     case ConfinedRemover::Outcome::Failed:
         reason += std::string(": ") + std::strerror(mRemover.lastError());
         break;
+    case ConfinedRemover::Outcome::NotKept:
+        reason += ": " + mRemover.backupProblem();
+        break;
     default:
         break;
     }
     // Anything else leaves the item where it was, although it was to go.
     mReport->add(EngineAction::Outcome::Failed, step, path, reason);
+}
+
+bool FileRemover::backupBroken() const {
+    return mRemover.backup() != nullptr && mRemover.backup()->broken();
+}
+
+void FileRemover::flush(std::vector<Pending>& pending) {
+    const bool anyReady =
+        std::any_of(pending.begin(), pending.end(), [](const Pending& item) { return item.claim.ready(); });
+    BackupArchive* backup = mRemover.backup();
+    const bool durable = !anyReady || backup == nullptr || backup->sync();
+    for (Pending& item : pending) {
+        if (item.claim.ready() && !durable) {
+            item.claim.outcome = ConfinedRemover::Outcome::NotKept;
+        }
+        note(mRemover.release(item.claim), item.step, *item.path);
+    }
+    pending.clear();
 }
 
 bool FileRemover::execUnInstall(const std::optional<std::vector<std::string>>& files,
@@ -95,16 +127,43 @@ bool FileRemover::execUnInstall(const std::optional<std::vector<std::string>>& f
     if (!files || !sortedFolders || !links) {
         return false;
     }
+    // Without a backup every item goes as soon as it is checked.
+    const size_t group = mRemover.backup() != nullptr ? kGroup : 1;
+    std::vector<Pending> pending;
+    const auto add = [&](ConfinedRemover::Claim claim, const char* step, const std::string& path) {
+        pending.push_back({std::move(claim), step, &path});
+        if (pending.size() >= group || backupBroken()) {
+            flush(pending);
+        }
+        return !backupBroken();
+    };
     mRemover.forget();
-    for (const std::string& file : *files) {
-        note(mRemover.removeFile(file), "file", file);
+    bool going = true;
+    for (auto file = files->begin(); going && file != files->end(); ++file) {
+        going = add(mRemover.claimFile(*file), "file", *file);
     }
-    for (const std::string& link : *links) {
-        note(mRemover.removeLink(link), "link", link);
+    for (auto link = links->begin(); going && link != links->end(); ++link) {
+        going = add(mRemover.claimLink(*link), "link", *link);
     }
-    for (auto folder = sortedFolders->rbegin(); folder != sortedFolders->rend(); ++folder) {
-        note(mRemover.removeFolderIfOnlyHidden(*folder), "folder", *folder);
+    flush(pending);
+    // A folder is only checked once everything in it that is waiting has gone.
+    std::set<std::string> waitingFolders;
+    for (auto folder = sortedFolders->rbegin(); going && folder != sortedFolders->rend(); ++folder) {
+        if (group > 1) {
+            const std::string below = path::comparisonKey(*folder) + "/";
+            const auto inside = waitingFolders.lower_bound(below);
+            if (inside != waitingFolders.end() && inside->starts_with(below)) {
+                flush(pending);
+                waitingFolders.clear();
+            }
+            waitingFolders.insert(path::comparisonKey(*folder));
+        }
+        going = add(mRemover.claimFolderIfOnlyHidden(*folder), "folder", *folder);
+        if (pending.empty()) {
+            waitingFolders.clear();
+        }
     }
+    flush(pending);
     mRemover.forget();
     return true;
 }

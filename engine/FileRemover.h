@@ -7,6 +7,7 @@
 #include <vector>
 
 class ActionReport;
+class BackupArchive;
 
 /// The deletion step of one software's uninstall: its files, its links, then its folders, deepest
 /// first, each folder only when nothing but hidden files is left in it.
@@ -15,6 +16,10 @@ class ActionReport;
 /// /etc, /tmp and /var), a folder is never deleted with what it holds, and nothing SystemFloor protects is
 /// deleted at all. Each item's outcome goes to the report: an item that was not there is already gone,
 /// a folder that still holds visible files is skipped, and anything else still there is a failure.
+///
+/// With a backup, items are claimed (and written to the backup) a group at a time, the backup is made
+/// durable once per group, and then the group is deleted: no item goes before the backup holds it on disk.
+/// Once the backup cannot be written, nothing more is deleted.
 class FileRemover {
 public:
     /// Orders two paths by their length in UTF-16 units: -1 when `a` is shorter, +1 when longer, 0 when
@@ -35,8 +40,20 @@ public:
     /// Where the outcomes go; nothing is reported without one.
     void setReport(ActionReport* report) { mReport = report; }
 
+    /// The backup every item goes to before it is deleted; nullptr (the default) deletes without one.
+    void setBackup(BackupArchive* backup) { mRemover.setBackup(backup); }
+
 private:
+    struct Pending {
+        ConfinedRemover::Claim claim;
+        const char* step;
+        const std::string* path;
+    };
+
     void note(ConfinedRemover::Outcome outcome, const char* step, const std::string& path);
+    // Makes the backup durable and deletes what the pending claims hold, reporting each in order.
+    void flush(std::vector<Pending>& pending);
+    bool backupBroken() const;
 
     ConfinedRemover mRemover;
     ActionReport* mReport = nullptr;

@@ -4,6 +4,7 @@
 #include "engine/ActionReport.h"
 #include "engine/LaunchAgentScan.h"
 #include "engine/PreferencesFile.h"
+#include "platform/BackupArchive.h"
 #include "platform/CTaskController.h"
 #include "platform/FileManager.h"
 #include "platform/Path.h"
@@ -53,6 +54,35 @@ void RemoveItemManager::skippedFile(const std::string& step, const std::string& 
     }
 }
 
+bool RemoveItemManager::backUp(const std::vector<std::string>& paths, std::string& why) {
+    if (mBackup == nullptr) {
+        return true;
+    }
+    for (const std::string& path : paths) {
+        if (mBackup->keepPath(path, why) != BackupArchive::Keep::Kept) {
+            return false;
+        }
+    }
+    if (!mBackup->sync()) {
+        why = mBackup->problem();
+        return false;
+    }
+    return true;
+}
+
+std::string RemoveItemManager::whyNotRemoved(ConfinedRemover::Outcome outcome) const {
+    switch (outcome) {
+    case ConfinedRemover::Outcome::UnsafeLink:
+        return "unsafe link";
+    case ConfinedRemover::Outcome::NotKept:
+        return "not backed up: " + mRemover.backupProblem();
+    case ConfinedRemover::Outcome::Changed:
+        return "changed after it was backed up";
+    default:
+        return std::strerror(mRemover.lastError());
+    }
+}
+
 bool RemoveItemManager::saveEdit(const PreferencesFile& file, const std::string& detail,
                                  const std::optional<std::string>& userName) {
     if (!executes()) {
@@ -62,7 +92,15 @@ bool RemoveItemManager::saveEdit(const PreferencesFile& file, const std::string&
         }
         return true;
     }
+    // The file as it was goes to the backup first; without that it is not edited.
+    if (std::string why; !backUp({file.path()}, why)) {
+        report(EngineAction::Outcome::Failed, "preferences", file.path(), detail + ": not backed up: " + why);
+        return false;
+    }
     const bool written = file.save();
+    if (written && mBackup != nullptr) {
+        mBackup->noteEdited(file.path());
+    }
     report(written ? EngineAction::Outcome::Edited : EngineAction::Outcome::Failed, "preferences",
            file.path(), written ? detail : detail + ": the file could not be written");
     // The new file already has the old one's owner; on the running system it is also handed to the user
@@ -220,9 +258,7 @@ bool RemoveItemManager::removeLaunchAgents_internal(const std::optional<std::vec
         } else if (outcome == ConfinedRemover::Outcome::Missing) {
             report(EngineAction::Outcome::AlreadyGone, "launch agent", agent.path, agent.label);
         } else {
-            report(EngineAction::Outcome::Failed, "launch agent", agent.path,
-                   outcome == ConfinedRemover::Outcome::UnsafeLink ? "unsafe link"
-                                                                   : std::strerror(mRemover.lastError()));
+            report(EngineAction::Outcome::Failed, "launch agent", agent.path, whyNotRemoved(outcome));
             all = false;
         }
     }
@@ -250,9 +286,7 @@ bool RemoveItemManager::removeUnInstallPList(const std::optional<std::string>& p
         report(EngineAction::Outcome::AlreadyGone, "information file", *path);
         return true;
     }
-    report(EngineAction::Outcome::Failed, "information file", *path,
-           outcome == ConfinedRemover::Outcome::UnsafeLink ? "unsafe link"
-                                                           : std::strerror(mRemover.lastError()));
+    report(EngineAction::Outcome::Failed, "information file", *path, whyNotRemoved(outcome));
     return false;
 }
 
@@ -322,9 +356,7 @@ void RemoveItemManager::removeReceiptBundle(const PackageInfoEntry& entry,
             return;
         }
         if (outcome != ConfinedRemover::Outcome::Missing) {
-            report(EngineAction::Outcome::Failed, "receipt bundle", bundle,
-                   outcome == ConfinedRemover::Outcome::UnsafeLink ? "unsafe link"
-                                                                   : std::strerror(mRemover.lastError()));
+            report(EngineAction::Outcome::Failed, "receipt bundle", bundle, whyNotRemoved(outcome));
             return;
         }
     }
@@ -358,6 +390,15 @@ bool RemoveItemManager::removeReceipts(const std::optional<std::vector<PackageIn
             }
             bool settled = false;
             for (const std::string& volume : volumes) {
+                // What pkgutil deletes goes to the backup first; without that the receipt stays.
+                if (std::string why;
+                    !backUp(RecordFiles::receiptFilesOf(entry.packageIdentifier, volume), why)) {
+                    report(EngineAction::Outcome::Failed, "receipt", entry.packageIdentifier,
+                           "volume " + volume + ": not backed up: " + why);
+                    all = false;
+                    settled = true;
+                    break;
+                }
                 // Only a receipt that is no longer listed is forgotten, whatever pkgutil answered.
                 const bool ran = forgetPackage(entry.packageIdentifier, volume);
                 if (!isPackageListed(entry.packageIdentifier, volume)) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class BackupArchive;
 class PreferencesFile;
 
 /// Clears what a software leaves outside its files once they are deleted: its tiles in every user's
@@ -23,8 +24,17 @@ class PreferencesFile;
 /// owner and mode; files are deleted through ConfinedRemover. Receipts are forgotten with
 /// "/usr/sbin/pkgutil" on "/" and then on each user's volume, and a receipt bundle is deleted where
 /// forgetting did not succeed. Every step goes to the report of hostActions().
+///
+/// With a backup, every file is written to it and the backup made durable before the file is deleted,
+/// edited or forgotten; what the backup does not take stays as it is.
 class RemoveItemManager {
 public:
+    /// The backup of what is removed or edited; nullptr (the default) for none. It must outlive its use.
+    void setBackup(BackupArchive* backup) {
+        mBackup = backup;
+        mRemover.setBackup(backup);
+    }
+
     /// Where the steps are reported, whether chown may run on this machine, and whether anything is
     /// carried out at all (ActionMode::DryRun decides and reports only).
     HostActions& hostActions() { return mHostActions; }
@@ -84,10 +94,14 @@ private:
     bool saveEdit(const PreferencesFile& file, const std::string& detail,
                   const std::optional<std::string>& userName);
     void removeReceiptBundle(const PackageInfoEntry& entry, const std::vector<std::string>& users);
+    // Writes the files to the backup and makes it durable; true without a backup. `why` says what failed.
+    bool backUp(const std::vector<std::string>& paths, std::string& why);
+    std::string whyNotRemoved(ConfinedRemover::Outcome outcome) const;
 
     UserAccountManager usrManager;
     CommonFunctions cmnFuncs;
     bool mIsRemoveDockItem = false;
     HostActions mHostActions;
     ConfinedRemover mRemover;
+    BackupArchive* mBackup = nullptr;
 };

@@ -1,5 +1,10 @@
 #include "engine/RunSummary.h"
 
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <random>
+
 const char* RunSummary::resultName(Result result) {
     switch (result) {
     case Result::Done:
@@ -32,8 +37,23 @@ void RunSummary::count(const EngineAction& action, Counts& counts) {
     case EngineAction::Outcome::AlreadyGone:
         ++counts.alreadyGone;
         break;
+    case EngineAction::Outcome::Restored:
+        ++counts.restored;
+        break;
     case EngineAction::Outcome::Run:
     case EngineAction::Outcome::NothingToDo:
         break;
     }
+}
+
+std::string RunSummary::newRunId() {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char time[32];
+    std::strftime(time, sizeof time, "%Y%m%dT%H%M%SZ", &utc);
+    std::random_device random;
+    char id[64];
+    std::snprintf(id, sizeof id, "%s-%08x", time, random());
+    return id;
 }

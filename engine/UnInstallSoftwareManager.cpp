@@ -1,17 +1,18 @@
 #include "engine/UnInstallSoftwareManager.h"
 
 #include "catalogue/PrinterDriverNames.h"
+#include "engine/BackupManifest.h"
 #include "engine/ProgressSink.h"
+#include "platform/BackupArchive.h"
 #include "platform/ProcessManager.h"
+#include "platform/PropertyList.h"
 #include "platform/SystemLock.h"
 #include "platform/SystemRoot.h"
 #include "platform/SystemVersion.h"
 #include "platform/UserAccountManager.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
-#include <random>
 #include <thread>
 
 namespace {
@@ -53,6 +54,8 @@ UnInstallSoftwareManager::UnInstallSoftwareManager(ProgressSink& progress, Proce
     });
 }
 
+UnInstallSoftwareManager::~UnInstallSoftwareManager() = default;
+
 void UnInstallSoftwareManager::setHostAccess(std::optional<HostAccess> access) {
     stopSystem.hostActions().setAccess(access);
     removeItem.hostActions().setAccess(access);
@@ -86,19 +89,6 @@ void UnInstallSoftwareManager::buildScreeningLists() {
 
 namespace {
 
-// The time of the run and a random part: unique enough to find one run's lines among many runs' logs.
-std::string newRunId() {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char time[32];
-    std::strftime(time, sizeof time, "%Y%m%dT%H%M%SZ", &utc);
-    std::random_device random;
-    char id[64];
-    std::snprintf(id, sizeof id, "%s-%08x", time, random());
-    return id;
-}
-
 bool isOwnItemStep(const std::string& step) {
     return step == "file" || step == "link" || step == "folder";
 }
@@ -110,17 +100,31 @@ int32_t UnInstallSoftwareManager::processUnInstall(std::vector<SoftwareInformati
     mReport.setSoftware("");
     mRefusal = Refusal::None;
     mSummary = RunSummary();
-    mSummary.runId = newRunId();
+    mSummary.runId = RunSummary::newRunId();
     mTaken.clear();
     mReached = 0;
     mDockRestarted = false;
+    mBackup.reset();
+    mBackupFailureReported = false;
+    mFileRemover.setBackup(nullptr);
+    removeItem.setBackup(nullptr);
     // Nothing is changed before the log can say so; a log the administrator named must be written.
     if (!openAuditLog() && mAuditLog.hasHostFile()) {
         return refuse(Refusal::LogUnopenable, kFailed, *mAuditLog.problem() + ", so nothing was changed");
     }
     const UserAccountManager::RunningAccount account = UserAccountManager::runningAccount();
-    mAuditLog.writeStart({mSummary.runId, mOrigin.program, mOrigin.version, mOrigin.interface, account.uid,
-                          account.name, SystemRoot::hostRoot(), mOrigin.rows, mOrigin.takenAlong});
+    AuditLog::RunStart start;
+    start.runId = mSummary.runId;
+    start.program = mOrigin.program;
+    start.version = mOrigin.version;
+    start.interface = mOrigin.interface;
+    start.uid = account.uid;
+    start.user = account.name;
+    start.system = SystemRoot::hostRoot();
+    start.rows = mOrigin.rows;
+    start.takenAlong = mOrigin.takenAlong;
+    start.backup = mBackupFile.value_or("");
+    mAuditLog.writeStart(start);
     if (records == nullptr) {
         return refuse(Refusal::NothingTicked, kFailed, "there is no software list");
     }
@@ -135,6 +139,11 @@ int32_t UnInstallSoftwareManager::processUnInstall(std::vector<SoftwareInformati
             "nothing was stopped or deleted";
         mReport.add(EngineAction::Outcome::Failed, "protected paths", "CorvaneInformaiton.plist", reason);
         return refuse(Refusal::ProtectedPathsUnreadable, kFailed, reason);
+    }
+    if (!startBackup()) {
+        return refuse(Refusal::BackupUnwritable, kFailed,
+                      "the backup " + *mBackupFile + " cannot be written: " + mSummary.reason +
+                          ", so nothing was changed");
     }
     if (!stopApplications()) {
         return refuse(Refusal::ApplicationRunning, kApplicationsStillRunning,
@@ -172,7 +181,67 @@ int32_t UnInstallSoftwareManager::refuse(Refusal refusal, int32_t code, const st
     return code;
 }
 
+bool UnInstallSoftwareManager::startBackup() {
+    if (!mBackupFile) {
+        return true;
+    }
+    std::string error;
+    mBackup = BackupArchive::create(*mBackupFile, error);
+    if (!mBackup) {
+        mReport.add(EngineAction::Outcome::Failed, "backup", *mBackupFile, error);
+        mSummary.reason = error;
+        return false;
+    }
+    mFileRemover.setBackup(mBackup.get());
+    removeItem.setBackup(mBackup.get());
+    return true;
+}
+
+bool UnInstallSoftwareManager::backupBroken() const {
+    return mBackup != nullptr && mBackup->broken();
+}
+
+void UnInstallSoftwareManager::finishBackup() {
+    if (mBackup == nullptr) {
+        return;
+    }
+    mFileRemover.setBackup(nullptr);
+    removeItem.setBackup(nullptr);
+    if (!mBackup->broken()) {
+        BackupManifest manifest;
+        manifest.run = mSummary.runId;
+        const std::time_t now = std::time(nullptr);
+        std::tm utc{};
+        gmtime_r(&now, &utc);
+        char created[32];
+        std::strftime(created, sizeof created, "%Y-%m-%dT%H:%M:%SZ", &utc);
+        manifest.created = created;
+        manifest.program = mOrigin.program;
+        manifest.programVersion = mOrigin.version;
+        manifest.systemRoot = SystemRoot::hostRoot();
+        if (const std::optional<PlistValue> version =
+                PropertyList::readDictionary("/System/Library/CoreServices/SystemVersion.plist")) {
+            manifest.systemVersion = version->stringForKey("ProductVersion").value_or("");
+        }
+        manifest.rows = mOrigin.rows;
+        manifest.takenAlong = mOrigin.takenAlong;
+        manifest.items = mBackup->itemCount();
+        manifest.edited = mBackup->edited();
+        manifest.folderTimes = mBackup->folderTimes();
+        mBackup->finish(manifest.toJson());
+    }
+    if (mBackup->broken() && !mBackupFailureReported) {
+        mBackupFailureReported = true;
+        mReport.setSoftware("");
+        mReport.add(EngineAction::Outcome::Failed, "backup", mBackup->hostPath(),
+                    mBackup->problem() + "; nothing more was removed");
+    }
+    mSummary.backupFile = mBackup->hostPath();
+    mSummary.backedUp = mBackup->itemCount();
+}
+
 void UnInstallSoftwareManager::summarize(RunSummary::Result result, const std::string& reason) {
+    finishBackup();
     mSummary.result = result;
     mSummary.reason = reason;
     mSummary.counts = {};
@@ -218,12 +287,20 @@ void UnInstallSoftwareManager::summarize(RunSummary::Result result, const std::s
                        software.failures.front().detail;
         }
     }
+    // The backup's own failure is the reason, not one of the items.
+    const size_t backupFailures = mBackupFailureReported ? 1 : 0;
     if (mSummary.counts.failed > 0 || !refused.empty()) {
         mSummary.result = RunSummary::Result::Failed;
         mSummary.reason = refused;
-        if (mSummary.counts.failed > 0) {
-            mSummary.reason += (refused.empty() ? "" : "; ") + std::to_string(mSummary.counts.failed) +
-                               " of " + std::to_string(mSummary.counts.total()) +
+        if (backupFailures > 0) {
+            mSummary.reason += (mSummary.reason.empty() ? "" : "; ") + std::string("the backup ") +
+                               mBackup->hostPath() + " could not be written (" + mBackup->problem() +
+                               "), so nothing more was removed";
+        }
+        if (mSummary.counts.failed > backupFailures) {
+            mSummary.reason += (mSummary.reason.empty() ? "" : "; ") +
+                               std::to_string(mSummary.counts.failed - backupFailures) + " of " +
+                               std::to_string(mSummary.counts.total() - backupFailures) +
                                " items could not be removed";
         }
     }
@@ -283,6 +360,9 @@ UnInstallSoftwareManager::uninstallTask(std::vector<SoftwareInformationRecord>& 
             ++mReached;
             lastDone = plan.displayName;
             mIsUninstallEnded = true;
+            if (backupBroken()) {
+                return TaskResult::Done; // nothing more may be removed; the summary says why
+            }
         }
         std::this_thread::sleep_until(deadline);
         if (mProgress.getIsCancel()) {
@@ -311,6 +391,9 @@ void UnInstallSoftwareManager::uninstallOne(const RecordPlan& plan) {
     }
     const size_t before = mReport.actions().size();
     execUnInstall(plan.files, plan.folders, plan.links);
+    if (backupBroken()) {
+        return;
+    }
     const std::vector<EngineAction>& actions = mReport.actions();
     const bool ownItemsLeft = std::any_of(
         actions.begin() + static_cast<std::ptrdiff_t>(before), actions.end(), [](const EngineAction& action) {
@@ -354,6 +437,9 @@ bool UnInstallSoftwareManager::removeItems(const RemovalRequest& request, Record
     bool ok = removeItem.removeDockItems(request.dockItems);
     ok = removeItem.removeLoginWindows(request.loginWindows) && ok;
     ok = removeItem.removeLaunchAgents(request.launchAgents) && ok;
+    if (backupBroken()) {
+        return false;
+    }
     // Software known only from its receipts has no information file.
     const bool hasInformationFile = request.uninstallPList && !request.uninstallPList->empty();
     if (records == Records::Keep) {
@@ -373,7 +459,7 @@ bool UnInstallSoftwareManager::removeItems(const RemovalRequest& request, Record
     // The receipts go before the information file: when one cannot be forgotten, the file that finds
     // the software stays with it.
     const bool receiptsGone = removeItem.removeReceipts(request.receiptsInfo);
-    if (hasInformationFile) {
+    if (hasInformationFile && !backupBroken()) {
         if (receiptsGone) {
             ok = removeItem.removeUnInstallPList(request.uninstallPList) && ok;
         } else if (removeItem.hostActions().mode() == ActionMode::Execute) {

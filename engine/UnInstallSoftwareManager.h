@@ -17,10 +17,12 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+class BackupArchive;
 class ProcessManager;
 class ProgressSink;
 
@@ -32,6 +34,10 @@ class ProgressSink;
 /// What each software's uninstall does is worked out for all ticked software before the first is
 /// touched (planUnInstall gives the same without doing anything), so that a dry run never differs from
 /// the run. Every action goes to the audit log.
+///
+/// With a backup file, every item is written to it (and the file made durable) before it is removed or
+/// edited, and the backup ends with a manifest of the run; once the backup cannot be written nothing more
+/// is removed and the run fails.
 ///
 /// A software whose own files or links could not all be removed keeps its information file and receipts,
 /// so that it is still found and a second run can finish it; what was already gone counts as done. One
@@ -47,6 +53,7 @@ public:
 
     /// `progress` and `processes` must outlive the driver.
     UnInstallSoftwareManager(ProgressSink& progress, ProcessManager& processes);
+    ~UnInstallSoftwareManager();
 
     /// The least time one ticked software takes: 5 s by default (the window), 0 in the CLI and the tests.
     void setMinimumDuration(std::chrono::milliseconds duration) { mMinimumDuration = duration; }
@@ -70,6 +77,10 @@ public:
     };
     void setRunOrigin(RunOrigin origin) { mOrigin = std::move(origin); }
 
+    /// Where the run writes the backup of what it removes or edits: a host file that must not exist yet, or
+    /// nullopt (the default) for none. A backup that cannot be created refuses the run.
+    void setBackupFile(std::optional<std::string> hostFile) { mBackupFile = std::move(hostFile); }
+
     /// How long a run waits for another uninstall of the same system to end before it is refused.
     void setLockWait(std::chrono::milliseconds wait) { mLockWait = wait; }
 
@@ -89,6 +100,7 @@ public:
         LogUnopenable,      // the log file asked for cannot be opened
         SystemBusy,         // another uninstall holds the system
         ApplicationRunning, // an application would not quit
+        BackupUnwritable,   // the backup file asked for cannot be created
     };
     Refusal refusal() const { return mRefusal; }
 
@@ -172,6 +184,10 @@ private:
     int32_t refuse(Refusal refusal, int32_t code, const std::string& reason);
     void uninstallOne(const RecordPlan& plan);
     void summarize(RunSummary::Result result, const std::string& reason);
+    bool startBackup();
+    // Ends the backup with the manifest of the run; says so in the report when the backup failed.
+    void finishBackup();
+    bool backupBroken() const;
 
     ProgressSink& mProgress;
     ProcessManager& mProcesses;
@@ -199,4 +215,7 @@ private:
     Refusal mRefusal = Refusal::None;
     RunSummary mSummary;
     ActionListener mActionListener;
+    std::optional<std::string> mBackupFile;
+    std::unique_ptr<BackupArchive> mBackup;
+    bool mBackupFailureReported = false;
 };

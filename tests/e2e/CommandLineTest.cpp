@@ -79,9 +79,14 @@ TEST(CliUsage, EachUnusableCommandLineGivesOneLineAndExit2) {
         {{"plan"}, "plan needs the names of the software (as list prints them), or --all"},
         {{"uninstall", "--yes"}, "uninstall needs the names of the software (as list prints them), or --all"},
         {{"plan", "--yes", "Scan Utility"}, "--yes is an option of uninstall, not of plan"},
-        {{"--log", "x.log", "list"}, "--log is an option of uninstall, not of list"},
+        {{"--log", "x.log", "list"}, "--log is an option of uninstall and restore, not of list"},
         {{"list", "--all"}, "--all is an option of plan and uninstall, not of list"},
         {{"-q", "list", "-v"}, "--quiet and --verbose cannot be given together"},
+        {{"uninstall", "--backup"}, "--backup needs FILE"},
+        {{"plan", "--backup", "b.tar", "Scan Utility"}, "--backup is an option of uninstall, not of plan"},
+        {{"restore"}, "restore needs the backup FILE"},
+        {{"restore", "a.tar", "b.tar"}, "unexpected argument 'b.tar'"},
+        {{"restore", "--list", "--force", "a.tar"}, "--list and --force cannot be given together"},
         {{"help", "frobnicate"}, "unknown command 'frobnicate'"},
         {{"help", "__complete"}, "unknown command '__complete'"},
     };
@@ -286,9 +291,10 @@ TEST(CliCompletion, BashCompletesCommandsOptionsAndSoftwareNames) {
     const std::string root = sample.system.root();
     const std::vector<std::pair<Words, std::string>> cases = {
         {{"pl"}, "plan"},
-        {{""}, "list plan uninstall help"},
+        {{""}, "list plan uninstall restore help"},
         {{"--ro"}, "--root"},
-        {{"uninstall", "--"}, "--root --quiet --verbose --help --version --json --all --yes --log"},
+        {{"uninstall", "--"}, "--root --quiet --verbose --help --version --json --all --yes --backup --log"},
+        {{"restore", "--l"}, "--list --log"},
         {{"--root", root, "list", "--j"}, "--json"},
         {{"--root", root, "--r"}, ""},
         {{"--root", root, "plan", "Sc"}, "Scan\\ Utility"},

@@ -3,6 +3,7 @@
 // Failures are real ones where this machine allows them (immutable files as the super-user, what an
 // ordinary user may not read).
 
+#include "tests/e2e/AuditLogLines.h"
 #include "tests/e2e/Canaries.h"
 #include "tests/e2e/TreeSnapshot.h"
 #include "tests/support/ChildProcess.h"
@@ -34,24 +35,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
-
-std::vector<nlohmann::json> logLines(const std::string& hostFile) {
-    std::ifstream in(hostFile);
-    std::vector<nlohmann::json> lines;
-    for (std::string line; std::getline(in, line);) {
-        nlohmann::json value = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
-        if (value.is_object()) {
-            lines.push_back(std::move(value));
-        } else {
-            ADD_FAILURE() << "not a JSON line: " << line;
-        }
-    }
-    return lines;
-}
-
-std::string member(const nlohmann::json& object, const char* key) {
-    return object.value(key, "");
-}
 
 // The sample system with the host tools faked (nothing may run on this machine) and a log of its own.
 struct Sample {
@@ -119,20 +102,21 @@ TEST(Failure, AFileThatCannotGoFailsTheRunAndASecondRunFinishesIt) {
     const nlohmann::json& failure = software.at("failures").at(0);
     EXPECT_EQ(failure.at("step"), "file");
     EXPECT_EQ(failure.at("target"), stuck);
-    EXPECT_NE(member(failure, "reason"), "");
+    EXPECT_NE(auditlog::member(failure, "reason"), "");
     EXPECT_TRUE(sample.system.exists(stuck));
     EXPECT_TRUE(sample.system.exists("/Library/Preferences/com.torva.Scan Utility.UnInstallList.plist"));
     EXPECT_TRUE(sample.system.exists("/var/db/receipts/com.torva.pkg.ScanUtility.plist"));
     EXPECT_TRUE(contains(sample.rows(), "Scan Utility"));
-    const std::vector<nlohmann::json> lines = logLines(sample.log);
+    const std::vector<nlohmann::json> lines = auditlog::lines(sample.log);
     ASSERT_GE(lines.size(), 3u);
     bool stuckFailed = false;
     for (const nlohmann::json& line : lines) {
-        stuckFailed = stuckFailed || (member(line, "target") == stuck && member(line, "outcome") == "failed");
-        EXPECT_NE(member(line, "outcome"), "forgotten") << "no receipt of a software that stays";
+        stuckFailed = stuckFailed || (auditlog::member(line, "target") == stuck &&
+                                      auditlog::member(line, "outcome") == "failed");
+        EXPECT_NE(auditlog::member(line, "outcome"), "forgotten") << "no receipt of a software that stays";
     }
     EXPECT_TRUE(stuckFailed);
-    EXPECT_EQ(member(lines.back(), "result"), "failed");
+    EXPECT_EQ(auditlog::member(lines.back(), "result"), "failed");
     EXPECT_EQ(lines.back().at("failed"), 1);
 
     locked.reset();
@@ -185,9 +169,10 @@ TEST(Failure, WhatTheUserMayNotReadStaysAndFailsTheRun) {
     EXPECT_TRUE(system.exists(folder + "/sealed"));
     EXPECT_TRUE(system.isFolder(folder + "/Sealed Folder"));
     Names notReadable;
-    for (const nlohmann::json& line : logLines(log)) {
-        if (member(line, "outcome") == "failed" && member(line, "detail") == "not readable") {
-            notReadable.push_back(member(line, "step") + " " + member(line, "target"));
+    for (const nlohmann::json& line : auditlog::lines(log)) {
+        if (auditlog::member(line, "outcome") == "failed" &&
+            auditlog::member(line, "detail") == "not readable") {
+            notReadable.push_back(auditlog::member(line, "step") + " " + auditlog::member(line, "target"));
         }
     }
     EXPECT_EQ(notReadable, (Names{"file " + folder + "/sealed", "folder " + folder + "/Sealed Folder"}));
@@ -204,8 +189,8 @@ TEST(Failure, AReceiptThatStaysListedIsNotForgotten) {
     }
     const ChildProcess run = sample.uninstall({"Printer Setup Utility"});
     EXPECT_EQ(run.exitStatus, 5) << run.err;
-    for (const nlohmann::json& line : logLines(sample.log)) {
-        EXPECT_NE(member(line, "outcome"), "forgotten") << member(line, "target");
+    for (const nlohmann::json& line : auditlog::lines(sample.log)) {
+        EXPECT_NE(auditlog::member(line, "outcome"), "forgotten") << auditlog::member(line, "target");
     }
     const ChildProcess listed = ChildProcess::helper("pkgutil", {"--pkgs", "--volume", sample.system.root()});
     EXPECT_NE(listed.out.find("com.torva.pkg.PrinterSetupUtility\n"), std::string::npos) << listed.out;
@@ -233,9 +218,10 @@ TEST(Failure, WhatIsAlreadyGoneIsDone) {
     EXPECT_FALSE(system.exists(information));
     EXPECT_FALSE(system.exists("/Library/Printers/TORVA/FaxTool"));
     Names outcomes;
-    for (const nlohmann::json& line : logLines(tools.folder() + "/log")) {
-        if (member(line, "step") == "launch agent" || member(line, "step") == "information file") {
-            outcomes.push_back(member(line, "step") + ": " + member(line, "outcome"));
+    for (const nlohmann::json& line : auditlog::lines(tools.folder() + "/log")) {
+        if (auditlog::member(line, "step") == "launch agent" ||
+            auditlog::member(line, "step") == "information file") {
+            outcomes.push_back(auditlog::member(line, "step") + ": " + auditlog::member(line, "outcome"));
         }
     }
     EXPECT_NE(std::find(outcomes.begin(), outcomes.end(), "launch agent: nothing to do"), outcomes.end());
@@ -255,7 +241,7 @@ TEST(Failure, ALogThatCannotBeOpenedStopsTheRunFirst) {
     EXPECT_EQ(report.at("result"), "refused");
     EXPECT_EQ(report.at("run"), nullptr);
     EXPECT_EQ(report.at("auditLog"), "/nonexistent/dir/x.log");
-    EXPECT_NE(member(report, "auditLogProblem").find("/nonexistent/dir/x.log"), std::string::npos);
+    EXPECT_NE(auditlog::member(report, "auditLogProblem").find("/nonexistent/dir/x.log"), std::string::npos);
 }
 
 // The system's own log that is a hard link to a file outside the root, or a FIFO, is no log: the run
@@ -298,9 +284,9 @@ TEST(Failure, ASecondUninstallOfTheSameSystemIsRefused) {
     EXPECT_EQ(run.exitStatus, 1) << run.err;
     EXPECT_NE(run.err.find("another uninstall is working on this system"), std::string::npos) << run.err;
     EXPECT_EQ(before.differences(TreeSnapshot::take(sample.system.root())), "");
-    const std::vector<nlohmann::json> lines = logLines(sample.log);
+    const std::vector<nlohmann::json> lines = auditlog::lines(sample.log);
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(member(lines.back(), "result"), "refused");
+    EXPECT_EQ(auditlog::member(lines.back(), "result"), "refused");
     // The report names the run the log refused.
     const nlohmann::json report = nlohmann::json::parse(run.out);
     EXPECT_EQ(report.at("result"), "refused");

@@ -4,6 +4,10 @@
 #include <fstream>
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -21,11 +25,7 @@ uint64_t contentHash(const fs::path& file) {
     return hash;
 }
 
-std::string describe(const fs::path& item, TreeSnapshot::FolderTimes folderTimes) {
-    struct stat st {};
-    if (::lstat(item.c_str(), &st) != 0) {
-        return "?";
-    }
+std::string describeKind(const fs::path& item, const struct stat& st, TreeSnapshot::FolderTimes folderTimes) {
     const std::string mode = std::to_string(st.st_mode & 07777);
     if (S_ISDIR(st.st_mode)) {
         if (folderTimes == TreeSnapshot::FolderTimes::Compare) {
@@ -43,6 +43,36 @@ std::string describe(const fs::path& item, TreeSnapshot::FolderTimes folderTimes
                std::to_string(st.st_mtim.tv_nsec);
     }
     return "other " + mode;
+}
+
+// Names and hashed values of an item's extended attributes (ACLs among them), sorted.
+std::string attributesOf(const fs::path& item) {
+    std::string names(65536, '\0');
+    const ssize_t size = ::llistxattr(item.c_str(), names.data(), names.size());
+    std::vector<std::string> listed;
+    for (size_t start = 0; size > 0 && start < static_cast<size_t>(size);
+         start = names.find('\0', start) + 1) {
+        const std::string name = names.c_str() + start;
+        std::string value(65536, '\0');
+        const ssize_t got = ::lgetxattr(item.c_str(), name.c_str(), value.data(), value.size());
+        value.resize(got < 0 ? 0 : static_cast<size_t>(got));
+        listed.push_back(" " + name + "=" + std::to_string(std::hash<std::string>()(value)));
+    }
+    std::sort(listed.begin(), listed.end());
+    std::string text;
+    for (const std::string& attribute : listed) {
+        text += attribute;
+    }
+    return text;
+}
+
+std::string describe(const fs::path& item, TreeSnapshot::FolderTimes folderTimes) {
+    struct stat st {};
+    if (::lstat(item.c_str(), &st) != 0) {
+        return "?";
+    }
+    return describeKind(item, st, folderTimes) + ", owner " + std::to_string(st.st_uid) + ":" +
+           std::to_string(st.st_gid) + attributesOf(item);
 }
 
 } // namespace

@@ -3,8 +3,9 @@
 #include <map>
 #include <string>
 
-/// Everything below a host folder, item by item: kind, mode, and for files their size, a hash of their
-/// content and their modification time, for links their target. Two snapshots are equal when nothing
+/// Everything below a host folder, item by item: kind, mode, owner and group, extended attributes (ACLs
+/// among them), and for files their size, a hash of their content and their modification time, for links
+/// their target. Two snapshots are equal when nothing
 /// was added, removed or changed (folder times aside: a file made and deleted again changes them).
 class TreeSnapshot {
 public:

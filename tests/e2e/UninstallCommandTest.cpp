@@ -5,6 +5,7 @@
 
 #include "platform/PropertyList.h"
 #include "platform/SystemVersion.h"
+#include "tests/e2e/AuditLogLines.h"
 #include "tests/e2e/Canaries.h"
 #include "tests/e2e/ExpectedRemoval.h"
 #include "tests/e2e/TreeSnapshot.h"
@@ -139,21 +140,6 @@ struct SampleCase {
     std::string logFile;
 };
 
-std::vector<nlohmann::json> logLines(const std::string& hostFile) {
-    std::ifstream in(hostFile);
-    std::vector<nlohmann::json> lines;
-    for (std::string line; std::getline(in, line);) {
-        nlohmann::json value = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
-        EXPECT_TRUE(value.is_object()) << line;
-        lines.push_back(std::move(value));
-    }
-    return lines;
-}
-
-std::string member(const nlohmann::json& object, const char* key) {
-    return object.value(key, "");
-}
-
 Names strings(const nlohmann::json& array) {
     return array.get<Names>();
 }
@@ -270,20 +256,20 @@ TEST(UninstallOnSample, ThePlanIsWhatTheUninstallThenDid) {
 
     std::map<std::string, std::multiset<std::string>> acted;
     std::map<std::string, Names> skipped;
-    for (const nlohmann::json& line : logLines(sample.logFile)) {
-        const std::string step = member(line, "step");
-        const std::string software = member(line, "software");
+    for (const nlohmann::json& line : auditlog::lines(sample.logFile)) {
+        const std::string step = auditlog::member(line, "step");
+        const std::string software = auditlog::member(line, "software");
         if (step == "file" || step == "link" || step == "folder") {
-            acted[software].insert(step + " " + member(line, "target"));
+            acted[software].insert(step + " " + auditlog::member(line, "target"));
         }
-        if (member(line, "outcome") == "skipped offline") {
+        if (auditlog::member(line, "outcome") == "skipped offline") {
             const bool script = step == "pre-uninstall" || step == "post-uninstall";
-            const std::string target = member(line, "target");
+            const std::string target = auditlog::member(line, "target");
             skipped[software].push_back(script ? target : target.empty() ? step : step + " " + target);
         }
     }
     for (const nlohmann::json& record : records) {
-        const std::string name = member(record, "name");
+        const std::string name = auditlog::member(record, "name");
         SCOPED_TRACE(name);
         std::multiset<std::string> listed;
         for (const char* kind : {"file", "link", "folder"}) {
@@ -300,7 +286,7 @@ TEST(UninstallOnSample, ThePlanIsWhatTheUninstallThenDid) {
             EXPECT_EQ(commands.size(), record.at(script).at("run").size());
             for (const nlohmann::json& line : commands) {
                 ASSERT_EQ(line.size(), 1u);
-                EXPECT_EQ(member(line.front(), "program"), "/usr/bin/touch");
+                EXPECT_EQ(auditlog::member(line.front(), "program"), "/usr/bin/touch");
                 const Names words = strings(line.front().at("words"));
                 ASSERT_EQ(words.size(), 1u);
                 EXPECT_NE(words.front().find("/."), std::string::npos) << words.front();
@@ -327,7 +313,7 @@ TEST(UninstallReport, TheReportAgreesWithTheAuditLog) {
     const ChildProcess run = sample.uninstall({"Printer Driver"}, {"--yes", "--json"});
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     const nlohmann::json report = nlohmann::json::parse(run.out);
-    const std::vector<nlohmann::json> log = logLines(sample.logFile);
+    const std::vector<nlohmann::json> log = auditlog::lines(sample.logFile);
     ASSERT_FALSE(log.empty());
     for (const nlohmann::json& line : log) {
         EXPECT_EQ(line.at("run"), report.at("run")) << line;

@@ -130,17 +130,6 @@ TEST(FileRemoval, ADanglingLinkGoesOnlyFromTheLinkList) {
     EXPECT_EQ(detailOf(report, "/Library/Printers/TORVA/dangling"), "already gone");
 }
 
-TEST(FileRemoval, AbsentListsDeleteNothingAndEmptyListsSucceed) {
-    TestSystem system;
-    system.writeFile("/Library/Printers/TORVA/file");
-    FileRemover remover;
-    EXPECT_FALSE(remover.execUnInstall(std::nullopt, Paths{}, Paths{"/Library/Printers/TORVA/file"}));
-    EXPECT_FALSE(remover.execUnInstall(Paths{"/Library/Printers/TORVA/file"}, std::nullopt, Paths{}));
-    EXPECT_FALSE(remover.execUnInstall(Paths{"/Library/Printers/TORVA/file"}, Paths{}, std::nullopt));
-    EXPECT_TRUE(system.exists("/Library/Printers/TORVA/file"));
-    EXPECT_TRUE(remover.execUnInstall(Paths{}, Paths{}, Paths{}));
-}
-
 TEST(FileRemoval, AFileThatBecameALinkIsUnlinkedNeverItsTarget) {
     TestSystem system;
     system.writeFile("/Users/anna/Documents/thesis.txt", "years of work");

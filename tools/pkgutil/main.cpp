@@ -169,6 +169,9 @@ int removeInVolume(ConfinedRemover& remover, const std::string& path) {
     case ConfinedRemover::Outcome::WrongKind:
     case ConfinedRemover::Outcome::NotEmpty:
         return EISDIR;
+    case ConfinedRemover::Outcome::Changed:
+    case ConfinedRemover::Outcome::NotKept: // this remover keeps no backup
+        return EBUSY;
     case ConfinedRemover::Outcome::Failed:
         break;
     }
