@@ -69,5 +69,9 @@ std::string UninstallReport::json(ExitStatus status) const {
            ",\n \"rows\": " + jsontext::array(mRows) + ", \"takenAlong\": " + jsontext::array(mTakenAlong) +
            ",\n \"counts\": " + countsJson(mSummary.counts) + ",\n \"software\": [" + software +
            (software.empty() ? "" : "\n ") + "],\n \"auditLog\": " + optionalText(mAuditLog) +
-           ", \"auditLogProblem\": " + optionalText(mAuditLogProblem) + "}\n";
+           ", \"auditLogProblem\": " + optionalText(mAuditLogProblem) + ",\n \"backup\": " +
+           (mSummary.backupFile.empty() ? std::string("null")
+                                        : "{\"file\": " + jsontext::quoted(mSummary.backupFile) +
+                                              ", \"items\": " + std::to_string(mSummary.backedUp) + "}") +
+           "}\n";
 }
