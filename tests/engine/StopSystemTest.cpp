@@ -72,12 +72,6 @@ void writeApplication(const TestSystem& system, const std::string& bundle, const
 
 } // namespace
 
-TEST(StopApplications, NoApplicationRunningMeansNothingIsSent) {
-    SimulatedProcessManager processes({});
-    EXPECT_EQ(processcontrol::StopAllApplications(processes), 0);
-    EXPECT_TRUE(processes.quitEvents().empty());
-}
-
 TEST(StopApplications, OnlyOtherRegularApplicationsAreAskedInProcessOrder) {
     SimulatedProcessManager processes({
         process(1, "APPL", "zolq"),                                      // this program
