@@ -70,13 +70,6 @@ TEST(WildCard, SplitAtTheFirstComponentWithAStar) {
     EXPECT_FALSE(AnalyzePathManager::apartWildCardPath(std::nullopt));
 }
 
-TEST(WildCard, TailToRegularExpression) {
-    EXPECT_EQ(AnalyzePathManager::convertRegularExplession("TORVA*.plist"), ".*TORVA.*\\.plist.*");
-    EXPECT_EQ(AnalyzePathManager::convertRegularExplession("*/Library/Printers"), ".*.*/Library/Printers.*");
-    EXPECT_EQ(AnalyzePathManager::convertRegularExplession("[ab]*"), ".*[ab].*.*");
-    EXPECT_FALSE(AnalyzePathManager::convertRegularExplession(std::nullopt));
-}
-
 TEST(WildCard, PlainEntriesExpandIntoReadableItemsThenThemselves) {
     TestSystem system;
     system.writeFile("/Library/Printers/TORVA/a.txt");
@@ -136,18 +129,6 @@ TEST(WildCard, TheSystemRootsOwnFolderNameNeverMatchesThePattern) {
     auto found = analysis.apartPathList("/Library/*uninstaller-test*");
     ASSERT_TRUE(found);
     EXPECT_EQ(*found, (std::vector<std::string>{""}));
-}
-
-TEST(WildCard, RegularExpressionCharactersKeepTheirMeaning) {
-    TestSystem system;
-    system.writeFile("/Library/Printers/TORVAa");
-    system.writeFile("/Library/Printers/TORVAb");
-    system.writeFile("/Library/Printers/TORVAc");
-    AnalyzePathManager analysis;
-    auto found = analysis.apartPathList("/Library/Printers/TORVA[ab]*");
-    ASSERT_TRUE(found);
-    EXPECT_EQ(sorted(*found),
-              (std::vector<std::string>{"", "/Library/Printers/TORVAa", "/Library/Printers/TORVAb"}));
 }
 
 // Tails with characters an expression reads specially match in the process exactly what find matches,
