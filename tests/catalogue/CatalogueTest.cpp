@@ -85,19 +85,6 @@ TEST_F(Catalogue, DecodingHappensInMemoryAndNeverFollowsLinks) {
     }
 }
 
-TEST_F(Catalogue, FilesThatDoNotDecodeToAPropertyListGiveNoRecord) {
-    mSystem.writePlist("/Library/Preferences/" + fileName("Plain"),
-                       SoftwareFixture::informationFile(fileSoftware("Plain", 1)));
-    mSystem.writeFile("/Library/Preferences/" + fileName("Empty"), "");
-    mSystem.writeFile("/Library/Preferences/" + fileName("EmptyDict"),
-                      SoftwareFixture::base64("<plist><dict/></plist>"));
-    SoftwareFixture::install(mSystem, fileSoftware("Good", 1));
-    EXPECT_FALSE(mStore.storeSoftwareInformationForPackage(
-        {fileName("Plain"), fileName("Empty"), fileName("EmptyDict")}));
-    EXPECT_TRUE(mStore.storeSoftwareInformationForPackage({fileName("Plain"), fileName("Good")}));
-    EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()), (Paths{"Good"}));
-}
-
 TEST_F(Catalogue, ValuesOfTheWrongTypeMakeTheFileInvalid) {
     auto store = [&](const std::string& name, const std::function<void(PlistValue&)>& change) {
         PlistValue root = SoftwareFixture::informationFile(fileSoftware(name, 1));
@@ -356,12 +343,6 @@ TEST_F(Catalogue, RowsFollowTheFilesThenTheReceiptGroups) {
     EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()),
               (Paths{"TORVA Utility", "Printer Driver", "Another", "PC-FAX Driver"}));
     EXPECT_EQ(mStore.getMergedAllSoftwareRestPathList(), (Paths{"/Library/Printers/TORVA/Common", "/b"}));
-}
-
-TEST_F(Catalogue, NothingAtAllIsNoCatalogue) {
-    EXPECT_FALSE(mStore.storeSoftwareInformation({}));
-    EXPECT_FALSE(mStore.storeSoftwareInformation({"com.apple.dock.plist"}));
-    EXPECT_TRUE(mStore.getMSoftwareInformationForDisplayArray().empty());
 }
 
 TEST(CatalogueNames, SoftwareNameInsideAFileName) {
