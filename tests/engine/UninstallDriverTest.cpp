@@ -121,23 +121,6 @@ protected:
 
 } // namespace
 
-TEST_F(UninstallDriver, RemovesTheTickedSoftwareAndNothingElse) {
-    SimulatedProcessManager processes({});
-    UnInstallSoftwareManager driver(progress, processes);
-    driver.setMinimumDuration(std::chrono::milliseconds(0));
-    std::vector<SoftwareInformationRecord> all = records({"Beta Utility"});
-
-    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kDone);
-
-    EXPECT_TRUE(installed("Alpha Utility"));
-    EXPECT_TRUE(gone("Beta Utility"));
-    EXPECT_FALSE(system.exists("/Users/anna/Library/LaunchAgents/TORVA/com.torva.Beta.plist"));
-    EXPECT_TRUE(installed("Gamma Utility"));
-    EXPECT_TRUE(driver.getIsUninstallEnded());
-    EXPECT_EQ(progress.calls, (Lines{"min 0", "max 100", "state 11", "Beta Utility 1 of 1"}));
-    EXPECT_EQ(driver.failureReason(), "");
-}
-
 TEST_F(UninstallDriver, NothingTickedAsksApplicationsToQuitAndFails) {
     SimulatedProcessManager processes({application(1, "ttxt")});
     UnInstallSoftwareManager driver(progress, processes);
