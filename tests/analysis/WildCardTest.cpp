@@ -52,24 +52,6 @@ TEST(WildCard, QuotingAndEscapesAreStripped) {
     EXPECT_FALSE(AnalyzePathManager::removeUnUseSignal(std::nullopt));
 }
 
-TEST(WildCard, SplitAtTheFirstComponentWithAStar) {
-    auto users = AnalyzePathManager::apartWildCardPath("/Users/*/Library/Printers");
-    ASSERT_TRUE(users);
-    EXPECT_EQ(users->searchingPath, "/Users");
-    EXPECT_EQ(users->wildCardPath, "*/Library/Printers");
-    auto printers = AnalyzePathManager::apartWildCardPath("/Library/Printers/TORVA*");
-    EXPECT_EQ(printers->searchingPath, "/Library/Printers");
-    EXPECT_EQ(printers->wildCardPath, "TORVA*");
-    auto top = AnalyzePathManager::apartWildCardPath("/*");
-    EXPECT_EQ(top->searchingPath, "/");
-    EXPECT_EQ(top->wildCardPath, "*");
-    auto relative = AnalyzePathManager::apartWildCardPath("TORVA*");
-    EXPECT_EQ(relative->searchingPath, "");
-    EXPECT_EQ(relative->wildCardPath, "TORVA*");
-    EXPECT_FALSE(AnalyzePathManager::apartWildCardPath("/Library/Printers"));
-    EXPECT_FALSE(AnalyzePathManager::apartWildCardPath(std::nullopt));
-}
-
 TEST(WildCard, PlainEntriesExpandIntoReadableItemsThenThemselves) {
     TestSystem system;
     system.writeFile("/Library/Printers/TORVA/a.txt");
