@@ -31,8 +31,6 @@ TEST(CommonFunctions, SoftwareNamesAreRenamedFromTheApplicationsInfo) {
     EXPECT_EQ(functions.convertSoftwareName("Page Printer Driver"), "Page Printer Driver & PS Driver");
     EXPECT_EQ(functions.convertSoftwareName("PC-FAX Driver"), "PC-FAX Driver");
     EXPECT_EQ(functions.convertSoftwareName("page printer driver"), "page printer driver");
-    ASSERT_TRUE(functions.getCorvaneInfoRootDict());
-    EXPECT_TRUE(functions.getCorvaneInfoRootDict()->find("CVIndividualPath")->asStringArray());
 }
 
 namespace {
