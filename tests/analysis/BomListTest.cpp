@@ -51,23 +51,6 @@ TEST(BomLists, InstallRootFromInstallPointAndVolume) {
     EXPECT_EQ(files("Applications", std::nullopt)[0], "/Applications/Foo.app/Contents/Info.plist");
 }
 
-TEST(BomLists, EachKindInItsOwnListAndTheInstallRootAsAFolder) {
-    TestSystem system;
-    const InstalledPackage package = PackageFixture::install(
-        system,
-        {.identifier = "com.torva.pkg.Utility", .installPrefix = "Applications", .items = utilityItems()});
-    AnalyzePathManager analysis;
-    analysis.getUnInstallPath(package.bomPath, std::string("Applications"), std::string("/"));
-    EXPECT_EQ(
-        sorted(analysis.getMUnInstallFilePathArray()),
-        (Paths{"/Applications/Foo.app/Contents/Info.plist", "/Applications/Foo.app/Contents/MacOS/Foo"}));
-    // The BOM names the install root as ".": listed once.
-    EXPECT_EQ(sorted(analysis.getMUnInstallFolderPathArray()),
-              (Paths{"/Applications", "/Applications/Foo.app", "/Applications/Foo.app/Contents",
-                     "/Applications/Foo.app/Contents/MacOS"}));
-    EXPECT_EQ(analysis.getMUnInstallLinkPathArray(), (Paths{"/Applications/Foo.app/Contents/Current"}));
-}
-
 TEST(BomLists, TheKindOnDiskMustMatchTheBom) {
     TestSystem system;
     system.writeFile("/Elsewhere/inside.txt", "x");

@@ -43,13 +43,6 @@ protected:
 
 } // namespace
 
-TEST_F(Merge, WithoutListsOnlyDuplicatesGo) {
-    mAnalysis.mergeRemovePath(std::nullopt, std::nullopt);
-    EXPECT_EQ(mAnalysis.getMUnInstallFilePathArray().size(), 3u);
-    EXPECT_EQ(mAnalysis.getMUnInstallFolderPathArray().size(), 5u);
-    EXPECT_EQ(mAnalysis.getMUnInstallLinkPathArray().size(), 1u);
-}
-
 TEST_F(Merge, AKeptFolderKeepsEverythingBelowItEachFromItsOwnList) {
     mAnalysis.mergeRemovePath(std::nullopt, Paths{"/Library/Printers/TORVA/Common"});
     EXPECT_EQ(mAnalysis.getMUnInstallFilePathArray(),

@@ -52,31 +52,6 @@ TEST(WildCard, QuotingAndEscapesAreStripped) {
     EXPECT_FALSE(AnalyzePathManager::removeUnUseSignal(std::nullopt));
 }
 
-TEST(WildCard, SplitAtTheFirstComponentWithAStar) {
-    auto users = AnalyzePathManager::apartWildCardPath("/Users/*/Library/Printers");
-    ASSERT_TRUE(users);
-    EXPECT_EQ(users->searchingPath, "/Users");
-    EXPECT_EQ(users->wildCardPath, "*/Library/Printers");
-    auto printers = AnalyzePathManager::apartWildCardPath("/Library/Printers/TORVA*");
-    EXPECT_EQ(printers->searchingPath, "/Library/Printers");
-    EXPECT_EQ(printers->wildCardPath, "TORVA*");
-    auto top = AnalyzePathManager::apartWildCardPath("/*");
-    EXPECT_EQ(top->searchingPath, "/");
-    EXPECT_EQ(top->wildCardPath, "*");
-    auto relative = AnalyzePathManager::apartWildCardPath("TORVA*");
-    EXPECT_EQ(relative->searchingPath, "");
-    EXPECT_EQ(relative->wildCardPath, "TORVA*");
-    EXPECT_FALSE(AnalyzePathManager::apartWildCardPath("/Library/Printers"));
-    EXPECT_FALSE(AnalyzePathManager::apartWildCardPath(std::nullopt));
-}
-
-TEST(WildCard, TailToRegularExpression) {
-    EXPECT_EQ(AnalyzePathManager::convertRegularExplession("TORVA*.plist"), ".*TORVA.*\\.plist.*");
-    EXPECT_EQ(AnalyzePathManager::convertRegularExplession("*/Library/Printers"), ".*.*/Library/Printers.*");
-    EXPECT_EQ(AnalyzePathManager::convertRegularExplession("[ab]*"), ".*[ab].*.*");
-    EXPECT_FALSE(AnalyzePathManager::convertRegularExplession(std::nullopt));
-}
-
 TEST(WildCard, PlainEntriesExpandIntoReadableItemsThenThemselves) {
     TestSystem system;
     system.writeFile("/Library/Printers/TORVA/a.txt");
@@ -136,18 +111,6 @@ TEST(WildCard, TheSystemRootsOwnFolderNameNeverMatchesThePattern) {
     auto found = analysis.apartPathList("/Library/*uninstaller-test*");
     ASSERT_TRUE(found);
     EXPECT_EQ(*found, (std::vector<std::string>{""}));
-}
-
-TEST(WildCard, RegularExpressionCharactersKeepTheirMeaning) {
-    TestSystem system;
-    system.writeFile("/Library/Printers/TORVAa");
-    system.writeFile("/Library/Printers/TORVAb");
-    system.writeFile("/Library/Printers/TORVAc");
-    AnalyzePathManager analysis;
-    auto found = analysis.apartPathList("/Library/Printers/TORVA[ab]*");
-    ASSERT_TRUE(found);
-    EXPECT_EQ(sorted(*found),
-              (std::vector<std::string>{"", "/Library/Printers/TORVAa", "/Library/Printers/TORVAb"}));
 }
 
 // Tails with characters an expression reads specially match in the process exactly what find matches,

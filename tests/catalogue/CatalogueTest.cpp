@@ -72,30 +72,15 @@ TEST_F(Catalogue, DecodingHappensInMemoryAndNeverFollowsLinks) {
     // Only a regular file is decoded, and each refusal says why.
     mSystem.makeLink("/Library/Preferences/" + fileName("Linked"), fileName("TORVA Utility"));
     mSystem.makeFolder("/Library/Preferences/" + fileName("Folder"));
-    ASSERT_EQ(::mkfifo(mSystem.host("/Library/Preferences/" + fileName("Fifo")).c_str(), 0644), 0);
     mSystem.writeFile("/Library/Preferences/" + fileName("Text"), "<plist> is not Base64 </plist>");
     const std::vector<std::pair<std::optional<std::string>, std::string>> refused = {
         {fileName("Linked"), "is not a regular file"}, {fileName("Folder"), "is not a regular file"},
-        {fileName("Fifo"), "is not a regular file"},   {fileName("Missing"), "is missing"},
-        {fileName("Text"), "is not Base64"},           {"../../outside.txt", "is not a file name"},
-        {std::nullopt, "is not a file name"}};
+        {fileName("Missing"), "is missing"},           {fileName("Text"), "is not Base64"},
+        {"../../outside.txt", "is not a file name"},   {std::nullopt, "is not a file name"}};
     for (const auto& [name, why] : refused) {
         EXPECT_FALSE(StoreSoftwareInformationManager::decodeUnInstallPList(name, &problem)) << *name;
         EXPECT_EQ(problem, why) << name.value_or("(none)");
     }
-}
-
-TEST_F(Catalogue, FilesThatDoNotDecodeToAPropertyListGiveNoRecord) {
-    mSystem.writePlist("/Library/Preferences/" + fileName("Plain"),
-                       SoftwareFixture::informationFile(fileSoftware("Plain", 1)));
-    mSystem.writeFile("/Library/Preferences/" + fileName("Empty"), "");
-    mSystem.writeFile("/Library/Preferences/" + fileName("EmptyDict"),
-                      SoftwareFixture::base64("<plist><dict/></plist>"));
-    SoftwareFixture::install(mSystem, fileSoftware("Good", 1));
-    EXPECT_FALSE(mStore.storeSoftwareInformationForPackage(
-        {fileName("Plain"), fileName("Empty"), fileName("EmptyDict")}));
-    EXPECT_TRUE(mStore.storeSoftwareInformationForPackage({fileName("Plain"), fileName("Good")}));
-    EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()), (Paths{"Good"}));
 }
 
 TEST_F(Catalogue, ValuesOfTheWrongTypeMakeTheFileInvalid) {
@@ -150,7 +135,6 @@ TEST_F(Catalogue, VersionRules) {
     EXPECT_EQ(version("NoBundleKey", std::nullopt, "2.1"), "-");
     EXPECT_EQ(version("NoStringKey", "-", std::nullopt), "-");
     EXPECT_EQ(version("FromString", "-", "2.1"), "2.1");
-    EXPECT_EQ(version("DashString", "-", "-"), "-");
     EXPECT_EQ(version("FromBundle", "/Applications/Setup.app", "9.9"), "4.1.2");
     EXPECT_EQ(version("MissingBundle", "/Applications/Gone.app", "9.9"), "-");
 }
@@ -177,9 +161,7 @@ TEST_F(Catalogue, FullAndDisplayRecordsOfAFile) {
     ASSERT_TRUE(full.customScript);
     EXPECT_EQ(full.customScript->preUnInstall, (Paths{"/bin/echo before"}));
     EXPECT_FALSE(full.customScript->postUnInstall);
-    EXPECT_EQ(full.unInstallFlag, false);
     EXPECT_EQ(full.encodePListPath, "/Library/Preferences/" + fileName("TORVA Scan Utility"));
-    EXPECT_EQ(full.source, RecordSource::UninstallFile);
 
     const DisplayRecord& row = mStore.getMSoftwareInformationForDisplayArray()[0];
     EXPECT_EQ(row.applicationVersion, "3.2.1");
@@ -202,7 +184,6 @@ TEST_F(Catalogue, PrinterDriversShareOneRowWhereTheFirstStood) {
     EXPECT_EQ(rows[1].installFileSize, 500);
     EXPECT_EQ(rows[1].softInfoMap, (std::vector<int32_t>{1, 2}));
     EXPECT_EQ(rows[2].softInfoMap, (std::vector<int32_t>{3}));
-    EXPECT_EQ(mStore.getMSoftwareInformationArray()[2].applicationName, "Page Printer Driver & PS Driver");
 }
 
 // A file that gives no record is passed over and reported; it hides none of the files after it.
@@ -235,10 +216,8 @@ TEST_F(Catalogue, GroupsNoFileCoversAreStoredFromReceipts) {
                                     PackageInfoEntry::fromReceipt("com.apple.pkg.TORVAPCFaxDriver")}));
     EXPECT_EQ(full.encodePListPath, "");
     EXPECT_EQ(full.restPathList, Paths{});
-    EXPECT_FALSE(full.unInstallFlag);
     const DisplayRecord& row = mStore.getMSoftwareInformationForDisplayArray()[0];
     EXPECT_EQ(row.applicationVersion, "-");
-    EXPECT_FALSE(row.unInstallFlag);
     EXPECT_EQ(row.installFileSize, 50);
 }
 
@@ -356,12 +335,6 @@ TEST_F(Catalogue, RowsFollowTheFilesThenTheReceiptGroups) {
     EXPECT_EQ(names(mStore.getMSoftwareInformationForDisplayArray()),
               (Paths{"TORVA Utility", "Printer Driver", "Another", "PC-FAX Driver"}));
     EXPECT_EQ(mStore.getMergedAllSoftwareRestPathList(), (Paths{"/Library/Printers/TORVA/Common", "/b"}));
-}
-
-TEST_F(Catalogue, NothingAtAllIsNoCatalogue) {
-    EXPECT_FALSE(mStore.storeSoftwareInformation({}));
-    EXPECT_FALSE(mStore.storeSoftwareInformation({"com.apple.dock.plist"}));
-    EXPECT_TRUE(mStore.getMSoftwareInformationForDisplayArray().empty());
 }
 
 TEST(CatalogueNames, SoftwareNameInsideAFileName) {

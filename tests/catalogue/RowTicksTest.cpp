@@ -58,16 +58,6 @@ Catalogue build(const Case& c) {
 
 const std::vector<Case>& cases() {
     static const std::vector<Case> table = {
-        {"a utility goes alone",
-         {{"Scan Utility", {"com.torva.pkg.Scan"}}, {"PC-FAX Driver", {"com.torva.pkg.Fax"}}},
-         {"Scan Utility"},
-         {"Scan Utility"},
-         "+-"},
-        {"nothing ticked takes nothing",
-         {{"Printer Driver", {kSoftwareUpdate}}, {"PC-FAX Driver", {"com.torva.pkg.Fax"}}},
-         {},
-         {},
-         "--"},
         {"the Software Update row takes the page-printer and fax drivers, in any letter case",
          {{"Printer Driver", {kSoftwareUpdate, "com.torva.pkg.Inkjet"}},
           {"Page Printer Driver & PS Driver", {"com.torva.pkg.Page"}},

@@ -148,26 +148,6 @@ TEST(ListOnSampleSystem, JsonGivesRowsRecordsAndPackages) {
     canaries.expectIntact();
 }
 
-// Listing only reads: the tree is unchanged item for item and no decoded copy is left behind.
-TEST(ListOnSampleSystem, ChangesNothingOnDisk) {
-    TestSystem system;
-    SampleSystem::write(system);
-    const Canaries canaries(system);
-    const TreeSnapshot before = TreeSnapshot::take(system.root());
-
-    EXPECT_EQ(ChildProcess::cli({"--root", system.root(), "list"}).exitStatus, 0);
-    EXPECT_EQ(ChildProcess::cli({"--root", system.root(), "list", "--json"}).exitStatus, 0);
-
-    EXPECT_EQ(before.differences(TreeSnapshot::take(system.root())), "");
-    for (const fs::directory_entry& entry : fs::directory_iterator(system.host("/Library/Preferences"))) {
-        EXPECT_FALSE(entry.path().filename().string().starts_with("decode.")) << entry.path();
-    }
-    for (const std::string& kept : SampleSystem::keptFiles()) {
-        EXPECT_TRUE(system.exists(kept)) << kept;
-    }
-    canaries.expectIntact();
-}
-
 // Receipt-only groups follow the files' rows; a page-printer group still joins the driver row.
 TEST(ListOrder, ReceiptOnlyGroupsFollowTheFilesAndPageJoinsTheDriverRow) {
     TestSystem system;

@@ -296,16 +296,6 @@ TEST(UninstallOnSample, ThePlanIsWhatTheUninstallThenDid) {
     EXPECT_EQ(skipped[""], strings(planned.at("skipped")));
 }
 
-// An unknown name is told with the names there are; how an uninstall stops for one is in its report.
-TEST(UninstallOnSample, AnUnknownNameIsToldWithTheRowsThereAre) {
-    SampleCase sample;
-    const ChildProcess unknown =
-        ChildProcess::cli({"--root", sample.system.root(), "plan", "Scan Utility", "Fax Utility"});
-    EXPECT_EQ(unknown.exitStatus, 2);
-    EXPECT_NE(unknown.err.find("no row is called \"Fax Utility\""), std::string::npos) << unknown.err;
-    EXPECT_NE(unknown.err.find("  Printer Setup Utility\n"), std::string::npos) << unknown.err;
-}
-
 // The report of a run that went is the audit log's account of it: the same run, the same counts, every
 // software with the row it was listed under; standard output holds nothing else.
 TEST(UninstallReport, TheReportAgreesWithTheAuditLog) {

@@ -65,8 +65,6 @@ TEST(HostActions, TheAccessFollowsTheSystemRoot) {
     EXPECT_EQ(actions.access(), HostAccess::Live);
     TestSystem system;
     EXPECT_EQ(actions.access(), HostAccess::Offline);
-    actions.setAccess(HostAccess::Live);
-    EXPECT_EQ(actions.access(), HostAccess::Live);
 }
 
 TEST_F(ScriptRun, TheProgramGetsTheScreenedWordsWithTheMatchesOfItsPatterns) {

@@ -128,8 +128,6 @@ TEST_F(ScriptScreening, LinesVendorsWriteRunAsTheirCommands) {
         {"sleep 1\nmkdir -m 755 -p /Library/Printers/TORVA/tmp &&\n  rmdir /Library/Printers/TORVA/tmp",
          {"/bin/sleep [1]", "/bin/mkdir [-m] [755] [-p] [/Library/Printers/TORVA/tmp]",
           "? /bin/rmdir [/Library/Printers/TORVA/tmp]"}},
-        {"rm -f /Library/Caches/com.torva.scanner.plist",
-         {"/bin/rm [-f] [/Library/Caches/com.torva.scanner.plist]"}},
         {"rm -f -- /Library/Printers/TORVA/-x", {"/bin/rm [-f] [--] [/Library/Printers/TORVA/-x]"}},
     };
     for (const Case& c : cases) {

@@ -121,23 +121,6 @@ protected:
 
 } // namespace
 
-TEST_F(UninstallDriver, RemovesTheTickedSoftwareAndNothingElse) {
-    SimulatedProcessManager processes({});
-    UnInstallSoftwareManager driver(progress, processes);
-    driver.setMinimumDuration(std::chrono::milliseconds(0));
-    std::vector<SoftwareInformationRecord> all = records({"Beta Utility"});
-
-    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kDone);
-
-    EXPECT_TRUE(installed("Alpha Utility"));
-    EXPECT_TRUE(gone("Beta Utility"));
-    EXPECT_FALSE(system.exists("/Users/anna/Library/LaunchAgents/TORVA/com.torva.Beta.plist"));
-    EXPECT_TRUE(installed("Gamma Utility"));
-    EXPECT_TRUE(driver.getIsUninstallEnded());
-    EXPECT_EQ(progress.calls, (Lines{"min 0", "max 100", "state 11", "Beta Utility 1 of 1"}));
-    EXPECT_EQ(driver.failureReason(), "");
-}
-
 TEST_F(UninstallDriver, NothingTickedAsksApplicationsToQuitAndFails) {
     SimulatedProcessManager processes({application(1, "ttxt")});
     UnInstallSoftwareManager driver(progress, processes);
@@ -149,23 +132,6 @@ TEST_F(UninstallDriver, NothingTickedAsksApplicationsToQuitAndFails) {
     EXPECT_EQ(processes.quitEvents().size(), 1u);
     EXPECT_EQ(before.differences(TreeSnapshot::take(system.host("/Library/Printers"))), "");
     EXPECT_EQ(driver.processUnInstall(nullptr), UnInstallSoftwareManager::kFailed);
-}
-
-TEST_F(UninstallDriver, AnApplicationThatWillNotQuitStopsTheRunBeforeAnything) {
-    std::string refusal = "errnlong";
-    const uint32_t length = 4;
-    const int32_t error = -128;
-    refusal.append(reinterpret_cast<const char*>(&length), 4)
-        .append(reinterpret_cast<const char*>(&error), 4);
-    SimulatedProcessManager processes({application(1, "ttxt", refusal), application(2, "dock")});
-    UnInstallSoftwareManager driver(progress, processes);
-    std::vector<SoftwareInformationRecord> all = records({"Alpha Utility", "Beta Utility"});
-
-    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kApplicationsStillRunning);
-    EXPECT_TRUE(installed("Alpha Utility"));
-    EXPECT_TRUE(installed("Beta Utility"));
-    EXPECT_EQ(processes.quitEvents().size(), 1u) << "the Dock after the refusing application is not asked";
-    EXPECT_TRUE(progress.calls.empty());
 }
 
 TEST_F(UninstallDriver, WithoutTheProtectedPathsNothingIsStoppedOrDeleted) {
@@ -225,34 +191,19 @@ TEST_F(UninstallDriver, AFailedSoftwareStaysFindableAndASecondRunFinishesIt) {
     EXPECT_TRUE(gone("Beta Utility"));
 }
 
-TEST_F(UninstallDriver, ACancelDuringTheSecondOfThreeFinishesItAndTouchesNoMore) {
-    system.writePlist("/Users/anna/Library/Preferences/com.apple.dock.plist",
-                      plistDictionary({{"persistent-apps",
-                                        PlistValue(PlistValue::Array{plistDictionary(
-                                            {{"tile-data", plistDictionary({{"file-label", "Beta"}})}})})}}));
-    SoftwareSpec beta = utility("Beta Utility");
-    beta.dockItems = Lines{"Beta"};
-    SoftwareFixture::writeInformationFile(system, beta.name, SoftwareFixture::informationFile(beta));
-    SimulatedProcessManager processes({application(1, "dock")});
-    UnInstallSoftwareManager driver(progress, processes);
-    driver.setMinimumDuration(std::chrono::milliseconds(0));
-    progress.cancelDuring = "Beta Utility";
-    std::vector<SoftwareInformationRecord> all = records({"Alpha Utility", "Beta Utility", "Gamma Utility"});
-
-    EXPECT_EQ(driver.processUnInstall(&all), UnInstallSoftwareManager::kCancelled);
-
-    EXPECT_TRUE(gone("Alpha Utility"));
-    EXPECT_TRUE(gone("Beta Utility"));
-    EXPECT_TRUE(installed("Gamma Utility"));
-    EXPECT_EQ(progress.calls.back(), "cancel");
-    // The Dock lost a tile, so it is restarted before the cancel is answered, once.
-    EXPECT_EQ(processes.quitEvents().size(), 2u);
-}
-
 // The two printer drivers are one software to the user: announced once, removed one after the other,
-// and a cancel while they go stops only after both.
+// and a cancel while they go stops only after both. The first one's Dock tile went, so the Dock is
+// restarted, once, before the cancel is answered.
 TEST_F(UninstallDriver, TheRecordsOfOneSoftwareAreAnnouncedOnceAndRemovedTogether) {
-    SimulatedProcessManager processes({});
+    system.writePlist(
+        "/Users/anna/Library/Preferences/com.apple.dock.plist",
+        plistDictionary(
+            {{"persistent-apps", PlistValue(PlistValue::Array{plistDictionary(
+                                     {{"tile-data", plistDictionary({{"file-label", "Alpha"}})}})})}}));
+    SoftwareSpec alpha = utility("Alpha Utility");
+    alpha.dockItems = Lines{"Alpha"};
+    SoftwareFixture::writeInformationFile(system, alpha.name, SoftwareFixture::informationFile(alpha));
+    SimulatedProcessManager processes({application(1, "dock")});
     UnInstallSoftwareManager driver(progress, processes);
     driver.setMinimumDuration(std::chrono::milliseconds(0));
     progress.cancelDuring = "Printer Driver";
@@ -266,6 +217,7 @@ TEST_F(UninstallDriver, TheRecordsOfOneSoftwareAreAnnouncedOnceAndRemovedTogethe
     EXPECT_TRUE(gone("Alpha Utility"));
     EXPECT_TRUE(gone("Gamma Utility"));
     EXPECT_TRUE(installed("Beta Utility"));
+    EXPECT_EQ(processes.quitEvents().size(), 2u);
 }
 
 TEST_F(UninstallDriver, TheDockIsRestartedAtTheEndOnlyWhenATileWent) {

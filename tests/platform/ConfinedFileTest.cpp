@@ -5,26 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
-
-TEST(ConfinedFile, ReplacingKeepsOwnerAndModeAndLeavesNoTemporaryFile) {
-    TestSystem system;
-    system.writeFile("/Users/anna/Library/Preferences/x.plist", "old", 0640);
-    ASSERT_EQ(::chown(system.host("/Users/anna/Library/Preferences/x.plist").c_str(), 501, 20), 0);
-    ConfinedFile::Contents contents;
-    ASSERT_EQ(ConfinedFile::read("/Users/anna/Library/Preferences/x.plist", contents),
-              ConfinedFile::Status::Read);
-    EXPECT_EQ(contents.bytes, "old");
-    EXPECT_TRUE(ConfinedFile::replace("/Users/anna/Library/Preferences/x.plist", contents, "new"));
-    struct stat st {};
-    ASSERT_EQ(::stat(system.host("/Users/anna/Library/Preferences/x.plist").c_str(), &st), 0);
-    EXPECT_EQ(st.st_uid, 501u);
-    EXPECT_EQ(st.st_gid, 20u);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(system.read("/Users/anna/Library/Preferences/x.plist"), "new");
-    EXPECT_EQ(system.tree("/Users/anna/Library/Preferences").size(), 1u);
-}
 
 TEST(ConfinedFile, AFileReplacedSinceItWasReadIsNotOverwritten) {
     TestSystem system;

@@ -66,7 +66,6 @@ TEST(Localization, ArgumentsFillTheirPlaceholdersInTheLanguagesOrder) {
         {"no placeholder", {"x"}, "no placeholder"},
         {"%1$@ and %@", {"x"}, "x and x"},
         {"%@ and %@", {"x"}, "x and %@"},
-        {"Uninstalling %1$@ (%2$@ of %3$@)…", three, "Uninstalling Scan Utility (2 of 3)…"},
         {"%1$@（%3$@ 件中 %2$@ 件目）", three, "Scan Utility（3 件中 2 件目）"},
         {"%4$@ stays", three, "%4$@ stays"},
     };

@@ -172,14 +172,6 @@ TEST_F(Runner, AMissingProgramAnswersNoOnlyWhenOutputWasWanted) {
     EXPECT_TRUE(runner.exeCommandLine("/nonexistent/uninstaller-no-such-tool", {}, nullptr));
 }
 
-TEST_F(Runner, RealToolsRun) {
-    std::string output = "untouched";
-    fs::create_directory(fs::path(mToolDir) / "empty");
-    EXPECT_TRUE(
-        CTaskController::initTaskController().exeCommandLine("/bin/ls", {mToolDir + "/empty"}, &output));
-    EXPECT_EQ(output, "");
-}
-
 TEST_F(Runner, ToolResolutionOrder) {
     const fs::path bundle = fs::path(mToolDir) / "Test.app";
     fs::create_directories(bundle / "Contents/Helpers");

@@ -271,11 +271,3 @@ TEST(BomReader, EveryTruncationIsRejected) {
         EXPECT_FALSE(error.empty());
     }
 }
-
-TEST(BomReader, MissingFileOrFolderIsAnError) {
-    std::string error;
-    EXPECT_FALSE(BomReader::readFile("/nonexistent/file.bom", error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(BomReader::readFile(UNINSTALLER_SOURCE_DIR, error));
-    EXPECT_EQ(error, "not a regular file");
-}

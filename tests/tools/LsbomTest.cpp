@@ -56,9 +56,8 @@ TEST_F(Lsbom, UnreadableInputGivesOneErrorLineAndNoOutput) {
     std::string damaged = system.read("/test.bom");
     damaged[0x231 + 3] = 9; // the leaf now claims a pair it does not have
     system.writeFile("/damaged.bom", damaged);
-    system.writeFile("/short.bom", damaged.substr(0, 700));
     system.makeFolder("/folder.bom");
-    for (const std::string name : {"/damaged.bom", "/short.bom", "/folder.bom", "/missing.bom"}) {
+    for (const std::string name : {"/damaged.bom", "/folder.bom", "/missing.bom"}) {
         const ChildProcess run = ChildProcess::helper("lsbom", {"-d", "-p", "f", system.host(name)});
         EXPECT_EQ(run.exitStatus, 1) << name;
         EXPECT_EQ(run.out, "") << name;

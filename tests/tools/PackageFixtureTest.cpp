@@ -53,39 +53,3 @@ TEST(PackageFixture, BomNamesEveryFolderOnTheWayAndTheDiskFollowsTheItems) {
     EXPECT_EQ(receipt->stringForKey("PackageIdentifier"), "com.torva.pkg.Fax");
     EXPECT_EQ(receipt->stringForKey("InstallPrefixPath"), "Library/Printers");
 }
-
-TEST(PackageFixture, EachLayoutPutsItsReceiptWhereThatSystemKeepsIt) {
-    const std::pair<ReceiptLayout, std::vector<std::string>> layouts[] = {
-        {ReceiptLayout::SystemReceipts,
-         {"/System/Library/Receipts/com.torva.pkg.Fax.bom",
-          "/System/Library/Receipts/com.torva.pkg.Fax.plist"}},
-        {ReceiptLayout::AppleSystemReceipts,
-         {"/Library/Apple/System/Library/Receipts/com.torva.pkg.Fax.bom",
-          "/Library/Apple/System/Library/Receipts/com.torva.pkg.Fax.plist"}},
-        {ReceiptLayout::FlatBom, {"/Library/Receipts/boms/com.torva.pkg.Fax.bom", ""}},
-        {ReceiptLayout::Bundle,
-         {"/Library/Receipts/TORVA Fax.pkg/Contents/Archive.bom",
-          "/Library/Receipts/TORVA Fax.pkg/Contents/Info.plist"}},
-    };
-    for (const auto& [layout, paths] : layouts) {
-        TestSystem system;
-        PackageDescription bundled = described();
-        bundled.bundleName = "TORVA Fax.pkg";
-        bundled.relocatedPath = "./Library/Printers/";
-        bundled.binaryReceipt = true;
-        const InstalledPackage installed = PackageFixture::install(system, bundled, layout);
-        EXPECT_EQ(installed.bomPath, paths[0]);
-        EXPECT_EQ(installed.receiptPath, paths[1]);
-        EXPECT_EQ(installed.installFolder, "/Library/Printers");
-        EXPECT_TRUE(system.exists("/Library/Printers/TORVA/Current"));
-        EXPECT_EQ(bomListing(system, installed.bomPath).size(), 12u);
-        if (layout == ReceiptLayout::Bundle) {
-            const std::optional<PlistValue> info =
-                PropertyList::readHostFile(system.host(installed.receiptPath));
-            ASSERT_TRUE(info);
-            EXPECT_EQ(info->stringForKey("IFPkgRelocatedPath"), "./Library/Printers/");
-            EXPECT_EQ(info->find("IFPkgReceiptLocation"), nullptr);
-            EXPECT_EQ(system.read("/Library/Receipts/TORVA Fax.pkg/Contents/PkgInfo"), "pmkrpkg1");
-        }
-    }
-}

@@ -51,10 +51,6 @@ private slots:
             << 1001 << 1 << "Message 1001 from %@" << QStringList{"Continue", "Cancel"} << information;
         QTest::newRow("1001 Cancel") << 1001 << 0 << "Message 1001 from %@"
                                      << QStringList{"Continue", "Cancel"} << information;
-        QTest::newRow("1002") << 1002 << 1 << "Message 1002 from Uninstaller" << QStringList{"Quit"}
-                              << information;
-        QTest::newRow("1003") << 1003 << 1 << "Message 1003 from Uninstaller" << QStringList{"Quit"}
-                              << information;
         QTest::newRow("3000") << 3000 << 1 << "Message 3000 from %@" << QStringList{"OK"}
                               << int(QMessageBox::Critical);
         QTest::newRow("5000") << 5000 << 1 << "Message 5000 from %@" << QStringList{"OK"}

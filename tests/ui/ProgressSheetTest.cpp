@@ -41,7 +41,6 @@ private slots:
         QTest::newRow("cancel requested") << 5 << true << "Cancelling…" << false;
         QTest::newRow("clear keeps Cancel on") << 11 << true << "" << true;
         QTest::newRow("clear keeps Cancel off") << 11 << false << "" << false;
-        QTest::newRow("zero") << 0 << true << "" << false;
         QTest::newRow("unknown") << 7 << true << "" << false;
     }
     void everyStateSetsItsMessageAndCancel() {
@@ -56,16 +55,6 @@ private slots:
         sheet.setProgressState(static_cast<ProgressState>(state), std::string("Scan Utility"));
         QCOMPARE(sheet.message(), message);
         QCOMPARE(sheet.isCancelEnabled(), cancelAfter);
-    }
-
-    void eachSoftwareIsShownWithItsPlaceInTheRun() {
-        const Localization texts = sheetTexts();
-        QMainWindow window;
-        ProgressDialogController sheet(texts, &window);
-        sheet.setProgressState(ProgressState::StopApplication, std::nullopt);
-        sheet.setProgressSoftware("Scan Utility", 2, 3);
-        QCOMPARE(sheet.message(), QString("Uninstalling Scan Utility (2 of 3)…"));
-        QVERIFY(sheet.isCancelEnabled());
     }
 
     void cancelRaisesTheRequestOnceAndEndingClearsIt() {
@@ -125,21 +114,6 @@ private slots:
         QVERIFY(!sheet.isAnimating());
         // After cancelProcess the request stays.
         QVERIFY(sheet.getIsCancel());
-    }
-
-    void theRangeIsKeptAndTheIndicatorRunsOnlyWhileUp() {
-        const Localization texts = sheetTexts();
-        QMainWindow window;
-        ProgressDialogController sheet(texts, &window);
-        sheet.setProgressMinValue(5.0);
-        sheet.setProgressMaxValue(50.0);
-        QCOMPARE(sheet.minimumValue(), 5.0);
-        QCOMPARE(sheet.maximumValue(), 50.0);
-        QVERIFY(!sheet.isAnimating());
-        sheet.startProgressDialog([](int) {});
-        QVERIFY(sheet.isAnimating());
-        sheet.endProgressDialog();
-        QVERIFY(!sheet.isAnimating());
     }
 
     void theUserCannotCloseTheSheet() {

@@ -71,7 +71,6 @@ private slots:
         QTest::newRow("left to right, long") << false << "Uninstall the selected software" << true;
         QTest::newRow("left to right, short") << false << "Go" << false;
         QTest::newRow("right to left, long") << true << "إزالة تثبيت البرامج المحددة من الكمبيوتر" << true;
-        QTest::newRow("right to left, short") << true << "إزالة" << false;
     }
     void theUninstallButtonGrowsToItsTitleFromItsOuterEdge() {
         QFETCH(bool, rightToLeft);
@@ -123,7 +122,6 @@ private slots:
         QAction* quit = shown.window->quitMenuItem();
         QVERIFY(quit != nullptr);
         QCOMPARE(quit->data().toInt(), 105);
-        QCOMPARE(quit->text(), QString("Quit Uninstaller"));
     }
 
     void headersAreLocalizedAndCutShortAtTheEnd() {
