@@ -37,7 +37,7 @@ TEST(BomLists, InstallRootFromInstallPointAndVolume) {
         }
     }
     AnalyzePathManager analysis;
-    auto files = [&](std::optional<std::string> point, std::optional<std::string> volume) {
+    auto files = [&](const std::optional<std::string>& point, const std::optional<std::string>& volume) {
         return sorted(
             analysis.getPathListAtBOM(std::string("/bom/utility.bom"), point, volume, PathKind::File)
                 .value());

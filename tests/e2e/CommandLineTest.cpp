@@ -63,7 +63,7 @@ struct Sample {
 TEST(CliUsage, EachUnusableCommandLineGivesOneLineAndExit2) {
     TestSystem system;
     const Canaries canaries(system);
-    const std::string root = system.root();
+    const std::string& root = system.root();
     const std::vector<std::pair<Words, std::string>> cases = {
         {{}, "no command given"},
         {{"remove"}, "unknown command 'remove'"},
@@ -263,7 +263,7 @@ TEST(CliManual, ThePageRendersCleanlyAndFollowsTheTable) {
     ASSERT_EQ(man.exitStatus, 0) << man.err;
     EXPECT_EQ(man.err, "");
     const std::string text = flowing(man.out);
-    EXPECT_EQ(text.find("@"), std::string::npos) << "the version is filled in";
+    EXPECT_EQ(text.find('@'), std::string::npos) << "the version is filled in";
     for (const CommandSpec& command : commandtable::commands()) {
         if (!command.hidden) {
             EXPECT_NE(text.find(flowing(commandtable::synopsis(command))), std::string::npos) << command.name;

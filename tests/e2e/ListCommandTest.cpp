@@ -60,7 +60,7 @@ std::vector<std::string> packagesOf(const SampleSoftware& software) {
 
 // The rows of `list --json` (its schema is checked with every run).
 nlohmann::json jsonRows(const std::string& output) {
-    const nlohmann::json rows = nlohmann::json::parse(output, nullptr, /*allow_exceptions=*/false);
+    nlohmann::json rows = nlohmann::json::parse(output, nullptr, /*allow_exceptions=*/false);
     if (!rows.is_array()) {
         ADD_FAILURE() << "not a JSON array:\n" << output;
         return nlohmann::json::array();

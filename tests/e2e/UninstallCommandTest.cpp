@@ -265,7 +265,11 @@ TEST(UninstallOnSample, ThePlanIsWhatTheUninstallThenDid) {
         if (auditlog::member(line, "outcome") == "skipped offline") {
             const bool script = step == "pre-uninstall" || step == "post-uninstall";
             const std::string target = auditlog::member(line, "target");
-            skipped[software].push_back(script ? target : target.empty() ? step : step + " " + target);
+            std::string entry = script ? target : step;
+            if (!script && !target.empty()) {
+                entry.append(" ").append(target);
+            }
+            skipped[software].push_back(std::move(entry));
         }
     }
     for (const nlohmann::json& record : records) {

@@ -138,7 +138,7 @@ TEST_F(RemoveItems, LoginItemsOfTheSystemAndEveryUser) {
     FakeTools tools;
     tools.add("chown");
     remover.hostActions().setAccess(HostAccess::Live);
-    const auto items = [](std::vector<std::string> paths) {
+    const auto items = [](const std::vector<std::string>& paths) {
         PlistValue::Array array;
         for (const std::string& path : paths) {
             array.push_back(plistDictionary({{"Hide", PlistValue::boolean(false)}, {"Path", path}}));

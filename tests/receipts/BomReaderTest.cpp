@@ -119,6 +119,7 @@ TEST(BomSamples, ListEveryKindAsTheirListingsSay) {
 TEST(BomSamples, SmallTreeListsDepthFirst) {
     const std::vector<BomEntry> entries = readSample("mkbom-small-tree.bom");
     std::vector<std::string> order;
+    order.reserve(entries.size());
     for (const BomEntry& entry : entries) {
         order.push_back(entry.path);
     }

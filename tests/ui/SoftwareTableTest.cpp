@@ -31,6 +31,7 @@ DisplayRecord row(const std::string& name, std::vector<int32_t> map, int64_t siz
 
 std::vector<bool> flags(const std::vector<SoftwareInformationRecord>& records) {
     std::vector<bool> out;
+    out.reserve(records.size());
     for (const SoftwareInformationRecord& full : records) {
         out.push_back(full.isMarkedForUninstall());
     }
@@ -150,7 +151,7 @@ private slots:
     // "3.00 MB" does not read "MB 3.00"; the information text isolates the name it holds.
     void arabicRightAlignsAndIsolatesTheTextCells() {
         DriverCatalogue catalogue;
-        catalogue.rows[3].installFileSize = 3 * 1024 * 1024;
+        catalogue.rows[3].installFileSize = int64_t{3} * 1024 * 1024;
         const Localization texts = english();
         const Localization arabic("ar", {{"Main.Information.Uninstall", "يزيل %@."}});
         SoftwareTableModel rightToLeft(catalogue.selection, arabic, TextDirection::RightToLeft);

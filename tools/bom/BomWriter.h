@@ -17,7 +17,7 @@ class BomWriter {
 public:
     /// The most paths one branch node over full leaves can hold (510 leaves of 510 entries); deeper
     /// trees were never seen in Apple's files, so they are refused rather than guessed at.
-    static constexpr size_t kMaxEntries = 510 * 510;
+    static constexpr size_t kMaxEntries = size_t{510} * 510;
 
     /// The BOM bytes for `entries` (in any order); nullopt, with `error` set, for a malformed or
     /// duplicate path, a missing parent folder, more than kMaxEntries paths or a file over 4 GiB.
