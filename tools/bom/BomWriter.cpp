@@ -428,8 +428,8 @@ std::optional<std::string> BomWriter::write(const std::vector<BomEntry>& entries
         return std::nullopt;
     }
     BlockFile file;
-    file.bytes().reserve(kHeaderArea + 3 * kNodeSize + kSmallNodeSize + layout->leafCount * kNodeSize +
-                         entries.size() * 64);
+    file.bytes().reserve(kHeaderArea + size_t{3} * kNodeSize + kSmallNodeSize +
+                         layout->leafCount * kNodeSize + entries.size() * 64);
     // Blocks 1 to 10 in their fixed order, then the paths, then what the number of paths adds.
     appendBomInfo(file, entries);
     appendTree(file, layout->pathsRoot(), kNodeSize, static_cast<uint32_t>(entries.size()));
