@@ -563,23 +563,28 @@ void AnalyzePathManager::removeIndividualPathFromUninstallFolderPath() {
     if (mUnInstallFolderPathArray.empty() || !mIndividualPathArray || mIndividualPathArray->empty()) {
         return;
     }
+    std::unordered_set<std::string> keys;
     for (const std::string& individual : *mIndividualPathArray) {
-        const std::string key = path::comparisonKey(individual);
-        std::erase_if(mUnInstallFolderPathArray,
-                      [&](const std::string& folder) { return path::comparisonKey(folder) == key; });
+        keys.insert(path::comparisonKey(individual));
     }
+    std::erase_if(mUnInstallFolderPathArray,
+                  [&](const std::string& folder) { return keys.contains(path::comparisonKey(folder)); });
 }
 
 void AnalyzePathManager::removeLowerLayerPathFromUninstallFolderPath() {
     if (mUnInstallFolderPathArray.empty()) {
         return;
     }
-    for (size_t i = mUnInstallFolderPathArray.size(); i-- > 0;) {
-        if (isIncludeLowerLayerPath(mUnInstallFolderPathArray[i])) {
-            mUnInstallFolderPathArray.erase(mUnInstallFolderPathArray.begin() +
-                                            static_cast<std::ptrdiff_t>(i));
-        }
+    // Each protected folder's comparison form once, not once for every listed folder.
+    std::vector<std::string> lowerKeys;
+    for (const std::string& lower : lowerLayerPathList()) {
+        lowerKeys.push_back(path::comparisonKey(lower));
     }
+    std::erase_if(mUnInstallFolderPathArray, [&](const std::string& folder) {
+        const std::string key = path::comparisonKey(folder);
+        return std::any_of(lowerKeys.begin(), lowerKeys.end(),
+                           [&](const std::string& lower) { return path::isInFolder(key, lower); });
+    });
 }
 
 bool AnalyzePathManager::isIncludeLowerLayerPath(const std::string& path) {
@@ -699,17 +704,19 @@ bool AnalyzePathManager::checkCupsFilter(const ppd_file_t* ppd,
 void AnalyzePathManager::removeProtectedItems() {
     for (const PathKind kind : {PathKind::File, PathKind::Folder, PathKind::Link}) {
         std::erase_if(listOf(kind), [&](const std::string& path) {
-            if (const std::optional<std::string_view> reason = SystemFloor::untouchableBecause(path)) {
-                if (kind != PathKind::Folder || !SystemFloor::contains(path)) {
+            // One comparison form per item: the lists hold tens of thousands.
+            const std::string key = SystemFloor::comparable(path);
+            if (const std::optional<std::string_view> reason = SystemFloor::untouchableKeyBecause(key)) {
+                if (kind != PathKind::Folder || !SystemFloor::contains(key)) {
                     mProtectedItems.push_back({path, std::string(*reason)});
                 }
                 return true;
             }
-            if (RecordFiles::isInformationFile(path)) {
+            if (RecordFiles::isInformationFileKey(key)) {
                 mProtectedItems.push_back({path, "an uninstall information file"});
                 return true;
             }
-            if (RecordFiles::isInReceiptsFolder(path)) {
+            if (RecordFiles::isInReceiptsFolderKey(key)) {
                 mProtectedItems.push_back({path, "a receipt"});
                 return true;
             }

@@ -24,18 +24,26 @@ bool strictlyWithin(std::string_view key, std::string_view folder) {
 } // namespace
 
 bool RecordFiles::isInformationFile(std::string_view systemPath) {
+    return isInformationFileKey(path::comparisonKey(systemPath));
+}
+
+bool RecordFiles::isInformationFileKey(std::string_view key) {
+    constexpr std::string_view folder = "/library/preferences/";
     constexpr std::string_view prefix = "com.torva.";
     constexpr std::string_view suffix = ".uninstalllist.plist";
-    const std::string key = path::comparisonKey(systemPath);
-    if (path::deletingLastComponent(key) != "/library/preferences") {
+    if (!key.starts_with(folder)) {
         return false;
     }
-    const std::string name = path::lastComponent(key);
-    return name.size() > prefix.size() + suffix.size() && name.starts_with(prefix) && name.ends_with(suffix);
+    const std::string_view name = key.substr(folder.size());
+    return name.find('/') == std::string_view::npos && name.size() > prefix.size() + suffix.size() &&
+           name.starts_with(prefix) && name.ends_with(suffix);
 }
 
 bool RecordFiles::isInReceiptsFolder(std::string_view systemPath) {
-    const std::string key = path::comparisonKey(systemPath);
+    return isInReceiptsFolderKey(path::comparisonKey(systemPath));
+}
+
+bool RecordFiles::isInReceiptsFolderKey(std::string_view key) {
     for (const std::string_view folder : kReceiptsFolders) {
         if (strictlyWithin(key, folder)) {
             return true;

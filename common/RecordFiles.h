@@ -12,11 +12,15 @@ public:
     /// True for "/Library/Preferences/com.torva.<name>.UnInstallList.plist", compared as a Mac compares
     /// names.
     static bool isInformationFile(std::string_view systemPath);
+    /// The same for a path already in comparison form (path::comparisonKey).
+    static bool isInformationFileKey(std::string_view key);
 
     /// True for an item inside a receipts folder: /Library/Receipts, /var/db/receipts (or
     /// /private/var/db/receipts), /System/Library/Receipts, /Library/Apple/System/Library/Receipts, or
     /// a home folder's Library/Receipts.
     static bool isInReceiptsFolder(std::string_view systemPath);
+    /// The same for a path already in comparison form (path::comparisonKey).
+    static bool isInReceiptsFolderKey(std::string_view key);
 
     /// True when the receipt bundle at a system path was written for the package `identifier` (its
     /// Contents/Info.plist names it as "CFBundleIdentifier"); false when it names another package or

@@ -219,6 +219,10 @@ std::optional<std::string_view> SystemFloor::untouchableBecause(std::string_view
     return reasonFor(comparable(path));
 }
 
+std::optional<std::string_view> SystemFloor::untouchableKeyBecause(std::string_view key) {
+    return reasonFor(key);
+}
+
 bool SystemFloor::holdsUntouchable(std::string_view path) {
     const std::string key = comparable(path);
     if (reasonFor(key) || containsBelow(key)) {

@@ -37,6 +37,8 @@ public:
     /// Why mayNotTouch() holds ("a system folder", "the system's own files", "a user's own files", …);
     /// nullopt when it does not.
     static std::optional<std::string_view> untouchableBecause(std::string_view path);
+    /// The same for a path already in comparison form (comparable()), for callers that test many.
+    static std::optional<std::string_view> untouchableKeyBecause(std::string_view key);
 
     /// True when the path or something below it may not be touched (so the path may not go with
     /// everything it holds).
