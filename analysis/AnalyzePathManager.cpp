@@ -62,7 +62,9 @@ std::optional<PathKind> kindOf(FileType type) {
 }
 
 void sortUnique(std::vector<std::string>& paths) {
-    std::sort(paths.begin(), paths.end());
+    if (!std::is_sorted(paths.begin(), paths.end())) {
+        std::sort(paths.begin(), paths.end());
+    }
     paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
 }
 
@@ -244,8 +246,11 @@ void AnalyzePathManager::getUnInstallPath(const std::optional<std::string>& bomP
             std::sort(paths.begin(), paths.end());
         }
         paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+        // Merged in as each BOM comes, so the lists stay in name order without sorting them whole.
         std::vector<std::string>& list = listOf(kind);
+        const auto before = static_cast<std::ptrdiff_t>(list.size());
         list.insert(list.end(), std::make_move_iterator(paths.begin()), std::make_move_iterator(paths.end()));
+        std::inplace_merge(list.begin(), list.begin() + before, list.end());
     }
 }
 
