@@ -391,24 +391,25 @@ private:
             const uint32_t index = stack.back();
             stack.pop_back();
             const RawEntry& entry = raw[index];
+            const uint32_t parentPosition = entry.parent == 0 ? 0 : position[mById[entry.parent]];
+            // A name at the top is a whole path too, and is held to the same limit.
+            const size_t length = entry.parent == 0 ? entry.name.size()
+                                  : parentPosition == kLeftOut
+                                      ? BomReader::kMaxPathLength + 1
+                                      : listing[parentPosition].path.size() + 1 + entry.name.size();
+            if (length > BomReader::kMaxPathLength) {
+                // Too long to build; its children are walked only to be counted.
+                position[index] = kLeftOut;
+                ++mLeftOut;
+                pushChildren(entry.id);
+                continue;
+            }
             BomEntry out;
             if (entry.parent == 0) {
                 out.path = entry.name;
             } else {
-                const uint32_t parentPosition = position[mById[entry.parent]];
-                const size_t length = parentPosition == kLeftOut
-                                          ? BomReader::kMaxPathLength + 1
-                                          : listing[parentPosition].path.size() + 1 + entry.name.size();
-                if (length > BomReader::kMaxPathLength) {
-                    // Too long to build; its children are walked only to be counted.
-                    position[index] = kLeftOut;
-                    ++mLeftOut;
-                    pushChildren(entry.id);
-                    continue;
-                }
-                const std::string& parentPath = listing[parentPosition].path;
                 out.path.reserve(length);
-                out.path.append(parentPath).append(1, '/').append(entry.name);
+                out.path.append(listing[parentPosition].path).append(1, '/').append(entry.name);
             }
             pathBytes += out.path.size();
             if (pathBytes > mLimits.pathBytes) {
