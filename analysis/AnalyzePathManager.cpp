@@ -68,6 +68,15 @@ void sortUnique(std::vector<std::string>& paths) {
     paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
 }
 
+// Adds `more` (each path once) to the sorted list `list`, keeping it in name order without sorting it
+// whole: the paths come in large batches (a package, a folder), each mostly in order already.
+void mergeInto(std::vector<std::string>& list, std::vector<std::string>& more) {
+    sortUnique(more);
+    const auto before = static_cast<std::ptrdiff_t>(list.size());
+    list.insert(list.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    std::inplace_merge(list.begin(), list.begin() + before, list.end());
+}
+
 FileType fileTypeOf(PathKind kind) {
     switch (kind) {
     case PathKind::File:
@@ -151,7 +160,6 @@ AnalyzePathManager::listBom(const std::optional<std::string>& bomPath,
         attributes && attributes->type == FileType::Directory) {
         listing[static_cast<size_t>(PathKind::Folder)].push_back(installRoot);
     }
-    mFileSizes.reserve(mFileSizes.size() + entries->size());
     const std::string rootPrefix = installRoot == "/" ? installRoot : installRoot + "/";
     size_t oddNames = 0;
     size_t climbing = 0;
@@ -178,7 +186,7 @@ AnalyzePathManager::listBom(const std::optional<std::string>& bomPath,
             continue;
         }
         if (*kind == PathKind::File) {
-            mFileSizes[full] = attributes->size;
+            mFileSizes.add(full, attributes->size);
         }
         listing[static_cast<size_t>(*kind)].push_back(std::move(full));
     }
@@ -240,17 +248,7 @@ void AnalyzePathManager::getUnInstallPath(const std::optional<std::string>& bomP
         return;
     }
     for (const PathKind kind : {PathKind::File, PathKind::Folder, PathKind::Link}) {
-        // Each kind once per BOM, in name order; a BOM lists most packages in that order already.
-        std::vector<std::string>& paths = (*listing)[static_cast<size_t>(kind)];
-        if (!std::is_sorted(paths.begin(), paths.end())) {
-            std::sort(paths.begin(), paths.end());
-        }
-        paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
-        // Merged in as each BOM comes, so the lists stay in name order without sorting them whole.
-        std::vector<std::string>& list = listOf(kind);
-        const auto before = static_cast<std::ptrdiff_t>(list.size());
-        list.insert(list.end(), std::make_move_iterator(paths.begin()), std::make_move_iterator(paths.end()));
-        std::inplace_merge(list.begin(), list.begin() + before, list.end());
+        mergeInto(listOf(kind), (*listing)[static_cast<size_t>(kind)]);
     }
 }
 
@@ -447,11 +445,22 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
     enum class Role { Kept, Removed };
     auto collect = [this](const std::optional<std::vector<std::string>>& entries, Role role) {
         std::array<std::vector<std::string>, 3> byKind;
-        for (const std::string& entry : entries.value_or(std::vector<std::string>())) {
-            std::optional<std::vector<ExpandedItem>> expansion = expandEntry(removeUnUseSignal(entry));
-            if (role == Role::Removed) {
-                // The path an entry names counts as well as what exists of it: asking is enough.
-                for (const ExpandedItem& item : expansion.value_or(std::vector<ExpandedItem>())) {
+        if (!entries) {
+            return byKind;
+        }
+        for (const std::string& entry : *entries) {
+            const std::optional<std::string> cleaned = removeUnUseSignal(entry);
+            std::optional<std::vector<ExpandedItem>> expansion = expandEntry(cleaned);
+            if (!expansion) {
+                continue;
+            }
+            // The path an entry names counts as well as what exists of it: asking is enough. A plain
+            // entry expands to the path it names (its last item) and what lies in it, so when that path
+            // holds nothing protected, no item needs a look of its own.
+            const bool plainAndClear = !checkWildCard(*cleaned) && !expansion->empty() &&
+                                       !SystemFloor::holdsUntouchable(expansion->back().path);
+            if (role == Role::Removed && !plainAndClear) {
+                for (const ExpandedItem& item : *expansion) {
                     if (const std::optional<std::string_view> reason =
                             item.path.empty() ? std::nullopt : SystemFloor::untouchableBecause(item.path)) {
                         mRefusedEntries.push_back({entry, item.path, std::string(*reason)});
@@ -459,7 +468,8 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
                     }
                 }
             }
-            for (ExpandedItem& item : expansion.value_or(std::vector<ExpandedItem>())) {
+            std::array<std::vector<std::string>, 3> ofEntry;
+            for (ExpandedItem& item : *expansion) {
                 const std::optional<PathKind> kind =
                     item.attributes ? kindOf(item.attributes->type) : std::nullopt;
                 if (item.path.empty() || !kind) {
@@ -467,52 +477,54 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
                 }
                 // Sizes the look did not take are taken when the size is asked for.
                 if (role == Role::Removed && *kind == PathKind::File && item.complete) {
-                    mFileSizes[item.path] = item.attributes->size;
+                    mFileSizes.add(item.path, item.attributes->size);
                 }
-                byKind[static_cast<size_t>(*kind)].push_back(std::move(item.path));
+                ofEntry[static_cast<size_t>(*kind)].push_back(std::move(item.path));
+            }
+            for (size_t kind = 0; kind < byKind.size(); ++kind) {
+                mergeInto(byKind[kind], ofEntry[kind]);
             }
         }
         for (std::vector<std::string>& paths : byKind) {
-            sortUnique(paths);
+            paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
         }
         return byKind;
     };
     // Everything kept is taken out before anything is added: a path both kept and removed goes.
     mRefusedEntries.clear();
     const std::array<std::vector<std::string>, 3> kept = collect(restPathList, Role::Kept);
-    const std::array<std::vector<std::string>, 3> added = collect(removePathList, Role::Removed);
+    std::array<std::vector<std::string>, 3> added = collect(removePathList, Role::Removed);
     for (const PathKind kind : {PathKind::File, PathKind::Folder, PathKind::Link}) {
         std::vector<std::string>& list = listOf(kind);
         sortUnique(list);
         const std::vector<std::string>& keep = kept[static_cast<size_t>(kind)];
-        const std::vector<std::string>& extra = added[static_cast<size_t>(kind)];
+        std::vector<std::string>& extra = added[static_cast<size_t>(kind)];
         // Kept as a Mac names them: a kept path in another letter case or Unicode form keeps the item.
         std::unordered_set<std::string> keepKeys;
         for (const std::string& path : keep) {
             keepKeys.insert(path::comparisonKey(path));
         }
-        std::vector<std::string> remaining;
-        remaining.reserve(list.size());
-        for (std::string& path : list) {
-            if (keepKeys.empty() || !keepKeys.contains(path::comparisonKey(path))) {
-                remaining.push_back(std::move(path));
-            }
+        std::vector<std::string> remaining = std::move(list);
+        if (!keepKeys.empty()) {
+            std::erase_if(remaining, [&](const std::string& path) {
+                return keepKeys.contains(path::comparisonKey(path));
+            });
         }
         list.clear();
         list.reserve(remaining.size() + extra.size());
         std::set_union(std::make_move_iterator(remaining.begin()), std::make_move_iterator(remaining.end()),
-                       extra.begin(), extra.end(), std::back_inserter(list));
+                       std::make_move_iterator(extra.begin()), std::make_move_iterator(extra.end()),
+                       std::back_inserter(list));
     }
 }
 
-std::optional<uint64_t> AnalyzePathManager::fileSize(const std::string& path) const {
-    if (const auto known = mFileSizes.find(path); known != mFileSizes.end()) {
-        return known->second;
-    }
-    if (const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(path)) {
-        return attributes->size;
-    }
-    return std::nullopt;
+uint64_t AnalyzePathManager::totalFileSize() {
+    return mFileSizes.total(mUnInstallFilePathArray, [](const std::string& path) -> std::optional<uint64_t> {
+        if (const std::optional<FileAttributes> attributes = FileManager::attributesOfItemAtPathCDA(path)) {
+            return attributes->size;
+        }
+        return std::nullopt;
+    });
 }
 
 void AnalyzePathManager::createSystemPathList(std::optional<std::vector<std::string>>& field,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/FileSizeTable.h"
 #include "analysis/PathKind.h"
 #include "analysis/ProtectedItem.h"
 #include "analysis/RefusedEntry.h"
@@ -16,7 +17,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 typedef struct ppd_file_s ppd_file_t;
@@ -42,9 +42,9 @@ public:
     /// Empties the file, folder or link list.
     void removeMUnInstallAllObjectArrayPath(PathKind kind);
 
-    /// The size of a file of the file list, as the look that listed it saw it (or, for a path no look
-    /// listed, as it is now); nullopt when there is no such item.
-    std::optional<uint64_t> fileSize(const std::string& path) const;
+    /// The sum of the sizes of the files of the file list: each as the look that listed it saw it, or,
+    /// for a file no look measured, as it is now (nothing for a file that is gone).
+    uint64_t totalFileSize();
 
     /// What the lists leave out because no uninstall may take it, since the last buildRemovalLists.
     const std::vector<ProtectedItem>& getMProtectedItems() const { return mProtectedItems; }
@@ -197,7 +197,7 @@ private:
     std::optional<std::vector<std::string>> mIndividualPathArray;
     std::optional<std::vector<std::string>> mLowerLayerPathArray;
     // Sizes of the files the lists hold, from the same look that listed them.
-    std::unordered_map<std::string, uint64_t> mFileSizes;
+    FileSizeTable mFileSizes;
     std::vector<std::string> mWarnings;
     std::vector<ProtectedItem> mProtectedItems;
     std::vector<RefusedEntry> mRefusedEntries;

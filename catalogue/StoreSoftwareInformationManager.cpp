@@ -318,11 +318,7 @@ int64_t StoreSoftwareInformationManager::getApplicationSize(
     }
     // Without the kept paths of all software: the size is what this software installed.
     analyzePath.buildRemovalLists(*packages, software, /*allSoftwareRestPaths=*/std::nullopt);
-    int64_t total = 0;
-    for (const std::string& file : analyzePath.getMUnInstallFilePathArray()) {
-        total += static_cast<int64_t>(analyzePath.fileSize(file).value_or(0));
-    }
-    return total;
+    return static_cast<int64_t>(analyzePath.totalFileSize());
 }
 
 void StoreSoftwareInformationManager::gatheringAllSoftwareRestPathListDictionary(

@@ -112,6 +112,27 @@ TEST(SystemFloor, TheMakersPlacesMayBeEmptied) {
     }
 }
 
+// The lists and the remover skip looking at each item below a folder that holds nothing untouchable, so
+// every folder on the way to an untouchable item must say that it holds one.
+TEST(SystemFloor, EveryFolderAboveSomethingUntouchableHoldsIt) {
+    for (const std::string untouchable :
+         {"/System/Library/Kernels/kernel", "/usr/lib/libSystem.B.dylib",
+          "/usr/libexec/cups/filter/rastertopdf", "/private/var/db/dslocal/nodes/Default/users/anna.plist",
+          "/Library/Apple/usr/libexec/xprotect", "/Library/Preferences/SystemConfiguration/preferences.plist",
+          "/Library/Logs/Uninstaller.log", "/Volumes/Backup/important.doc",
+          "/Users/anna/Documents/thesis.txt",
+          "/Users/anna/Library/Application Support/AddressBook/AddressBook-v22.abcddb",
+          "/Users/anna/Library/Containers/com.apple.mail/Data", "/Library/Printers/PPDs/Contents/Resources",
+          "/USERS/rene\u0301e/Library/Keychains/login.keychain-db"}) {
+        ASSERT_TRUE(SystemFloor::mayNotTouch(untouchable)) << untouchable;
+        for (std::string folder = untouchable; folder != "/";) {
+            EXPECT_TRUE(SystemFloor::holdsUntouchable(folder)) << folder << " above " << untouchable;
+            const size_t slash = folder.rfind('/');
+            folder = slash == 0 ? "/" : folder.substr(0, slash);
+        }
+    }
+}
+
 TEST(SystemFloor, KnowsWhatHoldsSomethingUntouchable) {
     for (const char* path : {"/Library/Logs", "/Users/anna/Library/Application Support", "/System/Library",
                              "/private/var/db", "/Users/anna/Documents"}) {
