@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -81,17 +82,31 @@ private:
 
     int descriptorOf(const Level& level) const { return level.depth == 0 ? mStartFd : level.fd.get(); }
 
-    std::string systemPathOf(const std::string& relative) const {
-        if (relative.empty()) {
-            return mSystemFolder;
+    // `base`/`prefix`/`name` with the empty parts left out, built in one allocation: the walk makes one
+    // or two such paths for every item.
+    static std::string joined(std::string_view base, std::string_view prefix, std::string_view name) {
+        std::string path;
+        path.reserve(base.size() + prefix.size() + name.size() + 2);
+        for (const std::string_view part : {base, prefix, name}) {
+            if (part.empty()) {
+                continue;
+            }
+            if (!path.empty() && path.back() != '/') {
+                path += '/';
+            }
+            path += part;
         }
-        return mSystemFolder == "/" ? "/" + relative : mSystemFolder + "/" + relative;
+        return path;
     }
 
-    bool readable(int folderFd, const std::string& name, const FileAttributes& attributes,
-                  const std::string& relative) const {
+    std::string systemPathOf(const std::string& relative) const {
+        return joined(mSystemFolder, relative, {});
+    }
+
+    bool readable(int folderFd, const std::string& prefix, const std::string& name,
+                  const FileAttributes& attributes) const {
         if (attributes.type == FileType::SymbolicLink) {
-            return FileManager::isReadableFileAtPath(systemPathOf(relative));
+            return FileManager::isReadableFileAtPath(joined(mSystemFolder, prefix, name));
         }
         // The super-user reads every file and folder; anyone else asks the system.
         return mSuperUser || ::faccessat(folderFd, name.c_str(), R_OK, AT_EACCESS) == 0;
@@ -139,9 +154,10 @@ private:
     // The sorted entries of the open folder `folderFd`; nullopt, with the problem noted, when it
     // cannot be listed.
     std::optional<Level> list(int folderFd, const std::string& prefix, size_t depth) {
-        // The listing gets a descriptor of its own, so that folderFd stays usable for the *at calls.
-        std::optional<DirectoryHandle> listing = DirectoryHandle::fromDescriptor(
-            UniqueFd(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+        // The listing gets a descriptor of its own, so that folderFd stays usable for the *at calls. A
+        // copy of the descriptor is enough: the listing is read whole before the walk goes on.
+        std::optional<DirectoryHandle> listing =
+            DirectoryHandle::fromDescriptor(UniqueFd(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0)));
         Level level;
         if (listing) {
             while (const dirent* entry = listing->next()) {
@@ -180,17 +196,17 @@ private:
             item.attributes = filestatus::attributesFromStat(st);
             item.complete = true;
         }
-        std::string relative = prefix.empty() ? name : prefix + "/" + name;
         if (mReadability == FolderWalker::Readability::Check) {
-            item.readable = readable(folderFd, name, item.attributes, relative);
+            item.readable = readable(folderFd, prefix, name, item.attributes);
         }
-        if (item.attributes.type != FileType::Directory) {
-            item.path = mPaths == FolderWalker::Paths::System ? systemPathOf(relative) : std::move(relative);
-            mResult.items.push_back(std::move(item));
+        const bool folder = item.attributes.type == FileType::Directory;
+        item.path = joined(mPaths == FolderWalker::Paths::System ? std::string_view(mSystemFolder) : "",
+                           prefix, name);
+        mResult.items.push_back(std::move(item));
+        if (!folder) {
             return std::nullopt;
         }
-        item.path = mPaths == FolderWalker::Paths::System ? systemPathOf(relative) : relative;
-        mResult.items.push_back(std::move(item));
+        const std::string relative = joined({}, prefix, name);
         UniqueFd child = openChild(folderFd, name, relative, level.depth);
         if (!child.valid()) {
             mResult.problems.push_back("cannot list " + systemPathOf(relative) + ": " + std::strerror(errno));
