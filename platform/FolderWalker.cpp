@@ -168,7 +168,9 @@ private:
             mResult.problems.push_back("cannot list " + systemPathOf(prefix) + ": " + std::strerror(errno));
             return std::nullopt;
         }
-        std::sort(level.entries.begin(), level.entries.end());
+        // Names are unique in a folder: the name alone orders the entries.
+        std::sort(level.entries.begin(), level.entries.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
         level.prefix = prefix;
         level.depth = depth;
         return level;
