@@ -27,13 +27,13 @@ struct Case {
     std::string marked;
 };
 
-struct Catalogue {
+struct BuiltCatalogue {
     std::vector<DisplayRecord> rows;
     std::vector<SoftwareInformationRecord> records;
 };
 
-Catalogue build(const Case& c) {
-    Catalogue catalogue;
+BuiltCatalogue build(const Case& c) {
+    BuiltCatalogue catalogue;
     for (const RowSpec& spec : c.rows) {
         DisplayRecord row;
         row.applicationName = spec.name;
@@ -115,7 +115,7 @@ const std::vector<Case>& cases() {
 TEST(RowTicks, EachCaseTakesItsRowsAndMarksTheirRecords) {
     for (const Case& c : cases()) {
         SCOPED_TRACE(c.what);
-        Catalogue catalogue = build(c);
+        BuiltCatalogue catalogue = build(c);
         std::vector<std::string> taken;
         for (const RowTicks::Taken& entry : RowTicks::takenRows(catalogue.rows, catalogue.records)) {
             std::string text = catalogue.rows[entry.row].applicationName;

@@ -20,7 +20,7 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-std::string joined(const Words& words) {
+std::string joinedWords(const Words& words) {
     std::string text;
     for (const std::string& word : words) {
         text += "[" + word + "] ";
@@ -52,8 +52,8 @@ std::vector<std::string> lines(const std::string& text) {
     return found;
 }
 
-struct Sample {
-    Sample() { SampleSystem::write(system); }
+struct CliSample {
+    CliSample() { SampleSystem::write(system); }
     TestSystem system;
 };
 
@@ -88,7 +88,7 @@ TEST(CliUsage, EachUnusableCommandLineGivesOneLineAndExit2) {
         {{"help", "__complete"}, "unknown command '__complete'"},
     };
     for (const auto& [arguments, reason] : cases) {
-        SCOPED_TRACE(joined(arguments));
+        SCOPED_TRACE(joinedWords(arguments));
         const ChildProcess run = ChildProcess::cli(arguments);
         EXPECT_EQ(run.exitStatus, exitCode(ExitStatus::Usage));
         EXPECT_EQ(run.out, "");
@@ -104,7 +104,7 @@ TEST(CliHelp, EveryWayOfAskingGivesTheHelpThatBelongsToIt) {
     ASSERT_EQ(all.exitStatus, 0);
     EXPECT_EQ(all.err, "");
     for (const Words& same : {Words{"help"}, Words{"-h"}, Words{"--root", "/nonexistent", "--help"}}) {
-        EXPECT_EQ(ChildProcess::cli(same).out, all.out) << joined(same);
+        EXPECT_EQ(ChildProcess::cli(same).out, all.out) << joinedWords(same);
     }
     for (const ExitStatusMeaning& status : kExitStatusMeanings) {
         EXPECT_NE(flowing(all.out).find(std::to_string(exitCode(status.status)) + " " + status.meaning),
@@ -141,7 +141,7 @@ TEST(CliHelp, EveryWayOfAskingGivesTheHelpThatBelongsToIt) {
 
 // Options mean the same before and after the command.
 TEST(CliOptions, OptionsMayComeBeforeOrAfterTheCommand) {
-    Sample sample;
+    CliSample sample;
     const std::string root = sample.system.root();
     const ChildProcess first = ChildProcess::cli({"--root", root, "list", "--json"});
     ASSERT_EQ(first.exitStatus, 0) << first.err;
@@ -149,8 +149,8 @@ TEST(CliOptions, OptionsMayComeBeforeOrAfterTheCommand) {
          {Words{"--json", "--root", root, "list"}, Words{"list", "--json", "--root", root},
           Words{"--root=" + root, "--json", "list"}}) {
         const ChildProcess run = ChildProcess::cli(arguments);
-        EXPECT_EQ(run.exitStatus, 0) << joined(arguments) << run.err;
-        EXPECT_EQ(run.out, first.out) << joined(arguments);
+        EXPECT_EQ(run.exitStatus, 0) << joinedWords(arguments) << run.err;
+        EXPECT_EQ(run.out, first.out) << joinedWords(arguments);
     }
     // After "--" a name may look like an option; a name that is no row is told with the rows there are.
     const ChildProcess named = ChildProcess::cli({"--root", root, "plan", "--", "--all"});
@@ -164,8 +164,8 @@ TEST(CliOptions, OptionsMayComeBeforeOrAfterTheCommand) {
 // standard output, or with --json on standard error, leaving standard output to the report.
 TEST(CliOptions, QuietUnlessOnATerminalAndVerboseSaysWhatTheLogSays) {
     for (const Words& options : {Words{}, Words{"-q"}, Words{"--quiet", "--json"}}) {
-        SCOPED_TRACE(joined(options));
-        Sample sample;
+        SCOPED_TRACE(joinedWords(options));
+        CliSample sample;
         Words arguments = {"--root",        sample.system.root(),
                            "uninstall",     "--yes",
                            "--log",         sample.system.host("/quiet.log"),
@@ -181,7 +181,7 @@ TEST(CliOptions, QuietUnlessOnATerminalAndVerboseSaysWhatTheLogSays) {
 
     for (const bool json : {false, true}) {
         SCOPED_TRACE(json ? "--json" : "text");
-        Sample sample;
+        CliSample sample;
         const std::string log = sample.system.host("/verbose.log");
         Words arguments = {"uninstall", "--root", sample.system.root(), "--yes", "--verbose",
                            "--log",     log,      "Scan Utility"};
@@ -219,7 +219,7 @@ TEST(CliOptions, QuietUnlessOnATerminalAndVerboseSaysWhatTheLogSays) {
 // The question names every software that goes, the forced ones marked; only yes goes on, and each
 // software is announced with its place in the run. Nothing speaks of a window.
 TEST(CliQuestion, TheQuestionNamesWhatGoesAndOnlyYesRemovesIt) {
-    Sample sample;
+    CliSample sample;
     const Words arguments = {"--root",        sample.system.root(),         "uninstall",
                              "--log",         sample.system.host("/x.log"), "Scan Utility",
                              "Printer Driver"};
@@ -284,7 +284,7 @@ TEST(CliManual, ThePageRendersCleanlyAndFollowsTheTable) {
 // The bash completion, sourced into bash as a user's shell would, completes commands, options, values
 // and the software names of the system in --root, quoted for the shell.
 TEST(CliCompletion, BashCompletesCommandsOptionsAndSoftwareNames) {
-    Sample sample;
+    CliSample sample;
     const std::string cli = ChildProcess::cliPath();
     const std::string root = sample.system.root();
     const std::vector<std::pair<Words, std::string>> cases = {
@@ -303,7 +303,7 @@ TEST(CliCompletion, BashCompletesCommandsOptionsAndSoftwareNames) {
         {{"--root", sample.system.host("/Librar")}, sample.system.host("/Library")},
     };
     for (const auto& [words, offered] : cases) {
-        SCOPED_TRACE(joined(words));
+        SCOPED_TRACE(joinedWords(words));
         std::string script =
             "source '" + resources() + "/completion/uninstaller-cli.bash'\nCOMP_WORDS=('" + cli + "'";
         for (const std::string& word : words) {

@@ -68,7 +68,7 @@ struct Sample {
     std::string log;
 };
 
-bool contains(const Names& names, const std::string& name) {
+bool containsName(const Names& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
@@ -106,7 +106,7 @@ TEST(Failure, AFileThatCannotGoFailsTheRunAndASecondRunFinishesIt) {
     EXPECT_TRUE(sample.system.exists(stuck));
     EXPECT_TRUE(sample.system.exists("/Library/Preferences/com.torva.Scan Utility.UnInstallList.plist"));
     EXPECT_TRUE(sample.system.exists("/var/db/receipts/com.torva.pkg.ScanUtility.plist"));
-    EXPECT_TRUE(contains(sample.rows(), "Scan Utility"));
+    EXPECT_TRUE(containsName(sample.rows(), "Scan Utility"));
     const std::vector<nlohmann::json> lines = auditlog::lines(sample.log);
     ASSERT_GE(lines.size(), 3u);
     bool stuckFailed = false;
@@ -125,7 +125,7 @@ TEST(Failure, AFileThatCannotGoFailsTheRunAndASecondRunFinishesIt) {
     const Sample clean;
     ASSERT_EQ(clean.uninstall({"Scan Utility"}).exitStatus, 0);
     EXPECT_EQ(sample.system.tree(), clean.system.tree());
-    EXPECT_FALSE(contains(sample.rows(), "Scan Utility"));
+    EXPECT_FALSE(containsName(sample.rows(), "Scan Utility"));
 }
 
 // Run as an ordinary user, what that user may not read stays, although its folder would let it go: the
@@ -194,7 +194,7 @@ TEST(Failure, AReceiptThatStaysListedIsNotForgotten) {
     }
     const ChildProcess listed = ChildProcess::helper("pkgutil", {"--pkgs", "--volume", sample.system.root()});
     EXPECT_NE(listed.out.find("com.torva.pkg.PrinterSetupUtility\n"), std::string::npos) << listed.out;
-    EXPECT_TRUE(contains(sample.rows(), "Printer Setup Utility"));
+    EXPECT_TRUE(containsName(sample.rows(), "Printer Setup Utility"));
 }
 
 // What is already gone when its turn comes is done: an information file that the software's own remove

@@ -35,7 +35,7 @@ using Names = std::vector<std::string>;
 // The host tools that must never run on a system that is not the running one.
 const Names kHostTools = {"su", "launchctl", "killall", "chown"};
 
-const SampleSoftware& sample(const std::string& name) {
+const SampleSoftware& uninstallSample(const std::string& name) {
     for (const SampleSoftware& software : SampleSystem::software()) {
         if (software.spec.name == name) {
             return software;
@@ -47,7 +47,7 @@ const SampleSoftware& sample(const std::string& name) {
 std::vector<const SampleSoftware*> samples(const Names& names) {
     std::vector<const SampleSoftware*> found;
     for (const std::string& name : names) {
-        found.push_back(&sample(name));
+        found.push_back(&uninstallSample(name));
     }
     return found;
 }
