@@ -167,8 +167,18 @@ bool isStandardAbsolute(std::string_view path) {
 std::string comparisonKey(std::string_view systemPath) {
     std::string standard =
         isStandardAbsolute(systemPath) ? std::string(systemPath) : standardize(join("/", systemPath));
-    const bool ascii = std::all_of(standard.begin(), standard.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    // ASCII letters are lower-cased in the same pass that looks for anything else, which Unicode's
+    // folding then takes over (it folds a lower-cased ASCII letter as it folds the upper-case one).
+    bool ascii = true;
+    for (char& c : standard) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
     if (!ascii) {
         utf8proc_uint8_t* mapped = nullptr;
         const utf8proc_ssize_t length = utf8proc_map(
@@ -180,8 +190,10 @@ std::string comparisonKey(std::string_view systemPath) {
             return {reinterpret_cast<const char*>(mapped), static_cast<size_t>(length)};
         }
     }
-    std::transform(standard.begin(), standard.end(), standard.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    if (!ascii) {
+        std::transform(standard.begin(), standard.end(), standard.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    }
     return standard;
 }
 
