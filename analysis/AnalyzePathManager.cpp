@@ -485,6 +485,7 @@ void AnalyzePathManager::mergeRemovePath(const std::optional<std::vector<std::st
                 mergeInto(byKind[kind], ofEntry[kind]);
             }
         }
+        // An item that two entries reach is listed once.
         for (std::vector<std::string>& paths : byKind) {
             paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
         }

@@ -167,8 +167,7 @@ bool isStandardAbsolute(std::string_view path) {
 std::string comparisonKey(std::string_view systemPath) {
     std::string standard =
         isStandardAbsolute(systemPath) ? std::string(systemPath) : standardize(join("/", systemPath));
-    // ASCII letters are lower-cased in the same pass that looks for anything else, which Unicode's
-    // folding then takes over (it folds a lower-cased ASCII letter as it folds the upper-case one).
+    // ASCII letters are lower-cased in the same pass that looks for anything else.
     bool ascii = true;
     for (char& c : standard) {
         if (static_cast<unsigned char>(c) >= 0x80) {
@@ -179,21 +178,22 @@ std::string comparisonKey(std::string_view systemPath) {
             c = static_cast<char>(c - 'A' + 'a');
         }
     }
-    if (!ascii) {
-        utf8proc_uint8_t* mapped = nullptr;
-        const utf8proc_ssize_t length = utf8proc_map(
-            reinterpret_cast<const utf8proc_uint8_t*>(standard.data()),
-            static_cast<utf8proc_ssize_t>(standard.size()), &mapped,
-            static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_DECOMPOSE | UTF8PROC_CASEFOLD));
-        const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owned(mapped, &std::free);
-        if (length >= 0) {
-            return {reinterpret_cast<const char*>(mapped), static_cast<size_t>(length)};
-        }
+    if (ascii) {
+        return standard;
     }
-    if (!ascii) {
-        std::transform(standard.begin(), standard.end(), standard.begin(),
-                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    // Unicode's folding takes over (it folds a lower-cased ASCII letter as it folds the upper-case one);
+    // text it refuses keeps the ASCII lower-casing alone.
+    utf8proc_uint8_t* mapped = nullptr;
+    const utf8proc_ssize_t length = utf8proc_map(
+        reinterpret_cast<const utf8proc_uint8_t*>(standard.data()),
+        static_cast<utf8proc_ssize_t>(standard.size()), &mapped,
+        static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_DECOMPOSE | UTF8PROC_CASEFOLD));
+    const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owned(mapped, &std::free);
+    if (length >= 0) {
+        return {reinterpret_cast<const char*>(mapped), static_cast<size_t>(length)};
     }
+    std::transform(standard.begin(), standard.end(), standard.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
     return standard;
 }
 
